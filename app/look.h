@@ -1,0 +1,9 @@
+#pragma once
+
+namespace app {
+
+// The look of the classic desktop: Fusion style, button-face grey, Tahoma 11 pixels.
+// Call once the QApplication exists, before any window is built.
+void applyLook();
+
+}  // namespace app

@@ -1,0 +1,349 @@
+#include "app/tform1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QResizeEvent>
+#include <QShowEvent>
+
+#include "app/fonts.h"
+#include "app/timers.h"
+#include "platform/qt_events.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+using Bevel = platform::Panel::Bevel;
+
+const QColor kNavy(0, 0, 128);
+const QColor kYellow(255, 255, 0);
+
+QLabel* label(QWidget* parent, int left, int top, const QString& caption, const char* name) {
+    auto* l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    l->move(left, top);
+    l->adjustSize();  // labels size themselves to their text
+    return l;
+}
+
+platform::Panel* panel(QWidget* parent, QRect geometry, Bevel bevel, const QString& caption,
+                       const char* name) {
+    auto* p = new platform::Panel(parent, bevel, caption);
+    p->setObjectName(name);
+    p->setGeometry(geometry);
+    return p;
+}
+
+QGroupBox* groupBox(QWidget* parent, QRect geometry, const QString& caption, const char* name) {
+    auto* g = new QGroupBox(caption, parent);
+    g->setObjectName(name);
+    g->setGeometry(geometry);
+    return g;
+}
+
+QPushButton* button(QWidget* parent, QRect geometry, const QString& caption, const char* name) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    return b;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    widget->setPalette(palette);
+}
+
+}  // namespace
+
+#define LABEL(parent, left, top, caption, var) var = label(parent, left, top, caption, #var)
+#define VALUE_PANEL(parent, l, t, w, h, var) \
+    var = panel(parent, QRect(l, t, w, h), Bevel::OuterAndInner, "-", #var)
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    Form1 = this;
+    setWindowTitle(windowCaption());
+    setFont(app::tahoma11());
+    setFixedSize(kClientWidth, kClientHeight);
+
+    PageControl1 = new platform::PageControl(this);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setFont(app::tahoma11());
+    setTextColour(PageControl1, kNavy);
+    PageControl1->setGeometry(0, 0, 393, 169);
+    TabSheet1 = PageControl1->addPage("       CPU Info       ");
+    TabSheet2 = PageControl1->addPage("       RAM Info      ");
+    TabSheet3 = PageControl1->addPage(QString(42, ' ') + "About");
+
+    PageControl2 = new platform::PageControl(this);
+    PageControl2->setObjectName("PageControl2");
+    PageControl2->setFont(app::tahoma11());
+    setTextColour(PageControl2, kNavy);
+    PageControl2->setGeometry(0, 168, 393, 321);
+    TabSheet4 = PageControl2->addPage("CPU Benchmark ");
+    TabSheet5 = PageControl2->addPage(" RAM Benchmark  ");
+    TabSheet6 = PageControl2->addPage("    Diagnostic    ");
+
+    const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3",
+                                "TabSheet4", "TabSheet5", "TabSheet6"};
+    QWidget* sheets[] = {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet5, TabSheet6};
+    for (int i = 0; i < 6; ++i) sheets[i]->setObjectName(sheetNames[i]);
+
+    buildCpuInfoPage();
+    buildRamInfoPage();
+    buildAboutPage();
+    buildCpuBenchmarkPage();
+    buildRamBenchmarkPage();
+    buildDiagnosticPage();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(1000);
+    wireHandlers();
+    Timer1->start();
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this) Form1 = nullptr;
+}
+
+QString TForm1::windowCaption() {
+    return QStringLiteral("Corvane v. 3.0.0.4") + QString(6, ' ') +
+           QStringLiteral("~corvane.example.org~");
+}
+
+QWidget* TForm1::control(const QString& name) const {
+    return findChild<QWidget*>(name);
+}
+
+void TForm1::buildCpuInfoPage() {
+    GroupBox1 = groupBox(TabSheet1, QRect(0, 0, 385, 137), "Info", "GroupBox1");
+    LABEL(GroupBox1, 40, 16, "CPU Name", Label1);
+    LABEL(GroupBox1, 46, 32, "Family Id", Label2);
+    LABEL(GroupBox1, 56, 56, "Vendor", Label3);
+    LABEL(GroupBox1, 32, 72, "Instructions", Label4);
+    LABEL(GroupBox1, 24, 96, "Cache level 2", Label5);
+    LABEL(GroupBox1, 32, 112, "Core speed", Label6);
+    VALUE_PANEL(GroupBox1, 96, 16, 281, 17, Panel1);
+    VALUE_PANEL(GroupBox1, 96, 32, 281, 17, Panel2);
+    VALUE_PANEL(GroupBox1, 96, 56, 281, 17, Panel3);
+    VALUE_PANEL(GroupBox1, 96, 72, 281, 17, Panel4);
+    VALUE_PANEL(GroupBox1, 96, 96, 137, 17, Panel5);
+    VALUE_PANEL(GroupBox1, 96, 112, 137, 17, Panel6);
+    Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Bevel::OuterOnly, "ON", "Panel15");
+    Panel15->setCursor(Qt::PointingHandCursor);
+    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::InnerOnly, "", "Panel16");
+    Image2 = new platform::Picture(Panel16);
+    Image2->setObjectName("Image2");
+    Image2->setGeometry(2, 2, 92, 30);
+}
+
+void TForm1::buildRamInfoPage() {
+    GroupBox2 = groupBox(TabSheet2, QRect(0, 0, 385, 137), "Hronology", "GroupBox2");
+    LABEL(GroupBox2, 20, 16, "Virtual memory", Label7);
+    LABEL(GroupBox2, 15, 32, "Virtual m. in use", Label8);
+    LABEL(GroupBox2, 18, 56, "Size of pagefile", Label9);
+    LABEL(GroupBox2, 22, 72, "Pagefile in use", Label10);
+    LABEL(GroupBox2, 16, 96, "Phisical memory", Label11);
+    LABEL(GroupBox2, 8, 112, "Load ph. memory", Label12);
+    VALUE_PANEL(GroupBox2, 96, 16, 129, 17, Panel7);
+    VALUE_PANEL(GroupBox2, 96, 32, 129, 17, Panel8);
+    VALUE_PANEL(GroupBox2, 96, 56, 129, 17, Panel9);
+    VALUE_PANEL(GroupBox2, 96, 72, 129, 17, Panel10);
+    VALUE_PANEL(GroupBox2, 96, 96, 129, 17, Panel11);
+    VALUE_PANEL(GroupBox2, 96, 112, 129, 17, Panel12);
+    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::InnerOnly, "", "Panel13");
+    Image1 = new platform::Picture(Panel13);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(8, 8, 121, 100);
+    // Drawn over the chart: yellow text on a transparent background.
+    LABEL(Panel13, 16, 8, "Label26", Label26);
+    LABEL(Panel13, 16, 96, "Label27", Label27);
+    for (QLabel* overlay : {Label26, Label27}) {
+        setTextColour(overlay, kYellow);
+        overlay->setAttribute(Qt::WA_TranslucentBackground);
+        overlay->setAutoFillBackground(false);
+        overlay->raise();
+    }
+}
+
+void TForm1::buildAboutPage() {
+    GroupBox3 = groupBox(TabSheet3, QRect(0, 0, 385, 137), "About", "GroupBox3");
+    LABEL(GroupBox3, 16, 24, "Corvane v. 3.0.0.4", Label75);
+    LABEL(GroupBox3, 16, 48, "Processor and memory information, benchmarks and stability tests.",
+          Label76);
+    LABEL(GroupBox3, 16, 104,
+          QString::fromUtf8("\u00a9 2026 The Corvane developers. All rights reserved."), Label77);
+}
+
+void TForm1::buildCpuBenchmarkPage() {
+    GroupBox4 = groupBox(TabSheet4, QRect(0, 0, 385, 289), "", "GroupBox4");
+    GroupBox5 = groupBox(GroupBox4, QRect(0, 0, 193, 137), "ALU GROUP", "GroupBox5");
+    LABEL(GroupBox5, 8, 16, "Fibonachi digit's........", Label13);
+    LABEL(GroupBox5, 8, 32, "Calcul factorial.........", Label14);
+    LABEL(GroupBox5, 8, 48, "Formula Ferma.........", Label15);
+    LABEL(GroupBox5, 8, 64, "Brute force.............", Label16);
+    LABEL(GroupBox5, 8, 80, "Addition matrix........", Label17);
+    LABEL(GroupBox5, 8, 96, "Multiplication matrix...", Label18);
+    LABEL(GroupBox5, 8, 112, "Quick sort..............", Label19);
+    QLabel** aluResults[] = {&Label28, &Label29, &Label30, &Label31, &Label32, &Label33, &Label34};
+    for (int i = 0; i < 7; ++i) {
+        const QByteArray name = "Label" + QByteArray::number(28 + i);
+        *aluResults[i] = label(GroupBox5, 112, 16 + 16 * i, "0", name.constData());
+    }
+
+    GroupBox6 = groupBox(GroupBox4, QRect(0, 128, 193, 129), "FPU GROUP", "GroupBox6");
+    LABEL(GroupBox6, 8, 16, "Hyperbolic cosecant...", Label20);
+    LABEL(GroupBox6, 8, 32, "Hyperbolic tangent....", Label21);
+    LABEL(GroupBox6, 8, 48, "Hypotenuse............", Label22);
+    LABEL(GroupBox6, 8, 64, "Digit Pi..................", Label23);
+    LABEL(GroupBox6, 8, 80, "Factorial................", Label24);
+    LABEL(GroupBox6, 8, 96, "3D objects..............", Label25);
+    LABEL(GroupBox6, 8, 112, "Precatching............", Label90);
+    QLabel** fpuResults[] = {&Label35, &Label36, &Label37, &Label38, &Label39, &Label40};
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray name = "Label" + QByteArray::number(35 + i);
+        *fpuResults[i] = label(GroupBox6, 112, 16 + 16 * i, "0", name.constData());
+    }
+    LABEL(GroupBox6, 112, 112, "0 ", Label91);
+
+    GroupBox7 = groupBox(GroupBox4, QRect(192, 0, 193, 257), "INSTR. GROUP", "GroupBox7");
+    const char* instrCaptions[] = {
+        "Addition...........", "Substraction......", "Multiplication......", "Division............",
+        "FPU Add..........",   "FPU Sub..........",  "FPU Mul...........",   "FPU Div...........",
+        "MMX Add..........",   "MMX Sub..........",  "MMX Mul...........",   "SSE Add..........",
+        "SSE Sub..........",   "SSE Mul...........", "SSE Div..........."};
+    QLabel** instrCaptionLabels[] = {&Label41, &Label42, &Label43, &Label44, &Label45,
+                                     &Label46, &Label47, &Label48, &Label49, &Label50,
+                                     &Label51, &Label52, &Label53, &Label54, &Label55};
+    QLabel** instrResults[] = {&Label56, &Label57, &Label58, &Label59, &Label60,
+                               &Label61, &Label62, &Label63, &Label64, &Label65,
+                               &Label66, &Label67, &Label68, &Label69, &Label70};
+    for (int i = 0; i < 15; ++i) {
+        const QByteArray captionName = "Label" + QByteArray::number(41 + i);
+        const QByteArray resultName = "Label" + QByteArray::number(56 + i);
+        *instrCaptionLabels[i] =
+            label(GroupBox7, 8, 16 + 16 * i, instrCaptions[i], captionName.constData());
+        *instrResults[i] = label(GroupBox7, 88, 16 + 16 * i, "0", resultName.constData());
+    }
+
+    Panel14 = panel(GroupBox4, QRect(0, 261, 257, 25), Bevel::OuterAndInner, "", "Panel14");
+    Panel14->setFont(app::impact16());
+    QPalette blue = Panel14->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Panel14->setPalette(blue);
+    Button1 = button(GroupBox4, QRect(257, 261, 64, 25), "RUN", "Button1");
+    Button2 = button(GroupBox4, QRect(322, 261, 59, 25), "CLOSE", "Button2");
+}
+
+void TForm1::buildRamBenchmarkPage() {
+    GroupBox8 = groupBox(TabSheet5, QRect(0, 0, 385, 289), "RAM Group", "GroupBox8");
+    LABEL(GroupBox8, 8, 24, "Write memory speed:", Label71);
+    LABEL(GroupBox8, 8, 40, "Read memory speed:", Label72);
+    LABEL(GroupBox8, 120, 24, "0", Label73);
+    LABEL(GroupBox8, 120, 40, "0", Label74);
+    Button3 = button(GroupBox8, QRect(256, 261, 65, 25), "RUN", "Button3");
+    Button4 = button(GroupBox8, QRect(322, 261, 59, 25), "CLOSE", "Button4");
+}
+
+void TForm1::buildDiagnosticPage() {
+    GroupBox9 = groupBox(TabSheet6, QRect(0, 0, 385, 145), "CPU TEST", "GroupBox9");
+    LABEL(GroupBox9, 16, 24, "Pass:", Label89);
+    LABEL(GroupBox9, 72, 24, "0", Label88);
+    LABEL(GroupBox9, 16, 40, "Errors:", Label92);
+    LABEL(GroupBox9, 72, 40, "0", Label93);
+    Button5 = button(GroupBox9, QRect(192, 112, 59, 25), "RUN", "Button5");
+    Button7 = button(GroupBox9, QRect(256, 112, 57, 25), "STOP", "Button7");
+
+    GroupBox10 = groupBox(TabSheet6, QRect(0, 136, 385, 153), "RAM TEST", "GroupBox10");
+    LABEL(GroupBox10, 16, 24, "Size of testing memory:", Label78);
+    LABEL(GroupBox10, 144, 24, "0 Mb", Label80);
+    LABEL(GroupBox10, 16, 40, "Errors found:", Label82);
+    LABEL(GroupBox10, 88, 40, "0", Label83);
+    LABEL(GroupBox10, 16, 56, "Pass:", Label79);
+    LABEL(GroupBox10, 48, 56, "0", Label81);
+    LABEL(GroupBox10, 16, 80, "Write speed:", Label84);
+    LABEL(GroupBox10, 96, 80, "0", Label86);
+    LABEL(GroupBox10, 16, 96, "Read and Test:", Label85);
+    LABEL(GroupBox10, 96, 96, "0", Label87);
+    Button8 = button(GroupBox10, QRect(192, 124, 57, 25), "RUN", "Button8");
+    Button9 = button(GroupBox10, QRect(256, 124, 57, 25), "STOP", "Button9");
+    Button6 = button(GroupBox10, QRect(320, 124, 59, 25), "CLOSE", "Button6");
+}
+
+void TForm1::wireHandlers() {
+    using platform::runHandler;
+    const auto wire = [this](QPushButton* b, void (TForm1::*handler)()) {
+        connect(b, &QPushButton::clicked, this,
+                [this, handler] { runHandler([&] { (this->*handler)(); }); });
+    };
+    wire(Button1, &TForm1::Button1Click);
+    wire(Button2, &TForm1::Button2Click);
+    wire(Button3, &TForm1::Button3Click);
+    wire(Button4, &TForm1::Button4Click);
+    wire(Button5, &TForm1::Button5Click);
+    wire(Button6, &TForm1::Button6Click);
+    wire(Button7, &TForm1::Button7Click);
+    wire(Button8, &TForm1::Button8Click);
+    wire(Button9, &TForm1::Button9Click);
+    connect(Panel15, &platform::Panel::clicked, this,
+            [this] { runHandler([&] { Panel15Click(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { runHandler([&] { Timer1Timer(); }); });
+    connect(Timer2, &QTimer::timeout, this, [this] { runHandler([&] { Timer2Timer(); }); });
+    connect(PageControl1, &platform::PageControl::pageShown, this, [this](int index) {
+        runHandler([&] {
+            if (index == 0) TabSheet1Show();
+            if (index == 1) TabSheet2Show();
+            if (index == 2) TabSheet3Show();
+        });
+    });
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) platform::runHandler([&] { FormShow(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+}
+
+// The window keeps one size: its client area stays 393 x 490 whatever the frame.
+void TForm1::FormResize() {
+    if (size() != QSize(kClientWidth, kClientHeight)) resize(kClientWidth, kClientHeight);
+}
+
+void TForm1::TabSheet1Show() {
+    app::enableTimer(Timer1, true);
+    app::enableTimer(Timer2, false);
+}
+
+void TForm1::TabSheet2Show() {
+    app::enableTimer(Timer1, false);
+    app::enableTimer(Timer2, true);
+}
+
+void TForm1::TabSheet3Show() {
+    app::enableTimer(Timer1, false);
+    app::enableTimer(Timer2, false);
+}
+
+// The CLOSE buttons end the program at once: no question, nothing saved.
+void TForm1::Button2Click() {
+    QCoreApplication::quit();
+}
+void TForm1::Button4Click() {
+    QCoreApplication::quit();
+}
+void TForm1::Button6Click() {
+    QCoreApplication::quit();
+}

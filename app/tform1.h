@@ -1,0 +1,133 @@
+#pragma once
+// The main window: every control of every page at its fixed place, and the handlers.
+// Handlers live beside the subsystem they drive: tform1.cpp (layout, pages, closing),
+// tform1_clock.cpp, tform1_identify.cpp, tform1_bench.cpp, tform1_ram.cpp, tform1_diag.cpp.
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/qt_widgets.h"
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kClientWidth = 393;
+    static constexpr int kClientHeight = 490;
+
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The window's caption: version, six blanks and the project address between '~'.
+    static QString windowCaption();
+
+    // Looks a control up by its layout name ("Label28", "Panel15", "Button1", ...).
+    QWidget* control(const QString& name) const;
+
+    // Pausing and resuming the clock refresh; every benchmark and test run calls these.
+    void pauseClockRefresh();
+    void resumeClockRefresh();
+
+    // Handlers, named by control and event.
+    void FormShow();
+    void FormResize();
+    void TabSheet1Show();
+    void TabSheet2Show();
+    void TabSheet3Show();
+    void Panel15Click();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+
+    // Tab controls and pages.
+    platform::PageControl* PageControl1;
+    platform::PageControl* PageControl2;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QWidget* TabSheet3;
+    QWidget* TabSheet4;
+    QWidget* TabSheet5;
+    QWidget* TabSheet6;
+
+    // Group boxes.
+    QGroupBox* GroupBox1;
+    QGroupBox* GroupBox2;
+    QGroupBox* GroupBox3;
+    QGroupBox* GroupBox4;
+    QGroupBox* GroupBox5;
+    QGroupBox* GroupBox6;
+    QGroupBox* GroupBox7;
+    QGroupBox* GroupBox8;
+    QGroupBox* GroupBox9;
+    QGroupBox* GroupBox10;
+
+    // "CPU Info".
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
+    platform::Panel *Panel1, *Panel2, *Panel3, *Panel4, *Panel5, *Panel6;
+    platform::Panel* Panel15;
+    platform::Panel* Panel16;
+    platform::Picture* Image2;
+
+    // "RAM Info".
+    QLabel *Label7, *Label8, *Label9, *Label10, *Label11, *Label12;
+    platform::Panel *Panel7, *Panel8, *Panel9, *Panel10, *Panel11, *Panel12;
+    platform::Panel* Panel13;
+    platform::Picture* Image1;
+    QLabel *Label26, *Label27;
+
+    // "About".
+    QLabel *Label75, *Label76, *Label77;
+
+    // "CPU Benchmark": row captions and row results.
+    QLabel *Label13, *Label14, *Label15, *Label16, *Label17, *Label18, *Label19;
+    QLabel *Label20, *Label21, *Label22, *Label23, *Label24, *Label25, *Label90;
+    QLabel *Label41, *Label42, *Label43, *Label44, *Label45, *Label46, *Label47, *Label48;
+    QLabel *Label49, *Label50, *Label51, *Label52, *Label53, *Label54, *Label55;
+    QLabel *Label28, *Label29, *Label30, *Label31, *Label32, *Label33, *Label34;
+    QLabel *Label35, *Label36, *Label37, *Label38, *Label39, *Label40, *Label91;
+    QLabel *Label56, *Label57, *Label58, *Label59, *Label60, *Label61, *Label62, *Label63;
+    QLabel *Label64, *Label65, *Label66, *Label67, *Label68, *Label69, *Label70;
+    platform::Panel* Panel14;
+    QPushButton *Button1, *Button2;
+
+    // "RAM Benchmark".
+    QLabel *Label71, *Label72, *Label73, *Label74;
+    QPushButton *Button3, *Button4;
+
+    // "Diagnostic".
+    QLabel *Label89, *Label88, *Label92, *Label93;
+    QPushButton *Button5, *Button7;
+    QLabel *Label78, *Label80, *Label82, *Label83, *Label79, *Label81;
+    QLabel *Label84, *Label86, *Label85, *Label87;
+    QPushButton *Button8, *Button9, *Button6;
+
+    QTimer* Timer1;
+    QTimer* Timer2;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildCpuInfoPage();
+    void buildRamInfoPage();
+    void buildAboutPage();
+    void buildCpuBenchmarkPage();
+    void buildRamBenchmarkPage();
+    void buildDiagnosticPage();
+    void wireHandlers();
+};
+
+// The main window, as the handlers of other windows and the workers reach it.
+extern TForm1* Form1;

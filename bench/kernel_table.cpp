@@ -1,0 +1,74 @@
+#include "bench/kernel_table.h"
+
+#include "bench/alu_kernels.h"
+#include "bench/fpu_kernels.h"
+#include "bench/instr_kernels.h"
+
+namespace bench {
+
+const std::array<KernelRow, kRowCount>& kernelTable() {
+    static const std::array<KernelRow, kRowCount> table{{
+        {1, Group::Alu, 1, "Fibonachi digit's........", "Label13", "Label28", fibonacciDigits,
+         Guard::None},
+        {2, Group::Alu, 2, "Calcul factorial.........", "Label14", "Label29", calculFactorial,
+         Guard::None},
+        {3, Group::Alu, 3, "Formula Ferma.........", "Label15", "Label30", formulaFerma,
+         Guard::None},
+        {4, Group::Alu, 4, "Brute force.............", "Label16", "Label31", bruteForce,
+         Guard::None},
+        {5, Group::Alu, 5, "Addition matrix........", "Label17", "Label32", additionMatrix,
+         Guard::None},
+        {6, Group::Alu, 6, "Multiplication matrix...", "Label18", "Label33", multiplicationMatrix,
+         Guard::None},
+        {7, Group::Alu, 7, "Quick sort..............", "Label19", "Label34", quickSort,
+         Guard::None},
+        {8, Group::Fpu, 1, "Hyperbolic cosecant...", "Label20", "Label35", hyperbolicCosecant,
+         Guard::None},
+        {9, Group::Fpu, 2, "Hyperbolic tangent....", "Label21", "Label36", hyperbolicTangent,
+         Guard::None},
+        {10, Group::Fpu, 3, "Hypotenuse............", "Label22", "Label37", hypotenuse,
+         Guard::None},
+        {11, Group::Fpu, 4, "Digit Pi..................", "Label23", "Label38", digitPi,
+         Guard::None},
+        {12, Group::Fpu, 5, "Factorial................", "Label24", "Label39", factorial,
+         Guard::None},
+        {13, Group::Fpu, 6, "3D objects..............", "Label25", "Label40", objects3D,
+         Guard::None},
+        {14, Group::Fpu, 7, "Precatching............", "Label90", "Label91", precatching,
+         Guard::None},
+        {15, Group::Instr, 1, "Addition...........", "Label41", "Label56", instrAddition,
+         Guard::None},
+        {16, Group::Instr, 2, "Substraction......", "Label42", "Label57", instrSubstraction,
+         Guard::None},
+        {17, Group::Instr, 3, "Multiplication......", "Label43", "Label58", instrMultiplication,
+         Guard::None},
+        {18, Group::Instr, 4, "Division............", "Label44", "Label59", instrDivision,
+         Guard::None},
+        {19, Group::Instr, 5, "FPU Add..........", "Label45", "Label60", fpuAdd, Guard::None},
+        {20, Group::Instr, 6, "FPU Sub..........", "Label46", "Label61", fpuSub, Guard::None},
+        {21, Group::Instr, 7, "FPU Mul...........", "Label47", "Label62", fpuMul, Guard::None},
+        {22, Group::Instr, 8, "FPU Div...........", "Label48", "Label63", fpuDiv, Guard::None},
+        {23, Group::Instr, 9, "MMX Add..........", "Label49", "Label64", mmxAdd, Guard::Mmx},
+        {24, Group::Instr, 10, "MMX Sub..........", "Label50", "Label65", mmxSub, Guard::Mmx},
+        {25, Group::Instr, 11, "MMX Mul...........", "Label51", "Label66", mmxMul, Guard::Mmx},
+        {26, Group::Instr, 12, "SSE Add..........", "Label52", "Label67", sseAdd, Guard::Sse},
+        {27, Group::Instr, 13, "SSE Sub..........", "Label53", "Label68", sseSub, Guard::Sse},
+        {28, Group::Instr, 14, "SSE Mul...........", "Label54", "Label69", sseMul, Guard::Sse},
+        {29, Group::Instr, 15, "SSE Div...........", "Label55", "Label70", sseDiv, Guard::Sse},
+    }};
+    return table;
+}
+
+std::string_view groupName(Group group) {
+    switch (group) {
+        case Group::Alu:
+            return "ALU";
+        case Group::Fpu:
+            return "FPU";
+        case Group::Instr:
+            return "INSTR";
+    }
+    return "";
+}
+
+}  // namespace bench

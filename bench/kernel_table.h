@@ -1,0 +1,35 @@
+#pragma once
+// The 29 rows of the CPU benchmark in calling order: one table that the window and the
+// headless runners both walk, so no row is ever listed twice.
+
+#include <array>
+#include <string_view>
+
+#include "bench/kernel.h"
+
+namespace bench {
+
+enum class Group { Alu, Fpu, Instr };
+
+// How a row runs: plainly, or under the fault guard (a processor without the extension
+// refuses the instruction and the row keeps 0).
+enum class Guard { None, Mmx, Sse };
+
+struct KernelRow {
+    int row;  // 1 to 29
+    Group group;
+    int index;                 // 1-based index inside the group's score array
+    std::string_view caption;  // the row caption, dots included
+    std::string_view captionLabel;
+    std::string_view resultLabel;
+    Kernel routine;
+    Guard guard;
+};
+
+inline constexpr int kRowCount = 29;
+
+const std::array<KernelRow, kRowCount>& kernelTable();
+
+std::string_view groupName(Group group);
+
+}  // namespace bench

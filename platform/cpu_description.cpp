@@ -1,0 +1,150 @@
+#include "platform/cpu_description.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace platform {
+namespace {
+
+constexpr std::size_t kMaxFileBytes = 4u << 20;
+constexpr std::size_t kMaxLineBytes = 64u << 10;
+
+// Reads at most kMaxFileBytes; a missing or unreadable file is nullopt.
+std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string content(kMaxFileBytes, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    if (in.bad()) return std::nullopt;
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    return content;
+}
+
+std::string_view trim(std::string_view s) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::optional<std::int64_t> parseInteger(std::string_view s) {
+    s = trim(s);
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (error != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
+    return value;
+}
+
+std::optional<double> parseDecimal(std::string_view s) {
+    s = trim(s);
+    double value = 0;
+    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (error != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string lowerCase(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+// A frequency file of cpufreq holds kHz.
+std::optional<std::int32_t> cpufreqMHz(const std::filesystem::path& file) {
+    const auto content = readSmallFile(file);
+    if (!content) return std::nullopt;
+    const auto kHz = parseInteger(*content);
+    if (!kHz || *kHz <= 0 || *kHz / 1000 > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>((*kHz + 500) / 1000);
+}
+
+std::optional<std::int32_t> ratedMHz(const std::map<std::string, std::string>& fields,
+                                     const std::filesystem::path& root) {
+    const auto cpufreq = root / "sys/devices/system/cpu/cpu0/cpufreq";
+    if (auto mhz = cpufreqMHz(cpufreq / "base_frequency")) return mhz;
+    if (auto mhz = cpufreqMHz(cpufreq / "cpuinfo_max_freq")) return mhz;
+    if (auto it = fields.find("cpu MHz"); it != fields.end()) {
+        if (auto mhz = parseDecimal(it->second); mhz && *mhz > 0 && *mhz < INT32_MAX)
+            return static_cast<std::int32_t>(std::lround(*mhz));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> identifier(const std::map<std::string, std::string>& fields) {
+    const auto number = [&](const char* key) -> std::optional<std::int64_t> {
+        auto it = fields.find(key);
+        return it == fields.end() ? std::nullopt : parseInteger(it->second);
+    };
+    const auto family = number("cpu family");
+    const auto model = number("model");
+    const auto stepping = number("stepping");
+    if (!family || !model || !stepping) return std::nullopt;
+    const auto vendor = fields.find("vendor_id");
+    const bool amd = vendor != fields.end() &&
+                     (vendor->second == "AuthenticAMD" || vendor->second == "HygonGenuine");
+    return std::string(amd ? "AMD64" : "Intel64") + " Family " + std::to_string(*family) +
+           " Model " + std::to_string(*model) + " Stepping " + std::to_string(*stepping);
+}
+
+}  // namespace
+
+std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo) {
+    std::map<std::string, std::string> fields;
+    while (!cpuinfo.empty()) {
+        const auto newline = cpuinfo.find('\n');
+        std::string_view line = cpuinfo.substr(0, newline);
+        cpuinfo.remove_prefix(newline == std::string_view::npos ? cpuinfo.size() : newline + 1);
+        if (trim(line).empty()) {
+            if (!fields.empty()) break;  // the blank line after the first processor's block
+            continue;
+        }
+        if (line.size() > kMaxLineBytes) continue;
+        const auto colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const auto key = trim(line.substr(0, colon));
+        if (key.empty()) continue;
+        fields.emplace(std::string(key), std::string(trim(line.substr(colon + 1))));
+    }
+    return fields;
+}
+
+std::optional<CpuDescription> CpuDescription::open(std::string_view keyPath,
+                                                   const std::filesystem::path& root) {
+    if (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
+    if (lowerCase(keyPath) != kKeyPath) return std::nullopt;
+
+    const auto cpuinfo = readSmallFile(root / "proc/cpuinfo");
+    if (!cpuinfo) return std::nullopt;
+    const auto fields = firstProcessorFields(*cpuinfo);
+    if (fields.empty()) return std::nullopt;
+
+    std::map<std::string, Value> values;
+    if (auto it = fields.find("vendor_id"); it != fields.end())
+        values.emplace("VendorIdentifier", it->second);
+    if (auto it = fields.find("model name"); it != fields.end())
+        values.emplace("ProcessorNameString", it->second);
+    if (auto id = identifier(fields)) values.emplace("Identifier", *id);
+    if (auto mhz = ratedMHz(fields, root)) values.emplace("~MHz", *mhz);
+    return CpuDescription(std::move(values));
+}
+
+std::optional<std::string> CpuDescription::text(const std::string& name) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) return std::nullopt;
+    if (const auto* s = std::get_if<std::string>(&it->second)) return *s;
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> CpuDescription::integer(const std::string& name) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) return std::nullopt;
+    if (const auto* i = std::get_if<std::int32_t>(&it->second)) return *i;
+    return std::nullopt;
+}
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#pragma once
+// A read-only view of the first processor's description key, built from /proc/cpuinfo
+// and cpufreq sysfs the way a 64-bit system records it:
+//   "VendorIdentifier"    vendor_id
+//   "ProcessorNameString" model name
+//   "Identifier"          "Intel64 Family F Model M Stepping S" (AMD64 for AMD)
+//   "~MHz"                rated MHz: cpufreq base_frequency, else cpuinfo_max_freq,
+//                         else "cpu MHz" rounded
+// Nothing is ever written, so opening with full access succeeds for any user.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace platform {
+
+class CpuDescription {
+  public:
+    using Value = std::variant<std::string, std::int32_t>;
+
+    // The key paths of the description, compared without regard to case; a leading
+    // backslash starts at the root.
+    static constexpr std::string_view kKeyPath =
+        "hardware\\description\\system\\centralprocessor\\0";
+
+    // Opens the key below `root` ("/" on a live system). No value without a readable
+    // first processor in <root>/proc/cpuinfo: then the key does not open.
+    static std::optional<CpuDescription> open(std::string_view keyPath,
+                                              const std::filesystem::path& root = "/");
+
+    explicit CpuDescription(std::map<std::string, Value> values) : values_(std::move(values)) {}
+
+    // A missing value, or one of the other type, reads as nullopt.
+    std::optional<std::string> text(const std::string& name) const;
+    std::optional<std::int32_t> integer(const std::string& name) const;
+
+    const std::map<std::string, Value>& values() const { return values_; }
+
+  private:
+    std::map<std::string, Value> values_;
+};
+
+// The fields of the first "processor" block of a /proc/cpuinfo text, trimmed. Lines
+// without a colon and lines over 64 KiB are passed over.
+std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo);
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+#include "platform/qt_events.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace platform {
+
+void processPendingEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void showError(const QString& message) {
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), message);
+}
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#include "platform/ticks.h"
+
+#include <sched.h>
+#include <time.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace platform {
+namespace {
+std::atomic<TickSource> currentSource{&monotonicTicks};
+}
+
+std::uint32_t monotonicTicks() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                    static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000u;
+    return static_cast<std::uint32_t>(ms);
+}
+
+std::uint32_t tickCount() {
+    return currentSource.load(std::memory_order_relaxed)();
+}
+
+void sleepMs(std::uint32_t ms) {
+    if (ms == 0) {
+        yieldSlice();
+        return;
+    }
+    timespec rest{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1'000'000L};
+    // A signal must not cut the sleep short: the clock measurement depends on its length.
+    while (nanosleep(&rest, &rest) == -1 && errno == EINTR) {
+    }
+}
+
+void yieldSlice() {
+    sched_yield();
+}
+
+ScopedTickSource::ScopedTickSource(TickSource source) : previous_(currentSource.exchange(source)) {}
+
+ScopedTickSource::~ScopedTickSource() {
+    currentSource.store(previous_);
+}
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+#pragma once
+// The millisecond tick counter every timing in Corvane is taken from, plus sleeping.
+//
+// Callers only ever subtract two readings in 32-bit arithmetic, so the counter may wrap.
+// Tests swap the source with ScopedTickSource to drive every elapsed time exactly.
+
+#include <cstdint>
+
+namespace platform {
+
+using TickSource = std::uint32_t (*)();
+
+// Milliseconds of CLOCK_MONOTONIC, truncated to 32 bits.
+std::uint32_t monotonicTicks();
+
+// The counter as the program reads it: monotonicTicks() unless a test replaced it.
+std::uint32_t tickCount();
+
+// end - start as the callers expect it: a 32-bit difference, right across a wrap.
+inline std::uint32_t ticksBetween(std::uint32_t start, std::uint32_t end) {
+    return end - start;
+}
+
+// The same difference read as signed, as the kernels and sweeps report it.
+inline std::int32_t elapsedMs(std::uint32_t start, std::uint32_t end) {
+    return static_cast<std::int32_t>(end - start);
+}
+
+void sleepMs(std::uint32_t ms);
+
+// Gives up the rest of the time slice.
+void yieldSlice();
+
+// Replaces the tick source for the lifetime of the object; not thread-safe, tests only.
+class ScopedTickSource {
+  public:
+    explicit ScopedTickSource(TickSource source);
+    ~ScopedTickSource();
+    ScopedTickSource(const ScopedTickSource&) = delete;
+    ScopedTickSource& operator=(const ScopedTickSource&) = delete;
+
+  private:
+    TickSource previous_;
+};
+
+}  // namespace platform
