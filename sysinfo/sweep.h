@@ -1,0 +1,28 @@
+#pragma once
+// The memory sweep: reads a block at the start of the static sweep buffer over and over
+// until a fixed volume has passed, and reports how fast that went. The cache detection
+// and the sweep tails of the benchmark kernels share it.
+
+#include <cstdint>
+
+namespace sysinfo {
+
+inline constexpr std::int32_t kSweepBufferElements = 2'097'153;  // 16 MiB plus one element
+
+// The shared static buffer (zero at start) and the sink every swept value is stored into.
+// The benchmark kernels and the memory write test use the buffer as working storage.
+extern std::int64_t sweepBuffer[kSweepBufferElements];
+extern volatile std::int32_t sweepSink;
+
+// Writes every page of the sweep buffer once so that it is backed by its own memory;
+// called once at start, before the first sweep. The contents stay zero.
+void backSweepBuffer();
+
+// Sweeps `blockLength` elements (a positive multiple of 8, at most 2,097,152) with the
+// given volume factor (1 to 2047); returns 640000 / elapsed ms.
+std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor);
+
+// The six sweeps from 512 KiB to 16 MiB that end most ALU and FPU kernels.
+void sweepTail(std::int32_t volumeFactor);
+
+}  // namespace sysinfo
