@@ -127,6 +127,14 @@ class TForm1 : public QWidget {
     void buildRamBenchmarkPage();
     void buildDiagnosticPage();
     void wireHandlers();
+
+    // Identification state (splash, pictures).
+
+    // Benchmark run state.
+
+    // Memory status monitor and memory benchmark state.
+
+    // Diagnostics state (stability workers, memory test).
 };
 
 // The main window, as the handlers of other windows and the workers reach it.
