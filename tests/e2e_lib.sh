@@ -1,0 +1,84 @@
+# Shared steps of the end-to-end tests: a private X server, the window, clicks, pictures.
+# Sourced by tests/e2e_*.sh, which get the program and a screenshot folder as $1 and $2.
+
+set -euo pipefail
+CORVANE=$1
+SHOTS=$2
+mkdir -p "$SHOTS"
+TITLE="Corvane v. 3.0.0.4      ~corvane.example.org~"
+
+XVFB_PID=""
+APP_PID=""
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_xvfb() {
+  local n
+  for n in $(seq 200 260); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
+    kill "$XVFB_PID" 2>/dev/null || true
+  done
+  fail "no X server"
+}
+
+# Starts the program and waits for its main window; sets APP_PID and WINDOW.
+start_corvane() {
+  "$CORVANE" &
+  APP_PID=$!
+  WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name "^Corvane v" | head -n 1) ||
+    fail "main window did not appear"
+}
+
+# Clicks at a point of the main window's client area.
+click_at() {
+  xdotool mousemove --window "$WINDOW" "$1" "$2" click 1
+}
+
+# The lower tab control's tabs, by their position in the window.
+lower_tab() {
+  case $1 in
+    cpu) click_at 45 181 ;;
+    ram) click_at 140 181 ;;
+    diag) click_at 240 181 ;;
+  esac
+  sleep 0.5
+}
+
+upper_tab() {
+  case $1 in
+    cpu) click_at 50 13 ;;
+    ram) click_at 150 13 ;;
+    about) click_at 340 13 ;;
+  esac
+  sleep 0.5
+}
+
+# Saves the main window's client area as $SHOTS/$1.png.
+screenshot() {
+  local geometry
+  geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print 393 "x" 490 "+" x "+" y}')
+  import -window root -crop "$geometry" +repage "$SHOTS/$1.png"
+  echo "screenshot: $SHOTS/$1.png"
+}
+
+# Waits for the program to end; fails unless it ends within $1 seconds with code 0.
+expect_exit_zero() {
+  local code=0
+  for _ in $(seq $(( $1 * 10 ))); do
+    kill -0 "$APP_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$APP_PID" 2>/dev/null && fail "program still running"
+  wait "$APP_PID" || code=$?
+  APP_PID=""
+  [ "$code" -eq 0 ] || fail "exit code $code"
+}

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+#include <memory>
+
+#include "app/tform1.h"
+#include "bench/kernel_table.h"
+#include "qt_test_app.h"
+
+namespace {
+
+QString captionOf(QWidget* w) {
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    if (auto* p = qobject_cast<platform::Panel*>(w)) return p->caption();
+    if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+    return "<no caption>";
+}
+
+class MainWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testApplication();
+        form = std::make_unique<TForm1>();
+    }
+    QWidget* at(const char* name) {
+        QWidget* w = form->control(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void expectControl(const char* name, const char* parent, QPoint position, QString caption) {
+        QWidget* w = at(name);
+        if (!w) return;
+        EXPECT_EQ(w->parentWidget()->objectName(), parent) << name;
+        EXPECT_EQ(w->pos(), position) << name;
+        EXPECT_EQ(captionOf(w), caption) << name;
+    }
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, TitleClientSizeAndTabCaptions) {
+    EXPECT_TRUE(form->windowTitle().startsWith("Corvane v. 3.0.0.4      ~"));
+    EXPECT_TRUE(form->windowTitle().endsWith("~"));
+    EXPECT_EQ(form->size(), QSize(393, 490));
+    EXPECT_EQ(form->PageControl1->geometry(), QRect(0, 0, 393, 169));
+    EXPECT_EQ(form->PageControl2->geometry(), QRect(0, 168, 393, 321));
+    EXPECT_EQ(form->PageControl1->tabButton(0)->text(), "       CPU Info       ");
+    EXPECT_EQ(form->PageControl1->tabButton(1)->text(), "       RAM Info      ");
+    EXPECT_EQ(form->PageControl1->tabButton(2)->text(), QString(42, ' ') + "About");
+    EXPECT_EQ(form->PageControl2->tabButton(0)->text(), "CPU Benchmark ");
+    EXPECT_EQ(form->PageControl2->tabButton(1)->text(), " RAM Benchmark  ");
+    EXPECT_EQ(form->PageControl2->tabButton(2)->text(), "    Diagnostic    ");
+    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+    EXPECT_EQ(form->PageControl2->currentIndex(), 0);
+    // Each page's group box fills its page.
+    EXPECT_EQ(form->TabSheet1->size(), QSize(385, 137));
+    EXPECT_EQ(form->TabSheet4->size(), QSize(385, 289));
+}
+
+TEST_F(MainWindow, CpuAndRamInfoControlsStartAsLaidOut) {
+    expectControl("Label1", "GroupBox1", {40, 16}, "CPU Name");
+    expectControl("Label6", "GroupBox1", {32, 112}, "Core speed");
+    for (const char* name : {"Panel1", "Panel2", "Panel3", "Panel4", "Panel5", "Panel6"})
+        EXPECT_EQ(captionOf(at(name)), "-") << name;
+    EXPECT_EQ(at("Panel1")->geometry(), QRect(96, 16, 281, 17));
+    EXPECT_EQ(at("Panel6")->geometry(), QRect(96, 112, 137, 17));
+    expectControl("Panel15", "GroupBox1", {240, 112}, "ON");
+    EXPECT_EQ(at("Panel15")->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(at("Image2")->geometry(), QRect(2, 2, 92, 30));
+    EXPECT_EQ(captionOf(at("GroupBox2")), "Hronology");
+    expectControl("Label11", "GroupBox2", {16, 96}, "Phisical memory");
+    expectControl("Label12", "GroupBox2", {8, 112}, "Load ph. memory");
+    for (int i = 7; i <= 12; ++i) {
+        const QByteArray name = "Panel" + QByteArray::number(i);
+        EXPECT_EQ(captionOf(at(name)), "-");
+        EXPECT_EQ(at(name)->size(), QSize(129, 17));
+    }
+    EXPECT_EQ(at("Image1")->geometry(), QRect(8, 8, 121, 100));
+    expectControl("Label26", "Panel13", {16, 8}, "Label26");
+    expectControl("Label27", "Panel13", {16, 96}, "Label27");
+    EXPECT_EQ(at("Label26")->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(at("Label1")->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+}
+
+TEST_F(MainWindow, BenchmarkRowsMatchTheKernelTable) {
+    for (const auto& row : bench::kernelTable()) {
+        const QString captionName =
+            QString::fromLatin1(row.captionLabel.data(), row.captionLabel.size());
+        const QString resultName =
+            QString::fromLatin1(row.resultLabel.data(), row.resultLabel.size());
+        QWidget* caption = at(captionName.toLatin1());
+        QWidget* result = at(resultName.toLatin1());
+        ASSERT_TRUE(caption && result);
+        EXPECT_EQ(captionOf(caption), QString::fromLatin1(row.caption.data(), row.caption.size()));
+        EXPECT_EQ(caption->y(), result->y()) << row.row;
+        EXPECT_EQ(captionOf(result), row.row == 14 ? "0 " : "0") << row.row;
+    }
+    expectControl("Label28", "GroupBox5", {112, 16}, "0");
+    expectControl("Label34", "GroupBox5", {112, 112}, "0");
+    expectControl("Label91", "GroupBox6", {112, 112}, "0 ");
+    expectControl("Label70", "GroupBox7", {88, 240}, "0");
+    EXPECT_EQ(at("GroupBox6")->geometry(), QRect(0, 128, 193, 129));
+    EXPECT_EQ(at("GroupBox7")->geometry(), QRect(192, 0, 193, 257));
+    EXPECT_EQ(captionOf(at("Panel14")), "");
+    EXPECT_EQ(at("Panel14")->geometry(), QRect(0, 261, 257, 25));
+    expectControl("Button1", "GroupBox4", {257, 261}, "RUN");
+    expectControl("Button2", "GroupBox4", {322, 261}, "CLOSE");
+}
+
+TEST_F(MainWindow, RamBenchmarkAndDiagnosticControlsStartAsLaidOut) {
+    expectControl("Label71", "GroupBox8", {8, 24}, "Write memory speed:");
+    expectControl("Label74", "GroupBox8", {120, 40}, "0");
+    expectControl("Button3", "GroupBox8", {256, 261}, "RUN");
+    expectControl("Button4", "GroupBox8", {322, 261}, "CLOSE");
+    expectControl("Label89", "GroupBox9", {16, 24}, "Pass:");
+    expectControl("Label93", "GroupBox9", {72, 40}, "0");
+    expectControl("Button5", "GroupBox9", {192, 112}, "RUN");
+    expectControl("Button7", "GroupBox9", {256, 112}, "STOP");
+    EXPECT_EQ(at("GroupBox10")->geometry(), QRect(0, 136, 385, 153));
+    expectControl("Label78", "GroupBox10", {16, 24}, "Size of testing memory:");
+    expectControl("Label80", "GroupBox10", {144, 24}, "0 Mb");
+    expectControl("Label85", "GroupBox10", {16, 96}, "Read and Test:");
+    expectControl("Button8", "GroupBox10", {192, 124}, "RUN");
+    expectControl("Button9", "GroupBox10", {256, 124}, "STOP");
+    expectControl("Button6", "GroupBox10", {320, 124}, "CLOSE");
+    EXPECT_FALSE(captionOf(at("Label77")).isEmpty());
+}
+
+TEST_F(MainWindow, MaximisingLeavesTheSizeUnchanged) {
+    form->showMaximized();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->size(), QSize(393, 490));
+    form->resize(800, 600);
+    EXPECT_EQ(form->size(), QSize(393, 490));
+}
+
+TEST_F(MainWindow, PagesSwitchTheTwoTimers) {
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer2->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+
+    form->PageControl1->setCurrentIndex(1);  // "RAM Info"
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_TRUE(form->Timer2->isActive());
+
+    form->PageControl1->setCurrentIndex(2);  // "About"
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer2->isActive());
+
+    form->PageControl1->setCurrentIndex(0);  // "CPU Info"
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_FALSE(form->Timer2->isActive());
+
+    // The lower pages leave the timers alone.
+    form->PageControl2->setCurrentIndex(2);
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(MainWindow, Panel15SwitchesTheRefreshAndPagesIgnoreItsCaption) {
+    form->Panel15Click();
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+    EXPECT_FALSE(form->Timer1->isActive());
+
+    form->PageControl1->setCurrentIndex(1);
+    form->PageControl1->setCurrentIndex(0);
+    EXPECT_TRUE(form->Timer1->isActive());  // back on while the panel still says OFF
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+
+    form->Panel15Click();  // not "ON": switches on, and the timer stays running
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(MainWindow, ResumingIsUnconditional) {
+    form->Panel15Click();  // the user switched the refresh off
+    form->pauseClockRefresh();
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+    EXPECT_FALSE(form->Timer1->isActive());
+    form->resumeClockRefresh();
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(MainWindow, EachCloseButtonEndsTheEventLoopWithCodeZero) {
+    for (QPushButton* close : {form->Button2, form->Button4, form->Button6}) {
+        QTimer::singleShot(0, close, [close] { close->click(); });
+        EXPECT_EQ(QCoreApplication::exec(), 0);
+    }
+}
+
+TEST_F(MainWindow, ClickingPanel15GoesThroughItsHandler) {
+    QMouseEvent press(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Panel15, &press);
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+}
