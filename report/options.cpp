@@ -1,0 +1,73 @@
+#include "report/options.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <limits>
+
+namespace report {
+
+std::optional<std::int64_t> parseSize(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    std::int64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [unitAt, failure] = std::from_chars(text.data(), end, value);
+    if (failure != std::errc() || unitAt == text.data() || value <= 0) return std::nullopt;
+    const std::string unit(unitAt, end);
+    int shift = 0;
+    if (unit == "K" || unit == "k")
+        shift = 10;
+    else if (unit == "M" || unit == "m")
+        shift = 20;
+    else if (unit == "G" || unit == "g")
+        shift = 30;
+    else if (!unit.empty())
+        return std::nullopt;
+    if (value > (std::numeric_limits<std::int64_t>::max() >> shift)) return std::nullopt;
+    return value << shift;
+}
+
+std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
+    CLI::App app{
+        "Prints what Corvane's window shows: processor and memory figures, and on request the\n"
+        "CPU and memory benchmarks and the stability tests. Exit status: 0 when all went well,\n"
+        "1 when a stability test found an error, 2 for a usage error.",
+        "corvane-report"};
+    Options options;
+    std::string bench;
+    std::string memtestSize;
+    int stability = 0;
+    app.add_flag("--json", options.json, "print one JSON object instead of text");
+    app.add_option("--bench", bench, "run a benchmark: cpu, ram or all")
+        ->check(CLI::IsMember({"cpu", "ram", "all"}));
+    auto* stabilityOption =
+        app.add_option("--stability", stability, "run the CPU stability test for SECONDS")
+            ->check(CLI::Range(1, 7 * 24 * 3600))
+            ->type_name("SECONDS");
+    auto* memtest = app.add_option("--memtest", memtestSize,
+                                   "run the memory test on SIZE bytes (suffix K, M or G)")
+                        ->type_name("SIZE");
+    app.add_option("--passes", options.memtestPasses, "memory test cycles (default 1)")
+        ->check(CLI::Range(1, 1'000'000))
+        ->needs(memtest);
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return EarlyExit{0, app.help()};
+    } catch (const CLI::ParseError& error) {
+        return EarlyExit{2, std::string("corvane-report: ") + error.what() + "\n"};
+    }
+
+    options.benchCpu = bench == "cpu" || bench == "all";
+    options.benchRam = bench == "ram" || bench == "all";
+    if (stabilityOption->count() > 0) options.stabilitySeconds = stability;
+    if (memtest->count() > 0) {
+        options.memtestBytes = parseSize(memtestSize);
+        if (!options.memtestBytes)
+            return EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"};
+    }
+    return options;
+}
+
+}  // namespace report

@@ -1,0 +1,20 @@
+#pragma once
+// What the operating system itself reports about the processor, printed beside Corvane's
+// own measurements so that a reader sees at once where the two disagree.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace report {
+
+// The first processor's level-2 cache in bytes, from
+// <root>/sys/devices/system/cpu/cpu0/cache/index*/{level,type,size}.
+std::optional<std::int64_t> l2CacheBytesFromOs(const std::filesystem::path& root = "/");
+
+// The time-stamp counter's rate in MHz as the kernel knows it: tsc_freq_khz where the
+// kernel exports it, otherwise "cpu MHz" of a processor with constant_tsc and no cpufreq
+// driver (the kernel then reports its calibrated TSC rate there).
+std::optional<double> tscMHzFromOs(const std::filesystem::path& root = "/");
+
+}  // namespace report
