@@ -1,0 +1,149 @@
+#include "bench/scoring.h"
+
+#include <stdexcept>
+
+#include "platform/format.h"
+
+namespace bench {
+namespace {
+
+// The weights and the INSTR factor are extended values, so the products round as the
+// published scores were computed, not in double.
+constexpr long double kInstrFactor = 5.11945L;
+constexpr long double kAluWeight = 0.3L;
+constexpr long double kFpuWeight = 0.55L;
+constexpr long double kInstrWeight = 0.15L;
+
+constexpr std::string_view kMarkUnit = " Mark";
+constexpr std::string_view kRateUnit = " Mln. instr/s";
+constexpr std::string_view kScoreSeparator = "      score: ";  // six blanks
+constexpr std::string_view kCpuScorePrefix = "Your CPU score: ";
+constexpr std::string_view kCpuScoreUnit = " Mark!";
+
+// Sums as 32-bit integers that wrap, without the undefined behaviour of a signed overflow.
+template <std::size_t N>
+std::int32_t wrappingSum(const std::array<std::int32_t, N>& entries, std::size_t first,
+                         std::size_t last) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = first; i <= last; ++i) sum += static_cast<std::uint32_t>(entries[i]);
+    return static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+std::int32_t perMs(std::int32_t numerator, std::int32_t elapsedMs) {
+    if (elapsedMs == 0) return 0;
+    // The one quotient that does not fit 32 bits; no kernel's numerator comes near it.
+    if (numerator == INT32_MIN && elapsedMs == -1) return INT32_MIN;
+    return numerator / elapsedMs;
+}
+
+std::int32_t rowResult(Group group, std::int32_t returned) {
+    return group == Group::Instr ? returned : perMs(kRowScoreNumerator, returned);
+}
+
+std::int32_t& ScoreArrays::entry(Group group, int index) {
+    const auto at = static_cast<std::size_t>(index);
+    switch (group) {
+        case Group::Alu:
+            return alu.at(at);
+        case Group::Fpu:
+            return fpu.at(at);
+        case Group::Instr:
+            return instr.at(at);
+    }
+    throw std::out_of_range("unknown benchmark group");
+}
+
+std::int32_t ScoreArrays::entry(Group group, int index) const {
+    return const_cast<ScoreArrays*>(this)->entry(group, index);
+}
+
+std::int32_t aluFpuGroupScore(const std::array<std::int32_t, 8>& entries) {
+    return wrappingSum(entries, 1, 7) / 7;
+}
+
+std::int32_t instrGroupScore(const std::array<std::int32_t, 16>& entries) {
+    const std::int32_t quotient = wrappingSum(entries, 3, 15) / 13;
+    return static_cast<std::int32_t>(
+        platform::roundHalfEven(static_cast<long double>(quotient) * kInstrFactor));
+}
+
+std::int64_t cpuScore(std::int32_t alu, std::int32_t fpu, std::int32_t instr) {
+    const long double aluAndFpu =
+        static_cast<long double>(alu) * kAluWeight + static_cast<long double>(fpu) * kFpuWeight;
+    return platform::roundHalfEven(aluAndFpu + static_cast<long double>(instr) * kInstrWeight);
+}
+
+std::string resultCaption(Group group, std::int32_t result) {
+    return platform::intToText(result) + std::string(group == Group::Instr ? kRateUnit : kMarkUnit);
+}
+
+std::string groupCaption(Group group) {
+    switch (group) {
+        case Group::Alu:
+            return "ALU GROUP";
+        case Group::Fpu:
+            return "FPU GROUP";
+        case Group::Instr:
+            return "INSTR. GROUP";
+    }
+    return {};
+}
+
+std::string groupScoreCaption(Group group, std::int32_t score) {
+    return groupCaption(group) + std::string(kScoreSeparator) + platform::intToText(score);
+}
+
+std::string cpuScoreCaption(std::int64_t score) {
+    return std::string(kCpuScorePrefix) + platform::intToText(score) + std::string(kCpuScoreUnit);
+}
+
+std::string Scoreboard::recordRow(const KernelRow& row, std::int32_t returned) {
+    const std::int32_t result = rowResult(row.group, returned);
+    scores_.entry(row.group, row.index) = result;
+    return resultCaption(row.group, result);
+}
+
+std::string Scoreboard::completeGroup(Group group) {
+    std::int32_t score = 0;
+    switch (group) {
+        case Group::Alu:
+            score = scores_.alu[0] = aluFpuGroupScore(scores_.alu);
+            break;
+        case Group::Fpu:
+            score = scores_.fpu[0] = aluFpuGroupScore(scores_.fpu);
+            break;
+        case Group::Instr:
+            score = scores_.instr[0] = instrGroupScore(scores_.instr);
+            break;
+    }
+    return groupScoreCaption(group, score);
+}
+
+std::string Scoreboard::completeRun() {
+    cpuScore_ = bench::cpuScore(scores_.alu[0], scores_.fpu[0], scores_.instr[0]);
+    return cpuScoreCaption(cpuScore_);
+}
+
+RunTexts scoreRun(std::span<const KernelRow> rows,
+                  std::span<const std::optional<std::int32_t>> returned) {
+    if (returned.size() != rows.size()) {
+        throw std::invalid_argument("one kernel result per benchmark row is needed");
+    }
+    Scoreboard board;
+    RunTexts texts;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        texts.results.push_back(returned[i] ? board.recordRow(rows[i], *returned[i])
+                                            : std::string(kResetResultCaption));
+    }
+    texts.aluGroup = board.completeGroup(Group::Alu);
+    texts.fpuGroup = board.completeGroup(Group::Fpu);
+    texts.instrGroup = board.completeGroup(Group::Instr);
+    texts.status = board.completeRun();
+    texts.scores = board.scores();
+    texts.cpuScore = board.cpuScore();
+    return texts;
+}
+
+}  // namespace bench

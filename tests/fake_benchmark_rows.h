@@ -1,0 +1,69 @@
+#pragma once
+// Fake kernels in rows shaped like the real kernel table (groups, indices, result labels,
+// guards), so the run and the window can be tested without the real workloads, and without
+// linking them.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <utility>
+
+#include "bench/kernel_table.h"
+
+namespace fake {
+
+inline constexpr int kRows = bench::kRowCount;
+
+// What each fake row does when called, by row number 1 to 29. Reset before each test.
+struct Script {
+    std::array<std::int32_t, kRows + 1> returns{};  // the kernel's return value
+    std::array<bool, kRows + 1> faults{};           // raise an invalid-instruction fault
+    std::array<int, kRows + 1> calls{};
+    std::function<void(int row)> onCall;  // runs first in every call; unguarded rows only
+};
+
+inline Script script;
+
+inline void resetScript() {
+    script = Script{};
+}
+
+template <int Row>
+std::int32_t kernel() {
+    ++script.calls[Row];
+    if (script.onCall) script.onCall(Row);
+    if (script.faults[Row]) asm volatile("ud2");
+    return script.returns[Row];
+}
+
+template <int... Rows>
+constexpr std::array<bench::Kernel, kRows> kernels(std::integer_sequence<int, Rows...>) {
+    return {&kernel<Rows + 1>...};
+}
+
+// The table's layout: rows 1-7 ALU, 8-14 FPU, 15-29 INSTR; 23-25 guarded as MMX and 26-29
+// as the SSE block.
+inline std::array<bench::KernelRow, kRows> rows() {
+    static constexpr std::array<std::string_view, kRows> resultLabels{
+        "Label28", "Label29", "Label30", "Label31", "Label32", "Label33", "Label34", "Label35",
+        "Label36", "Label37", "Label38", "Label39", "Label40", "Label91", "Label56", "Label57",
+        "Label58", "Label59", "Label60", "Label61", "Label62", "Label63", "Label64", "Label65",
+        "Label66", "Label67", "Label68", "Label69", "Label70"};
+    const auto routines = kernels(std::make_integer_sequence<int, kRows>{});
+    std::array<bench::KernelRow, kRows> table{};
+    for (int i = 0; i < kRows; ++i) {
+        const int row = i + 1;
+        const bench::Group group = row <= 7    ? bench::Group::Alu
+                                   : row <= 14 ? bench::Group::Fpu
+                                               : bench::Group::Instr;
+        const int index = row <= 7 ? row : row <= 14 ? row - 7 : row - 14;
+        const bench::Guard guard = row >= 26   ? bench::Guard::Sse
+                                   : row >= 23 ? bench::Guard::Mmx
+                                               : bench::Guard::None;
+        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard};
+    }
+    return table;
+}
+
+}  // namespace fake

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "bench/scoring.h"
+#include "fake_benchmark_rows.h"
+
+namespace {
+
+using bench::Group;
+
+std::array<std::int32_t, 8> aluRows(std::initializer_list<std::int32_t> scores) {
+    std::array<std::int32_t, 8> entries{};
+    std::copy(scores.begin(), scores.end(), entries.begin() + 1);
+    return entries;
+}
+
+// INSTR entries 3 to 15 all equal to `each`, with Addition and Substraction as given.
+std::array<std::int32_t, 16> instrRows(std::int32_t each, std::int32_t addition = 0,
+                                       std::int32_t substraction = 0) {
+    std::array<std::int32_t, 16> entries{};
+    entries.fill(each);
+    entries[0] = 0;
+    entries[1] = addition;
+    entries[2] = substraction;
+    return entries;
+}
+
+}  // namespace
+
+TEST(RowScore, IsTwelveMillionOverElapsedMsTruncated) {
+    EXPECT_EQ(bench::rowResult(Group::Alu, 1500), 8000);
+    EXPECT_EQ(bench::rowResult(Group::Alu, 1000), 12000);
+    EXPECT_EQ(bench::rowResult(Group::Fpu, 7), 1714285);
+    EXPECT_EQ(bench::rowResult(Group::Alu, 12'000'001), 0);
+    EXPECT_EQ(bench::resultCaption(Group::Alu, bench::rowResult(Group::Alu, 1500)), "8000 Mark");
+}
+
+TEST(RowScore, ZeroElapsedShowsZeroInsteadOfDividing) {
+    EXPECT_EQ(bench::rowResult(Group::Alu, 0), 0);
+    EXPECT_EQ(bench::rowResult(Group::Fpu, 0), 0);
+    EXPECT_EQ(bench::perMs(19'200'000, 0), 0);
+}
+
+TEST(RowScore, InstrRowsShowTheRateUnchanged) {
+    EXPECT_EQ(bench::rowResult(Group::Instr, 1500), 1500);
+    EXPECT_EQ(bench::rowResult(Group::Instr, 0), 0);
+    EXPECT_EQ(bench::resultCaption(Group::Instr, 960), "960 Mln. instr/s");
+}
+
+TEST(RowScore, RatesTruncateTowardZero) {
+    EXPECT_EQ(bench::perMs(19'200'000, 2000), 9600);
+    EXPECT_EQ(bench::perMs(320'000, 333), 960);
+    EXPECT_EQ(bench::perMs(6'400, 6'401), 0);
+    EXPECT_EQ(bench::perMs(12'000'000, -7), -1714285);
+    EXPECT_EQ(bench::perMs(INT32_MIN, -1), INT32_MIN);
+}
+
+TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
+    const auto entries = aluRows({8000, 8000, 8000, 8000, 8000, 8000, 8006});
+    EXPECT_EQ(bench::aluFpuGroupScore(entries), 8000);
+    EXPECT_EQ(bench::groupScoreCaption(Group::Alu, 8000), "ALU GROUP      score: 8000");
+}
+
+TEST(GroupScore, EntryZeroIsNotPartOfTheSum) {
+    auto entries = aluRows({7, 7, 7, 7, 7, 7, 7});
+    entries[0] = 700;  // a previous group score must not leak in
+    EXPECT_EQ(bench::aluFpuGroupScore(entries), 7);
+}
+
+TEST(GroupScore, InstrExampleRoundsUp) {
+    EXPECT_EQ(bench::instrGroupScore(instrRows(100)), 512);  // 100 x 5.11945 = 511.945
+    EXPECT_EQ(bench::groupScoreCaption(Group::Instr, 512), "INSTR. GROUP      score: 512");
+}
+
+TEST(GroupScore, InstrIgnoresAdditionAndSubstraction) {
+    EXPECT_EQ(bench::instrGroupScore(instrRows(100, 19'200'000, 19'200'000)), 512);
+    EXPECT_EQ(bench::instrGroupScore(instrRows(100, -5, INT32_MAX)), 512);
+}
+
+TEST(GroupScore, InstrDividesByThirteenEvenWithZeros) {
+    auto entries = instrRows(0);
+    entries[3] = 1300;  // one row carries the whole sum; twelve are 0
+    EXPECT_EQ(bench::instrGroupScore(entries), 512);
+    entries[3] = 12;  // 12 / 13 truncates to 0
+    EXPECT_EQ(bench::instrGroupScore(entries), 0);
+}
+
+// 10,000 x 5.11945 is 51194.5 in decimal but lands just above the half with the extended
+// constant, and just below it in double: the extended computation gives 51195.
+TEST(GroupScore, InstrUsesTheExtendedConstant) {
+    EXPECT_EQ(bench::instrGroupScore(instrRows(10'000)), 51195);
+    EXPECT_EQ(bench::instrGroupScore(instrRows(50'000)), 255973);
+}
+
+TEST(CpuScore, WeightedSumOfTheExample) {
+    EXPECT_EQ(bench::cpuScore(8000, 4000, 512), 4677);
+    EXPECT_EQ(bench::cpuScoreCaption(4677), "Your CPU score: 4677 Mark!");
+}
+
+TEST(CpuScore, ExactHalvesGoToTheEvenNeighbour) {
+    EXPECT_EQ(bench::cpuScore(15, 0, 0), 4);    // 4.5
+    EXPECT_EQ(bench::cpuScore(0, 110, 0), 60);  // 60.5 exactly in extended; above it in double
+}
+
+// Added the other way round, 1 x 0.3 + (7 x 0.55 + 29 x 0.15) ends above 8.5 and rounds to 9.
+TEST(CpuScore, AluAndFpuTermsAreAddedFirst) {
+    EXPECT_EQ(bench::cpuScore(1, 7, 29), 8);
+}
+
+TEST(Captions, GroupNamesAndSeparators) {
+    EXPECT_EQ(bench::groupCaption(Group::Alu), "ALU GROUP");
+    EXPECT_EQ(bench::groupCaption(Group::Fpu), "FPU GROUP");
+    EXPECT_EQ(bench::groupCaption(Group::Instr), "INSTR. GROUP");
+    EXPECT_EQ(bench::groupScoreCaption(Group::Fpu, -12), "FPU GROUP      score: -12");
+}
+
+TEST(ScoreArrays, IndicesOutsideTheGroupAreRefused) {
+    bench::ScoreArrays scores;
+    scores.entry(Group::Instr, 15) = 3;
+    EXPECT_EQ(scores.instr[15], 3);
+    EXPECT_THROW(scores.entry(Group::Alu, 8), std::out_of_range);
+    EXPECT_THROW(scores.entry(Group::Instr, 16), std::out_of_range);
+}
+
+TEST(ScoreRun, TheWholeExampleRun) {
+    const auto rows = fake::rows();
+    std::vector<std::optional<std::int32_t>> returned(29);
+    for (int i = 0; i < 6; ++i) returned[i] = 1500;   // 8000 Mark each
+    returned[6] = 1498;                               // 8010 Mark
+    for (int i = 7; i < 14; ++i) returned[i] = 3000;  // 4000 Mark each
+    returned[14] = 9600;                              // Addition and Substraction: not counted
+    returned[15] = 9600;
+    for (int i = 16; i < 29; ++i) returned[i] = 100;
+
+    const bench::RunTexts texts = bench::scoreRun(rows, returned);
+    EXPECT_EQ(texts.results[0], "8000 Mark");
+    EXPECT_EQ(texts.results[6], "8010 Mark");
+    EXPECT_EQ(texts.results[13], "4000 Mark");
+    EXPECT_EQ(texts.results[14], "9600 Mln. instr/s");
+    EXPECT_EQ(texts.results[28], "100 Mln. instr/s");
+    EXPECT_EQ(texts.aluGroup, "ALU GROUP      score: 8001");
+    EXPECT_EQ(texts.fpuGroup, "FPU GROUP      score: 4000");
+    EXPECT_EQ(texts.instrGroup, "INSTR. GROUP      score: 512");
+    EXPECT_EQ(texts.status, "Your CPU score: 4677 Mark!");  // 2400.3 + 2200 + 76.8
+    EXPECT_EQ(texts.scores.alu[0], 8001);
+    EXPECT_EQ(texts.cpuScore, 4677);
+}
+
+TEST(ScoreRun, RowsThatDidNotCompleteShowPlainZeroAndCountAsZero) {
+    const auto rows = fake::rows();
+    std::vector<std::optional<std::int32_t>> returned(29, 1000);
+    for (int i = 14; i < 29; ++i) returned[i] = 130;
+    for (int i = 25; i < 29; ++i) returned[i] = std::nullopt;  // the SSE block failed
+
+    const bench::RunTexts texts = bench::scoreRun(rows, returned);
+    for (int i = 25; i < 29; ++i) EXPECT_EQ(texts.results[i], "0");
+    EXPECT_EQ(texts.results[24], "130 Mln. instr/s");
+    EXPECT_EQ(texts.scores.instr[12], 0);
+    // 9 rows of 130 over 13 rows: 1170 / 13 = 90, x 5.11945 = 460.75
+    EXPECT_EQ(texts.instrGroup, "INSTR. GROUP      score: 461");
+}
+
+TEST(ScoreRun, NeedsOneResultPerRow) {
+    const auto rows = fake::rows();
+    std::vector<std::optional<std::int32_t>> returned(28, 1);
+    EXPECT_THROW(bench::scoreRun(rows, returned), std::invalid_argument);
+}
