@@ -25,4 +25,20 @@ std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor);
 // The six sweeps from 512 KiB to 16 MiB that end most ALU and FPU kernels.
 void sweepTail(std::int32_t volumeFactor);
 
+// The pieces of memorySweep, for its tests and the benchmark runner.
+
+// Passes one sweep makes: (factor << 20) / blockLength + 1, or 0 for a negative quotient.
+std::int64_t sweepPassCount(std::int32_t blockLength, std::int32_t volumeFactor);
+
+// 640000 / elapsed ms; an elapsed time of 0 (or less) rates as 640000, see sweep.cpp.
+std::int32_t sweepRate(std::int32_t elapsedMs);
+
+// The untimed inner work: `passes` passes over elements 0 to blockLength of `buffer`,
+// each step reading elements i + 8 down to i, each read stored into the sweep sink.
+void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes);
+
+// Block lengths of the sweep tail, in order.
+inline constexpr std::int32_t kSweepTailBlocks[6] = {65'536,  131'072,   262'144,
+                                                     524'288, 1'048'576, 2'097'152};
+
 }  // namespace sysinfo
