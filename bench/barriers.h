@@ -1,0 +1,32 @@
+#pragma once
+// Small named compiler barriers for the benchmark kernels. The kernels compute values that
+// nobody reads; these keep the compiler from dropping, merging or hoisting that work while
+// leaving the rest of the code at the project's normal optimisation.
+
+namespace bench {
+
+// Makes `value` look read and rewritten here: the work that produced it must happen, and
+// later work cannot reuse what the compiler knew about it.
+template <class T>
+inline void doNotOptimize(T& value) {
+    asm volatile("" : "+r,m"(value) : : "memory");
+}
+
+// The extended type cannot live in a general register, so it goes through memory.
+inline void doNotOptimize(long double& value) {
+    asm volatile("" : "+m"(value) : : "memory");
+}
+
+// A compiler fence: memory reads and writes are not moved across it, so work stays on its
+// side of a tick reading.
+inline void clobberMemory() {
+    asm volatile("" : : : "memory");
+}
+
+// One step of a counter kept in memory: a load, an add and a store.
+template <class T>
+inline void stepInMemory(volatile T& counter) {
+    counter = counter + 1;
+}
+
+}  // namespace bench
