@@ -1,0 +1,53 @@
+#include "sysinfo/identification.h"
+
+#include "platform/cpu_description.h"
+#include "platform/format.h"
+#include "sysinfo/clock.h"
+
+namespace sysinfo {
+namespace {
+
+const IdentificationSteps* activeSteps = nullptr;
+
+}  // namespace
+
+std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root) {
+    const auto key = platform::CpuDescription::open(kIdentificationKey, root);
+    if (!key) return std::nullopt;
+    RegistryTexts texts;
+    texts.identifier = key->text("Identifier").value_or("");
+    texts.vendor = key->text("VendorIdentifier").value_or("");
+    // The rated speed is read through its own key, after the identifier and vendor.
+    const std::string speed = platform::floatToText(ratedSpeedMHz(root));
+    texts.cpuName = speed + " Mhz " + key->text("ProcessorNameString").value_or("");
+    return texts;
+}
+
+IdentificationSteps machineIdentificationSteps() {
+    return {
+        [] { return readRegistryTexts("/"); },
+        [](const InstructionProbe& probe) { return sysinfo::runProbe(probe); },
+        [] { return sysinfo::runCacheSweeps(); },
+        [] {
+            sysinfo::measureClock();
+            return sysinfo::clockText();
+        },
+    };
+}
+
+const IdentificationSteps& identificationSteps() {
+    if (activeSteps != nullptr) return *activeSteps;
+    static const IdentificationSteps machine = machineIdentificationSteps();
+    return machine;
+}
+
+ScopedIdentificationSteps::ScopedIdentificationSteps(IdentificationSteps steps)
+    : replacement_(std::move(steps)), previous_(activeSteps) {
+    activeSteps = &replacement_;
+}
+
+ScopedIdentificationSteps::~ScopedIdentificationSteps() {
+    activeSteps = previous_;
+}
+
+}  // namespace sysinfo

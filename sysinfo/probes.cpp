@@ -1,0 +1,121 @@
+#include "sysinfo/probes.h"
+
+#include <cstdint>
+
+#include "platform/fault_guard.h"
+#include "platform/x87.h"
+
+namespace sysinfo {
+namespace {
+
+// Each probe works on zeros, so a supported instruction raises no numeric exception and
+// only a refused one (SIGILL) ends it. "zero" is read from memory, as the probes read it
+// from a local variable.
+
+void probeMmx() {
+    asm volatile(
+        "movd %0, %%mm0\n\t"
+        "emms"
+        :
+        : "r"(std::int32_t{0})
+        : "mm0");
+}
+
+void probe3DNow() {
+    std::int32_t zero = 0;
+    asm volatile(
+        "movd %0, %%mm0\n\t"
+        "pfmul %%mm1, %%mm0\n\t"
+        "emms"
+        :
+        : "m"(zero)
+        : "mm0", "mm1");
+}
+
+void probeSse() {
+    std::int32_t zero = 0;
+    asm volatile(
+        "movss %0, %%xmm0\n\t"
+        "movss %0, %%xmm1\n\t"
+        "addss %%xmm1, %%xmm0\n\t"
+        "emms"
+        :
+        : "m"(zero)
+        : "xmm0", "xmm1");
+}
+
+void probeSse2() {
+    std::int32_t zero = 0;
+    asm volatile(
+        "movss %0, %%xmm0\n\t"
+        "movss %0, %%xmm1\n\t"
+        "addsd %%xmm1, %%xmm0\n\t"
+        "emms"
+        :
+        : "m"(zero)
+        : "xmm0", "xmm1");
+}
+
+void probeSse3() {
+    std::int32_t zero = 0;
+    asm volatile(
+        "movss %0, %%xmm0\n\t"
+        "movss %0, %%xmm1\n\t"
+        "addsubps %%xmm1, %%xmm0\n\t"
+        "emms"
+        :
+        : "m"(zero)
+        : "xmm0", "xmm1");
+}
+
+std::uint32_t mxcsr() {
+    std::uint32_t value = 0;
+    asm volatile("stmxcsr %0" : "=m"(value));
+    return value;
+}
+
+void setMxcsr(std::uint32_t value) {
+    asm volatile("ldmxcsr %0" : : "m"(value));
+}
+
+}  // namespace
+
+const std::array<InstructionProbe, 5>& instructionProbes() {
+    static const std::array<InstructionProbe, 5> probes{{
+        {", MMX", probeMmx},
+        {", 3DNow", probe3DNow},
+        {", SSE", probeSse},
+        {", SSE2", probeSse2},
+        {", SSE3", probeSse3},
+    }};
+    return probes;
+}
+
+bool runProbe(const InstructionProbe& probe) {
+    const std::uint16_t controlWord = platform::x87ControlWord();
+    const std::uint32_t sseControl = mxcsr();
+    const bool executed = platform::runGuarded(
+        [](void* context) { static_cast<const InstructionProbe*>(context)->execute(); },
+        const_cast<InstructionProbe*>(&probe));
+    if (!executed) {
+        // The kernel hands a signal handler a freshly initialised FPU, and leaving it by
+        // siglongjmp keeps that state: the x87 control word would fall back to 0x037F and
+        // the start-up fault settings would be lost. A probe refused after its MMX move
+        // would also leave the x87 registers tagged in use, so every later x87 load would
+        // overflow the stack. Put everything back as it was before the probe.
+        asm volatile("emms");
+        platform::setX87ControlWord(controlWord);
+        setMxcsr(sseControl);
+    }
+    return executed;
+}
+
+std::string instructionSetText(std::span<const InstructionProbe> probes) {
+    std::string text = "x86";
+    for (const auto& probe : probes) {
+        if (runProbe(probe)) text += probe.text;
+    }
+    return text;
+}
+
+}  // namespace sysinfo

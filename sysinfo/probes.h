@@ -1,0 +1,26 @@
+#pragma once
+// Instruction probes: the extensions are found by trying one instruction of each and
+// seeing whether the processor refuses it, never by asking CPUID.
+
+#include <array>
+#include <span>
+#include <string>
+
+namespace sysinfo {
+
+struct InstructionProbe {
+    const char* text;   // appended to the "Instructions" panel when the probe succeeds
+    void (*execute)();  // the probe's instructions; faults when they are refused
+};
+
+// MMX, 3DNow!, SSE, SSE2 and SSE3, in the order they are run and listed.
+const std::array<InstructionProbe, 5>& instructionProbes();
+
+// Runs one probe under its own fault guard: true when the processor executed it. A
+// refused probe leaves the floating-point unit as it found it.
+bool runProbe(const InstructionProbe& probe);
+
+// "x86" followed by the text of every probe that runs, in the order given.
+std::string instructionSetText(std::span<const InstructionProbe> probes);
+
+}  // namespace sysinfo
