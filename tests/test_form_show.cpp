@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <QEvent>
+#include <QShowEvent>
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/tform1.h"
+#include "app/tform2.h"
+#include "qt_test_app.h"
+#include "sysinfo/identification.h"
+
+namespace {
+
+// Records the paints of the splash picture into the shared log, once per run of paints.
+class PaintRecorder : public QObject {
+  public:
+    explicit PaintRecorder(std::vector<std::string>& log) : log_(log) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && (log_.empty() || log_.back() != "splash painted"))
+            log_.push_back("splash painted");
+        return false;
+    }
+
+  private:
+    std::vector<std::string>& log_;
+};
+
+class FormShowOrder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testApplication();
+        form = std::make_unique<TForm1>();
+        splash = std::make_unique<TForm2>();
+        recorder = std::make_unique<PaintRecorder>(log);
+        splash->Image1->installEventFilter(recorder.get());
+    }
+
+    // Each step notes its name and whether the splash is up and the window placed.
+    void note(const std::string& step) {
+        const bool splashUp = splash->isVisible();
+        const bool placed = form->pos() == QPoint(300, 100);
+        log.push_back(step + (splashUp ? "" : " WITHOUT SPLASH") + (placed ? "" : " UNPLACED"));
+    }
+
+    sysinfo::IdentificationSteps recordingSteps(std::optional<sysinfo::RegistryTexts> registry,
+                                                std::vector<bool> probeResults,
+                                                sysinfo::CacheSweepRates rates) {
+        sysinfo::IdentificationSteps steps;
+        steps.readRegistry = [=, this] {
+            note("registry");
+            return registry;
+        };
+        steps.runProbe = [=, this](const sysinfo::InstructionProbe& probe) {
+            note(std::string("probe") + probe.text);
+            return static_cast<bool>(probeResults.at(probesRun++));
+        };
+        steps.runCacheSweeps = [=, this] {
+            note("sweeps");
+            return rates;
+        };
+        steps.measureClock = [this] {
+            note("clock");
+            return std::string("2992.24");
+        };
+        return steps;
+    }
+
+    std::vector<std::string> log;
+    std::size_t probesRun = 0;
+    std::unique_ptr<PaintRecorder> recorder;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm2> splash;
+};
+
+const sysinfo::CacheSweepRates kExampleRates{9000, 9000, 9000, 5000, 5000, 5000,
+                                             5000, 2000, 2000, 2000, 2000, 2000};
+
+}  // namespace
+
+TEST_F(FormShowOrder, SplashCoversTheIdentificationInOrder) {
+    sysinfo::ScopedIdentificationSteps steps(recordingSteps(
+        sysinfo::RegistryTexts{"3200 Mhz Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
+                               "GenuineIntel"},
+        {true, false, true, true, true}, kExampleRates));
+    ASSERT_FALSE(splash->isVisible());
+
+    form->FormShow();
+
+    const std::vector<std::string> expected = {"splash painted", "registry",   "probe, MMX",
+                                               "probe, 3DNow",   "probe, SSE", "probe, SSE2",
+                                               "probe, SSE3",    "sweeps",     "clock"};
+    EXPECT_EQ(log, expected);
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_EQ(form->pos(), QPoint(300, 100));
+}
+
+TEST_F(FormShowOrder, FillsThePanels) {
+    sysinfo::ScopedIdentificationSteps steps(recordingSteps(
+        sysinfo::RegistryTexts{"3200 Mhz Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
+                               "GenuineIntel"},
+        {true, false, true, true, true}, kExampleRates));
+    form->FormShow();
+    EXPECT_EQ(form->Panel1->caption(), "3200 Mhz Test CPU");
+    EXPECT_EQ(form->Panel2->caption(), "Intel64 Family 6 Model 158 Stepping 10");
+    EXPECT_EQ(form->Panel3->caption(), "GenuineIntel");
+    EXPECT_EQ(form->Panel4->caption(), "x86, MMX, SSE, SSE2, SSE3");
+    EXPECT_EQ(form->Panel5->caption(), "512 Kbyte");
+    EXPECT_EQ(form->Panel6->caption(), "2992.24");
+}
+
+TEST_F(FormShowOrder, FailuresKeepTheDashes) {
+    sysinfo::CacheSweepRates flat{};
+    flat.fill(7000);
+    sysinfo::ScopedIdentificationSteps steps(
+        recordingSteps(std::nullopt, {false, false, false, false, false}, flat));
+    form->FormShow();
+    EXPECT_EQ(form->Panel1->caption(), "-");
+    EXPECT_EQ(form->Panel2->caption(), "-");
+    EXPECT_EQ(form->Panel3->caption(), "-");
+    EXPECT_EQ(form->Panel4->caption(), "x86");
+    EXPECT_EQ(form->Panel5->caption(), "-");
+    EXPECT_FALSE(splash->isVisible());
+}
+
+TEST_F(FormShowOrder, ShowingTheWindowRunsItOnce) {
+    sysinfo::ScopedIdentificationSteps steps(
+        recordingSteps(std::nullopt, {true, false, true, true, true}, kExampleRates));
+    form->show();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "clock"), 1);
+    EXPECT_FALSE(splash->isVisible());
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST(SplashWindow, BorderlessAt350By250WithTheStretchedPicture) {
+    testApplication();
+    TForm2 splash;
+    EXPECT_EQ(Form2, &splash);
+    EXPECT_FALSE(splash.isVisible());
+    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(splash.geometry(), QRect(350, 250, 320, 225));
+    EXPECT_EQ(splash.Image1->geometry(), QRect(0, 0, 321, 225));
+    EXPECT_EQ(splash.Image1->image().size(), QSize(321, 225));
+}
+
+TEST(SplashWindow, PagePictureIsScaledIntoImage2) {
+    testApplication();
+    TForm1 form;
+    EXPECT_EQ(form.Image2->image().size(), QSize(92, 27));
+}
