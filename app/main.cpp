@@ -2,6 +2,7 @@
 
 #include "app/look.h"
 #include "app/tform1.h"
+#include "app/tform2.h"
 #include "platform/x87.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     app::applyLook();
 
     TForm1 form;
+    TForm2 splash;  // hidden until the main window's shown handler needs it
     form.show();
     return QApplication::exec();
 }

@@ -6,6 +6,7 @@
 #include <QShowEvent>
 
 #include "app/fonts.h"
+#include "app/pictures.h"
 #include "app/timers.h"
 #include "platform/qt_events.h"
 
@@ -140,6 +141,7 @@ void TForm1::buildCpuInfoPage() {
     Image2 = new platform::Picture(Panel16);
     Image2->setObjectName("Image2");
     Image2->setGeometry(2, 2, 92, 30);
+    Image2->setImage(app::pagePicture());
 }
 
 void TForm1::buildRamInfoPage() {
