@@ -1,0 +1,68 @@
+#pragma once
+// The CPU benchmark run without a window: resets what the page shows, walks the rows in
+// order, applies each row's fault guard, and reports every text through callbacks. The
+// window's Button1Click and headless runners both drive it.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bench/kernel_table.h"
+#include "bench/scoring.h"
+
+namespace bench {
+
+struct RunCallbacks {
+    // Called before every row's kernel: the window processes its pending events here and
+    // nowhere else during a run.
+    std::function<void()> beforeRow;
+    // A row's result label: "0" at the reset, then its caption once the row completes.
+    std::function<void(const KernelRow& row, const std::string& caption)> showResult;
+    // A group box: the plain group name at the reset, the score once the group completes.
+    std::function<void(Group group, const std::string& caption)> showGroup;
+    // The status panel: "Benchmarking..." at the reset, the CPU score at the end.
+    std::function<void(const std::string& caption)> showStatus;
+};
+
+struct RunResult {
+    std::vector<std::optional<std::int32_t>> returned;  // per row; nullopt: did not complete
+    ScoreArrays scores;
+    std::int64_t cpuScore = 0;
+};
+
+// Runs every row in order on the calling thread and returns what the rows measured.
+//
+// Rows guarded as Mmx run under the fault guard one by one: a row whose instructions the
+// processor refuses keeps "0" and the run goes on with the next row. Rows guarded as Sse
+// form one block: the first refused row ends the block, its remaining rows keep "0" without
+// being called, and the run goes on with the scoring. Each guarded call covers the kernel
+// alone, never the event processing before it, which must not be left by a long jump.
+RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& callbacks);
+
+// Replaces the rows that benchmarkRows() hands out for the lifetime of the object, so a
+// window test can run fake kernels; tests only, not thread-safe.
+class ScopedBenchmarkRows {
+  public:
+    explicit ScopedBenchmarkRows(std::span<const KernelRow> rows);
+    ~ScopedBenchmarkRows();
+    ScopedBenchmarkRows(const ScopedBenchmarkRows&) = delete;
+    ScopedBenchmarkRows& operator=(const ScopedBenchmarkRows&) = delete;
+
+  private:
+    std::span<const KernelRow> previous_;
+};
+
+// The rows a test put in place, or none.
+std::span<const KernelRow> replacedBenchmarkRows();
+
+// The rows the window runs: the kernel table unless a test replaced them. Inline, so only
+// a caller of this function links the real kernels.
+inline std::span<const KernelRow> benchmarkRows() {
+    const std::span<const KernelRow> replaced = replacedBenchmarkRows();
+    return replaced.empty() ? std::span<const KernelRow>(kernelTable()) : replaced;
+}
+
+}  // namespace bench
