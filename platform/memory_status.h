@@ -1,0 +1,49 @@
+#pragma once
+// The memory-status report: physical, page-file and virtual memory in bytes, read from
+// <root>/proc/meminfo, <root>/proc/self/status and <root>/proc/self/limits.
+//
+// Every count is 64-bit: a machine with 2 GiB or more does not fit a signed 32-bit count,
+// and a wrapped figure would show as negative.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+struct MemoryStatus {
+    std::int64_t totalPhys = 0;      // MemTotal
+    std::int64_t availPhys = 0;      // MemAvailable
+    std::int64_t totalPageFile = 0;  // MemTotal + SwapTotal
+    std::int64_t availPageFile = 0;  // MemAvailable + SwapFree
+    std::int64_t totalVirtual = 0;   // the user address space, or RLIMIT_AS if lower
+    std::int64_t availVirtual = 0;   // totalVirtual - VmSize
+};
+
+// The user address space of an x86-64 process with four-level page tables.
+inline constexpr std::int64_t kUserAddressSpace = std::int64_t{1} << 47;
+
+// Reads the report below `root`. Empty when /proc/meminfo or /proc/self/status cannot be
+// read, or one of MemTotal, MemAvailable, SwapTotal, SwapFree, VmSize is missing, not a
+// plain count of kB, or MemTotal is 0 (no load can be computed from it). A missing or
+// unreadable limits file means no address-space limit.
+std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root = "/");
+
+// The report as the program reads it: readMemoryStatus("/") unless a test replaced it.
+using MemoryStatusSource = std::function<std::optional<MemoryStatus>()>;
+std::optional<MemoryStatus> memoryStatus();
+
+// Replaces the source for the lifetime of the object; not thread-safe, tests only.
+class ScopedMemoryStatusSource {
+  public:
+    explicit ScopedMemoryStatusSource(MemoryStatusSource source);
+    ~ScopedMemoryStatusSource();
+    ScopedMemoryStatusSource(const ScopedMemoryStatusSource&) = delete;
+    ScopedMemoryStatusSource& operator=(const ScopedMemoryStatusSource&) = delete;
+
+  private:
+    MemoryStatusSource previous_;
+};
+
+}  // namespace platform
