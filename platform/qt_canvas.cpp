@@ -1,0 +1,17 @@
+#include "platform/qt_canvas.h"
+
+namespace platform {
+
+QImage toImage(const Canvas& canvas) {
+    QImage image(canvas.width(), canvas.height(), QImage::Format_RGB32);
+    for (int y = 0; y < canvas.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < canvas.width(); ++x) {
+            const Rgb colour = canvas.pixel(x, y);
+            line[x] = qRgb(colour.red, colour.green, colour.blue);
+        }
+    }
+    return image;
+}
+
+}  // namespace platform

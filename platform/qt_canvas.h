@@ -1,0 +1,13 @@
+#pragma once
+// Hands a drawn canvas to a picture control.
+
+#include <QImage>
+
+#include "platform/canvas.h"
+
+namespace platform {
+
+// A copy of the canvas's pixels as an opaque 32-bit image of the same size.
+QImage toImage(const Canvas& canvas);
+
+}  // namespace platform
