@@ -1,0 +1,87 @@
+#include "sysinfo/memory_monitor.h"
+
+#include "platform/format.h"
+
+namespace sysinfo {
+
+std::string kbyteText(std::int64_t bytes) {
+    return platform::intToText(platform::roundHalfEven(static_cast<long double>(bytes) / 1024.0L)) +
+           " Kbyte";
+}
+
+std::int32_t loadPercent(const platform::MemoryStatus& report) {
+    const std::int64_t inUse = report.totalPhys - report.availPhys;
+    // Divided first, then scaled: the order decides which loads land on an exact half.
+    const long double share =
+        static_cast<long double>(inUse) / static_cast<long double>(report.totalPhys);
+    return static_cast<std::int32_t>(platform::roundHalfEven(share * 100.0L));
+}
+
+std::string freeMbText(std::int64_t availPhys) {
+    return platform::intToText(availPhys / 1'048'576) + " Mb";
+}
+
+std::string loadText(std::int32_t percent) {
+    return platform::intToText(percent) + "%";
+}
+
+MemoryTexts MemoryMonitor::tick(const std::optional<platform::MemoryStatus>& report) {
+    MemoryTexts texts;
+    if (!report) {
+        texts.panels.fill("-");
+        texts.freePhys = "-";
+        texts.load = "-";
+        return texts;
+    }
+    const platform::MemoryStatus& r = *report;
+    texts.panels = {kbyteText(r.totalVirtual),  kbyteText(r.availVirtual),
+                    kbyteText(r.totalPageFile), kbyteText(r.totalPageFile - r.availPageFile),
+                    kbyteText(r.totalPhys),     kbyteText(r.totalPhys - r.availPhys)};
+    loadPercent_ = loadPercent(r);
+    texts.freePhys = freeMbText(r.availPhys);
+    texts.load = loadText(loadPercent_);
+    recordSample();
+    drawChart();
+    return texts;
+}
+
+void MemoryMonitor::recordSample() {
+    if (position_ > kHistorySize - 1) position_ = 0;
+    // The sample is its row on the chart: 0 % load sits one row below the surface.
+    history_[position_] = static_cast<std::uint8_t>(100 - loadPercent_);
+    ++position_;
+}
+
+void MemoryMonitor::drawChart() {
+    platform::Canvas& c = chart_;
+    // Row 100 and the columns beyond 120 fall outside the surface; the canvas drops them.
+    for (int y = 0; y <= 100; ++y) {
+        for (int x = 0; x <= 120; ++x) {
+            const platform::Rgb ramp{static_cast<std::uint8_t>(y >= 20 ? y - 20 : 0), 0, 0};
+            c.setPixel(x, y, ramp);
+        }
+    }
+    for (int x = 0; x <= 120; ++x) {
+        for (int y = 0; y <= 100; y += 10) c.setPixel(x, y, kGridColour);
+    }
+    // The grid columns move with the write position, so the grid scrolls although the data
+    // does not; the marker covers the newest sample's column and the one after it.
+    for (int y = 0; y <= 100; ++y) {
+        for (int offset = 120; offset >= 10; offset -= 10) {
+            c.setPixel(position_ - offset, y, kGridColour);
+        }
+        c.setPixel(position_, y, kMarkerColour);
+        c.setPixel(position_ - 1, y, kMarkerColour);
+        for (int offset = 10; offset <= 120; offset += 10) {
+            c.setPixel(position_ + offset, y, kGridColour);
+        }
+    }
+    c.setPenColour(kCurveColour);
+    for (int x = 0; x <= 120; ++x) {
+        c.lineTo(x, static_cast<std::int8_t>(history_[x]));
+    }
+    c.moveTo(0, 0);
+    hasDrawn_ = true;
+}
+
+}  // namespace sysinfo
