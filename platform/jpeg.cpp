@@ -1,11 +1,13 @@
 #include "platform/jpeg.h"
 
-#include <jpeglib.h>
-
 #include <csetjmp>
-#include <cstdio>  // jpeglib.h needs FILE declared first
 #include <cstdlib>
-#include <cstring>
+
+// jpeglib.h uses FILE without declaring it.
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 
 namespace platform {
 namespace {
