@@ -1,0 +1,129 @@
+#include "membench/memory_speed.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/format.h"
+#include "platform/ticks.h"
+#include "sysinfo/sweep.h"
+
+namespace membench {
+namespace {
+
+Workload currentWorkload;
+
+Result fromElapsed(std::int32_t elapsedMs, std::int64_t numerator) {
+    // 0 ms is below the counter's resolution, not infinite speed; a negative time would need
+    // the counter to run backwards.
+    if (elapsedMs <= 0) return {Outcome::tooFastToTime, 0};
+    return {Outcome::measured, static_cast<std::int32_t>(numerator / elapsedMs)};
+}
+
+}  // namespace
+
+void writePattern(void* start, std::size_t bytes, std::int32_t passes) {
+    auto* const begin = static_cast<char*>(start);
+    char* const end = begin + bytes / 1024 * 1024;
+    for (std::int32_t pass = 0; pass < passes; ++pass) {
+        for (char* step = begin; step != end; step += 1024) {
+            // 256 separate movl stores, unrolled by the assembler: 1 at every low half of an
+            // 8-byte element, 0 at every high half.
+            asm volatile(
+                ".set .Lcorvane_store, 0\n\t"
+                ".rept 128\n\t"
+                "movl $1, .Lcorvane_store(%0)\n\t"
+                "movl $0, .Lcorvane_store+4(%0)\n\t"
+                ".set .Lcorvane_store, .Lcorvane_store+8\n\t"
+                ".endr"
+                :
+                : "r"(step)
+                : "memory");
+        }
+    }
+}
+
+std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes) {
+    const auto* const base = static_cast<const char*>(block);
+    platform::yieldSlice();
+    const std::uint32_t start = platform::tickCount();
+    for (std::int32_t pass = 0; pass < passes; ++pass) {
+        // 64-bit offset: a size just below 4 GiB must not wrap the walk back to 0.
+        for (std::uint64_t offset = 0; offset < size; offset += 32) {
+            std::uint32_t discarded;
+            asm volatile("movl %1, %0"
+                         : "=r"(discarded)
+                         : "m"(*reinterpret_cast<const std::uint32_t*>(base + offset)));
+        }
+    }
+    return platform::elapsedMs(start, platform::tickCount());
+}
+
+Result writeSpeed(std::int32_t elapsedMs) {
+    return fromElapsed(elapsedMs, 16'800'000);
+}
+
+Result readSpeed(std::int32_t elapsedMs) {
+    return fromElapsed(elapsedMs, std::int64_t{8} * 999 * 1000);
+}
+
+std::string speedText(const Result& result) {
+    switch (result.outcome) {
+        case Outcome::measured:
+            return platform::intToText(result.speed) + " Mb/sec";
+        case Outcome::tooFastToTime:
+            return "Too fast to time";
+        case Outcome::blockRefused:
+            return "Not enough memory";
+    }
+    return {};
+}
+
+Result writeMeasurement() {
+    const std::int32_t passes = currentWorkload.writePasses;
+    const std::uint32_t start = platform::tickCount();
+    writePattern(sysinfo::sweepBuffer, kWriteBytes, passes);
+    return writeSpeed(platform::elapsedMs(start, platform::tickCount()));
+}
+
+Result readMeasurement() {
+    const ReadBlock block(currentWorkload.readBlockBytes);
+    if (!block.obtained()) return {Outcome::blockRefused, 0};
+    const auto size = static_cast<std::uint32_t>(
+        std::min<std::size_t>(block.size(), std::numeric_limits<std::uint32_t>::max()));
+    return readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses));
+}
+
+ReadBlock::ReadBlock(std::size_t bytes) {
+    if (bytes == 0) return;
+    // MAP_POPULATE on a private writable mapping faults every page in for writing; the
+    // write per page below makes sure of it even when population stopped short.
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    if (mapped == MAP_FAILED) return;
+    data_ = mapped;
+    size_ = bytes;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    auto* const bytesOf = static_cast<volatile char*>(mapped);
+    for (std::size_t offset = 0; offset < bytes; offset += page) bytesOf[offset] = 0;
+}
+
+ReadBlock::~ReadBlock() {
+    if (data_ != nullptr) munmap(data_, size_);
+}
+
+const Workload& workload() {
+    return currentWorkload;
+}
+
+ScopedWorkload::ScopedWorkload(const Workload& replacement) : previous_(currentWorkload) {
+    currentWorkload = replacement;
+}
+
+ScopedWorkload::~ScopedWorkload() {
+    currentWorkload = previous_;
+}
+
+}  // namespace membench

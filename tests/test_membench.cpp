@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "membench/memory_speed.h"
+#include "platform/ticks.h"
+#include "sysinfo/sweep.h"
+
+using membench::Outcome;
+using membench::Result;
+
+namespace {
+
+// Every reading is `step` ms after the previous one.
+std::uint32_t tickNow = 0;
+std::uint32_t tickStep = 0;
+std::uint32_t steppingTicks() {
+    return tickNow += tickStep;
+}
+
+struct SteppingClock {
+    explicit SteppingClock(std::uint32_t step) : scoped(&steppingTicks) {
+        tickNow = 0xFFFF'F000u;  // right across the counter's wrap
+        tickStep = step;
+    }
+    platform::ScopedTickSource scoped;
+};
+
+// The "Anonymous:" kB of the mapping that holds `address`, from /proc/self/smaps.
+long anonymousKbAt(const void* address) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto target = reinterpret_cast<std::uintptr_t>(address);
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t from = 0, to = 0;
+        char dash = 0;
+        std::istringstream header(line);
+        if (header >> std::hex >> from >> dash >> to && dash == '-' &&
+            line.find(':') > line.find(' ')) {
+            inside = from <= target && target < to;
+            continue;
+        }
+        if (inside && line.starts_with("Anonymous:")) return std::stol(line.substr(10));
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(MemorySpeedFormula, WriteIs16800000OverMilliseconds) {
+    EXPECT_EQ(membench::writeSpeed(4000), (Result{Outcome::measured, 4200}));
+    EXPECT_EQ(membench::writeSpeed(3333), (Result{Outcome::measured, 5040}));  // 5040.5 cut
+    EXPECT_EQ(membench::writeSpeed(1), (Result{Outcome::measured, 16'800'000}));
+}
+
+TEST(MemorySpeedFormula, ReadIs7992000OverMilliseconds) {
+    EXPECT_EQ(membench::readSpeed(1000), (Result{Outcome::measured, 7992}));
+    EXPECT_EQ(membench::readSpeed(3), (Result{Outcome::measured, 2'664'000}));
+    EXPECT_EQ(membench::readSpeed(7), (Result{Outcome::measured, 1'141'714}));
+}
+
+TEST(MemorySpeedFormula, NoTimeGivesNoFigure) {
+    EXPECT_EQ(membench::writeSpeed(0).outcome, Outcome::tooFastToTime);
+    EXPECT_EQ(membench::readSpeed(0).outcome, Outcome::tooFastToTime);
+    EXPECT_EQ(membench::readSpeed(-1).outcome, Outcome::tooFastToTime);
+}
+
+TEST(MemorySpeedFormula, CaptionsCarryTheUnitOrAShortReason) {
+    EXPECT_EQ(membench::speedText({Outcome::measured, 4200}), "4200 Mb/sec");
+    EXPECT_EQ(membench::speedText({Outcome::tooFastToTime, 0}), "Too fast to time");
+    EXPECT_EQ(membench::speedText({Outcome::blockRefused, 0}), "Not enough memory");
+}
+
+TEST(WritePattern, AlternatesOneAndZeroInEveryWordAndStaysInside) {
+    std::vector<std::uint32_t> words(3 * 256 + 64, 0xDEADBEEFu);
+    membench::writePattern(words.data(), 3 * 1024, 2);
+    for (std::size_t i = 0; i < 3 * 256; ++i) ASSERT_EQ(words[i], i % 2 == 0 ? 1u : 0u) << i;
+    for (std::size_t i = 3 * 256; i < words.size(); ++i) ASSERT_EQ(words[i], 0xDEADBEEFu) << i;
+}
+
+TEST(WritePattern, OnlyWholeKibibyteStepsAreWritten) {
+    std::vector<std::uint32_t> words(512, 0xDEADBEEFu);
+    membench::writePattern(words.data(), 1024 + 1000, 1);
+    EXPECT_EQ(words[255], 0u);
+    EXPECT_EQ(words[256], 0xDEADBEEFu);
+    membench::writePattern(words.data() + 256, 0, 5);
+    EXPECT_EQ(words[256], 0xDEADBEEFu);
+}
+
+TEST(WriteMeasurement, LeavesOneInEveryElementOfTheFirst16MiBAndNotTheLast) {
+    using sysinfo::sweepBuffer;
+    constexpr std::int32_t kLast = sysinfo::kSweepBufferElements - 1;
+    std::fill(sweepBuffer, sweepBuffer + kLast, std::int64_t{-1});
+    sweepBuffer[kLast] = 0x1234'5678'9ABC'DEF0;
+    const membench::ScopedWorkload oneWritePass({.writePasses = 1});
+    const SteppingClock clock(4000);
+    EXPECT_EQ(membench::writeMeasurement(), (Result{Outcome::measured, 4200}));
+    for (std::int32_t i = 0; i < kLast; ++i) ASSERT_EQ(sweepBuffer[i], 1) << i;
+    EXPECT_EQ(sweepBuffer[kLast], 0x1234'5678'9ABC'DEF0);
+    unsigned char bytes[8];
+    std::memcpy(bytes, &sweepBuffer[kLast - 1], 8);
+    EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 8),
+              (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(StridedReadPass, ReturnsTheTicksBetweenItsTwoReadings) {
+    std::vector<std::uint32_t> block(1024);
+    const SteppingClock clock(1000);
+    EXPECT_EQ(membench::stridedReadPass(block.data(), 4096, 3), 1000);
+}
+
+TEST(StridedReadPass, LoadsStopBelowTheSize) {
+    // The page after the block is inaccessible: one load too many would fault.
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* map = mmap(nullptr, 2 * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<char*>(map) + page, page, PROT_NONE), 0);
+    membench::stridedReadPass(map, static_cast<std::uint32_t>(page), 2);
+    membench::stridedReadPass(map, static_cast<std::uint32_t>(page - 31), 1);
+    munmap(map, 2 * page);
+}
+
+TEST(StridedReadPassDeathTest, EveryLoadReallyTakesPlace) {
+    // An optimiser that dropped the discarded loads would survive this.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void* map = mmap(nullptr, page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(map, MAP_FAILED);
+    EXPECT_DEATH(membench::stridedReadPass(map, static_cast<std::uint32_t>(page), 1), "");
+    munmap(map, page);
+}
+
+TEST(ReadBlock, EveryPageIsBackedBeforeItIsRead) {
+    const membench::ReadBlock block(membench::kReadBlockBytes);
+    ASSERT_TRUE(block.obtained());
+    EXPECT_EQ(block.size(), membench::kReadBlockBytes);
+    // Pages mapped to the shared zero page would not count as anonymous memory.
+    EXPECT_GE(anonymousKbAt(block.data()), 8192);
+}
+
+TEST(ReadBlock, IsGivenBackOnDestruction) {
+    const void* address = nullptr;
+    {
+        const membench::ReadBlock block(1 << 20);
+        ASSERT_TRUE(block.obtained());
+        address = block.data();
+    }
+    unsigned char resident = 0;
+    EXPECT_EQ(mincore(const_cast<void*>(address), 4096, &resident), -1);
+    EXPECT_EQ(errno, ENOMEM);
+}
+
+TEST(ReadMeasurement, ARefusedBlockGivesNoFigure) {
+    // More than the whole user address space: no system maps it.
+    const membench::ScopedWorkload impossible({.readBlockBytes = std::size_t{1} << 48});
+    EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::blockRefused, 0}));
+}
+
+TEST(ReadMeasurement, TimesTheStridedPassOverAFreshBlock) {
+    const membench::ScopedWorkload small({.readPasses = 2, .readBlockBytes = 1 << 16});
+    {
+        const SteppingClock clock(1000);
+        EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::measured, 7992}));
+    }
+    {
+        const SteppingClock clock(0);
+        EXPECT_EQ(membench::readMeasurement().outcome, Outcome::tooFastToTime);
+    }
+}
