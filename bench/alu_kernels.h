@@ -14,3 +14,26 @@ std::int32_t multiplicationMatrix();  // "Multiplication matrix..."
 std::int32_t quickSort();             // "Quick sort.............."
 
 }  // namespace bench
+
+namespace bench {
+
+// The program-wide loop counters I and J. Kept in memory: every use reads them and every
+// step writes them back, as part of the measured work.
+extern volatile std::int32_t globalI;
+extern volatile std::int32_t globalJ;
+
+// What the last run of a kernel left in its registers and locals, recorded after its
+// closing tick reading (outside the timing) so tests and the runner can check the work.
+struct AluRunStats {
+    std::uint32_t fibonacciPrevious = 0;  // F(n + 2) and F(n + 3) modulo 2^32 after n steps
+    std::uint32_t fibonacciCurrent = 0;
+    bool fermaFoundEquality = false;
+    std::int32_t bruteForceMatches = 0;  // visits that met the all-sixes combination
+    std::int32_t quickSortPasses = 0;
+};
+extern AluRunStats lastAluRun;
+
+// Elements of the sweep buffer the quick sort works on: 1 to kQuickSortElements.
+inline constexpr std::int32_t kQuickSortElements = 32'500;
+
+}  // namespace bench
