@@ -1,0 +1,93 @@
+// The seven floating-point kernels run for real, under the program's own x87 control word
+// (invalid operation, division by zero and overflow fault), with an injected tick counter.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "bench/alu_kernels.h"
+#include "bench/fpu_kernels.h"
+#include "platform/ticks.h"
+#include "platform/x87.h"
+#include "sysinfo/sweep.h"
+
+namespace {
+
+std::uint32_t readings = 0;
+std::uint32_t countingTicks() {
+    return 1000 * readings++;
+}
+
+class FpuKernel : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        readings = 0;
+        savedWord_ = platform::x87ControlWord();
+        platform::setX87ControlWord(platform::kStartupX87ControlWord);
+    }
+    void TearDown() override { platform::setX87ControlWord(savedWord_); }
+
+    platform::ScopedTickSource ticks_{&countingTicks};
+
+  private:
+    std::uint16_t savedWord_ = 0;
+};
+
+constexpr std::int32_t kWithTail = 13'000;  // two readings of its own plus six sweeps
+constexpr std::int32_t kWithoutTail = 1'000;
+constexpr long double kPi = 3.14159265358979323846264338327950288L;
+
+}  // namespace
+
+TEST_F(FpuKernel, HyperbolicCosecantRunsItsMiddleLoopOnJ) {
+    EXPECT_EQ(bench::hyperbolicCosecant(), kWithTail);
+    EXPECT_EQ(bench::globalJ, 131);
+}
+
+TEST_F(FpuKernel, HyperbolicTangentStaysInRangeUpToE290) {
+    EXPECT_EQ(bench::hyperbolicTangent(), kWithTail);
+    EXPECT_EQ(bench::globalJ, 111);
+}
+
+TEST_F(FpuKernel, HypotenuseEndsWithItsSweepTail) {
+    EXPECT_EQ(bench::hypotenuse(), kWithTail);
+}
+
+TEST_F(FpuKernel, DigitPiAddsEveryTermTwiceFromKZeroToFiveMillion) {
+    EXPECT_EQ(bench::digitPi(), kWithTail);
+    // Ending on the positive term k = 5,000,000 leaves the doubled partial sum about 1e-7
+    // above pi / 2; one term fewer or more would leave it below.
+    const double excess = bench::lastFpuRun.digitPiSum - static_cast<double>(kPi / 2);
+    EXPECT_GT(excess, 0.5e-7);
+    EXPECT_LT(excess, 1.5e-7);
+}
+
+TEST_F(FpuKernel, FactorialEndsWithThousandFactorialInExtendedRange) {
+    EXPECT_EQ(bench::factorial(), kWithTail);
+    const long double result = bench::lastFpuRun.factorialResult;
+    ASSERT_TRUE(std::isfinite(result));
+    EXPECT_LT(std::fabs(result / 4.02387260077093773543702433923003985e2567L - 1), 1e-15L);
+}
+
+TEST_F(FpuKernel, ObjectsReadsTheFilledBufferWithoutChangingIt) {
+    EXPECT_EQ(bench::objects3D(), kWithTail);
+    EXPECT_EQ(bench::lastFpuRun.objects3DLastX1, 2'067'152.0L * kPi);
+    for (std::int32_t k = 1; k <= 2'097'152; k += 4'099) ASSERT_EQ(sysinfo::sweepBuffer[k], k);
+    EXPECT_EQ(sysinfo::sweepBuffer[2'097'152], 2'097'152);
+}
+
+TEST_F(FpuKernel, PrecatchingSettlesOnTheFixedPatternWithP4FarFromZero) {
+    EXPECT_EQ(bench::precatching(), kWithoutTail);
+    // P4 = nearest(0.7237... + 2,067,152 pi) = nearest(6,494,150.26).
+    EXPECT_EQ(bench::precatchP0, 1);
+    EXPECT_EQ(bench::precatchP1, 0);
+    EXPECT_EQ(bench::precatchP2, 1);
+    EXPECT_EQ(bench::precatchP3, 0);
+    EXPECT_EQ(bench::precatchP4, 6'494'150);
+    const std::int64_t pattern[8] = {1, 0, 1, 0, 6'494'150, 1, 0, 1};
+    for (std::int32_t k = 0; k < 2'097'152; ++k) {
+        ASSERT_EQ(sysinfo::sweepBuffer[k], pattern[k % 8]) << "element " << k;
+    }
+    EXPECT_EQ(sysinfo::sweepBuffer[2'097'152], 2'097'152);  // the fill's last, never copied out
+}
