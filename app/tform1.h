@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "platform/qt_widgets.h"
+#include "sysinfo/memory_monitor.h"
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -133,6 +134,7 @@ class TForm1 : public QWidget {
     // Benchmark run state.
 
     // Memory status monitor and memory benchmark state.
+    sysinfo::MemoryMonitor memoryMonitor_;  // its history outlives the page being hidden
 
     // Diagnostics state (stability workers, memory test).
 };

@@ -1,5 +1,42 @@
 // The memory status monitor on "RAM Info" and "RUN" on " RAM Benchmark  ".
-#include "app/tform1.h"
+#include <string>
 
-void TForm1::Timer2Timer() {}
-void TForm1::Button3Click() {}
+#include "app/tform1.h"
+#include "membench/memory_speed.h"
+#include "platform/memory_status.h"
+#include "platform/qt_canvas.h"
+#include "platform/qt_events.h"
+
+namespace {
+
+// Labels size themselves to their text, as the layout has them; a plain QLabel would clip
+// "4200 Mb/sec" to the width of its first caption "0".
+void setLabelCaption(QLabel* label, const std::string& caption) {
+    label->setText(QString::fromStdString(caption));
+    label->adjustSize();
+}
+
+}  // namespace
+
+void TForm1::Timer2Timer() {
+    const std::optional<platform::MemoryStatus> report = platform::memoryStatus();
+    const sysinfo::MemoryTexts texts = memoryMonitor_.tick(report);
+    platform::Panel* const panels[] = {Panel7, Panel8, Panel9, Panel10, Panel11, Panel12};
+    for (std::size_t i = 0; i < texts.panels.size(); ++i) {
+        panels[i]->setCaption(QString::fromStdString(texts.panels[i]));
+    }
+    setLabelCaption(Label26, texts.freePhys);
+    setLabelCaption(Label27, texts.load);
+    if (report) Image1->setImage(platform::toImage(memoryMonitor_.chart()));
+}
+
+void TForm1::Button3Click() {
+    setLabelCaption(Label73, "0");
+    setLabelCaption(Label74, "0");
+    pauseClockRefresh();
+    platform::processPendingEvents();  // the zeros are painted before the window freezes
+    setLabelCaption(Label73, membench::speedText(membench::writeMeasurement()));
+    platform::processPendingEvents();
+    setLabelCaption(Label74, membench::speedText(membench::readMeasurement()));
+    resumeClockRefresh();
+}
