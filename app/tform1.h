@@ -132,6 +132,9 @@ class TForm1 : public QWidget {
     // Identification state (splash, pictures).
 
     // Benchmark run state.
+    // Set while Button1Click runs, so a click on RUN taken during its event processing is
+    // ignored instead of starting a nested run.
+    bool benchmarkRunning_ = false;
 
     // Memory status monitor and memory benchmark state.
     sysinfo::MemoryMonitor memoryMonitor_;  // its history outlives the page being hidden

@@ -1,4 +1,63 @@
-// "RUN" on "CPU Benchmark ".
-#include "app/tform1.h"
+// "RUN" on "CPU Benchmark ": the 29 rows, the three group scores and the CPU score.
+#include <QLabel>
+#include <stdexcept>
+#include <string>
 
-void TForm1::Button1Click() {}
+#include "app/tform1.h"
+#include "bench/benchmark_run.h"
+#include "platform/qt_events.h"
+
+namespace {
+
+QString text(const std::string& caption) {
+    return QString::fromStdString(caption);
+}
+
+QLabel* resultLabel(const TForm1& form, const bench::KernelRow& row) {
+    const QString name = QString::fromUtf8(row.resultLabel.data(), row.resultLabel.size());
+    auto* label = qobject_cast<QLabel*>(form.control(name));
+    if (label == nullptr) throw std::logic_error("no result label " + name.toStdString());
+    return label;
+}
+
+QGroupBox* groupBox(const TForm1& form, bench::Group group) {
+    switch (group) {
+        case bench::Group::Alu:
+            return form.GroupBox5;
+        case bench::Group::Fpu:
+            return form.GroupBox6;
+        case bench::Group::Instr:
+            return form.GroupBox7;
+    }
+    throw std::logic_error("unknown benchmark group");
+}
+
+}  // namespace
+
+// The run takes minutes and processes the window's events before every row, where a
+// second click on RUN could arrive. It is ignored: a nested run would redo all 29 rows and
+// then leave the outer run writing its group scores over labels the nested run had filled,
+// so the page would no longer show one run's figures.
+void TForm1::Button1Click() {
+    if (benchmarkRunning_) return;
+    benchmarkRunning_ = true;
+    struct RunningFlag {
+        bool& running;
+        ~RunningFlag() { running = false; }
+    } const runningFlag{benchmarkRunning_};
+
+    pauseClockRefresh();
+    bench::RunCallbacks callbacks;
+    callbacks.beforeRow = [] { platform::processPendingEvents(); };
+    callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
+        resultLabel(*this, row)->setText(text(caption));
+    };
+    callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
+        groupBox(*this, group)->setTitle(text(caption));
+    };
+    callbacks.showStatus = [this](const std::string& caption) {
+        Panel14->setCaption(text(caption));
+    };
+    bench::runBenchmark(bench::benchmarkRows(), callbacks);
+    resumeClockRefresh();
+}

@@ -1,0 +1,154 @@
+// Button1Click on an offscreen window with fake kernels: what the page shows at each step.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMetaObject>
+#include <memory>
+
+#include "app/tform1.h"
+#include "bench/benchmark_run.h"
+#include "fake_benchmark_rows.h"
+#include "qt_test_app.h"
+
+namespace {
+
+class BenchmarkPage : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testApplication();
+        fake::resetScript();
+        for (int row = 1; row <= 7; ++row) fake::script.returns[row] = 1500;   // 8000 Mark
+        for (int row = 8; row <= 14; ++row) fake::script.returns[row] = 3000;  // 4000 Mark
+        for (int row = 15; row <= 29; ++row) fake::script.returns[row] = 100;
+        form = std::make_unique<TForm1>();
+    }
+    void TearDown() override {
+        form.reset();
+        fake::resetScript();
+    }
+
+    QString label(int row) const {
+        return qobject_cast<QLabel*>(form->control(QString::fromUtf8(
+                                         rows[row - 1].resultLabel.data(),
+                                         static_cast<int>(rows[row - 1].resultLabel.size()))))
+            ->text();
+    }
+
+    void expectResetPage() const {
+        for (int row = 1; row <= 29; ++row) EXPECT_EQ(label(row), "0") << row;
+        EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP");
+        EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP");
+        EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP");
+        EXPECT_EQ(form->Panel14->caption(), "Benchmarking...");
+    }
+
+    void clickRun() { form->Button1->click(); }
+
+    const std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
+    const bench::ScopedBenchmarkRows replaced{rows};
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace
+
+TEST_F(BenchmarkPage, ARunFillsEveryRowTheGroupsAndTheCpuScore) {
+    clickRun();
+    for (int row = 1; row <= 7; ++row) EXPECT_EQ(label(row), "8000 Mark") << row;
+    for (int row = 8; row <= 14; ++row) EXPECT_EQ(label(row), "4000 Mark") << row;
+    for (int row = 15; row <= 29; ++row) EXPECT_EQ(label(row), "100 Mln. instr/s") << row;
+    EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP      score: 8000");
+    EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP      score: 4000");
+    EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP      score: 512");
+    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+}
+
+TEST_F(BenchmarkPage, TheClockRefreshIsPausedWhileTheRowsRun) {
+    bool checked = false;
+    fake::script.onCall = [&](int row) {
+        if (row != 1) return;
+        checked = true;
+        EXPECT_FALSE(form->Timer1->isActive());
+        EXPECT_EQ(form->Panel15->caption(), "OFF");
+        expectResetPage();
+    };
+    clickRun();
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(BenchmarkPage, ARefreshSwitchedOffBeforeTheRunIsOnAfterIt) {
+    form->Panel15Click();
+    ASSERT_EQ(form->Panel15->caption(), "OFF");
+    ASSERT_FALSE(form->Timer1->isActive());
+    clickRun();
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+}
+
+TEST_F(BenchmarkPage, GroupScoresAreShownAsSoonAsTheirGroupsComplete) {
+    fake::script.onCall = [&](int row) {
+        if (row == 8) {
+            EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP      score: 8000");
+            EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP");
+        }
+        if (row == 15) {
+            EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP      score: 4000");
+        }
+        if (row == 29) {
+            EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP");
+            EXPECT_EQ(label(28), "100 Mln. instr/s");
+            EXPECT_EQ(form->Panel14->caption(), "Benchmarking...");
+        }
+    };
+    clickRun();
+}
+
+TEST_F(BenchmarkPage, ASecondRunResetsEveryLabelAndCaptionFirst) {
+    clickRun();
+    ASSERT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
+    bool checked = false;
+    fake::script.onCall = [&](int row) {
+        if (row != 1) return;
+        checked = true;
+        expectResetPage();
+    };
+    clickRun();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
+}
+
+TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
+    form->Panel15Click();  // the refresh was off before the run
+    fake::script.faults[27] = true;
+    clickRun();
+    EXPECT_EQ(label(26), "100 Mln. instr/s");
+    for (int row = 27; row <= 29; ++row) EXPECT_EQ(label(row), "0") << row;
+    // Ten rows of 100 divided by 13: 76, x 5.11945 = 389.08.
+    EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP      score: 389");
+    EXPECT_EQ(form->Panel14->caption(),
+              "Your CPU score: " + QString::number(bench::cpuScore(8000, 4000, 389)) + " Mark!");
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+}
+
+TEST_F(BenchmarkPage, AZeroMsRowShowsZeroAndTheRunReachesItsEnd) {
+    fake::script.returns[2] = 0;
+    clickRun();
+    EXPECT_EQ(label(2), "0 Mark");
+    EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP      score: 6857");  // 48000 / 7
+    EXPECT_TRUE(form->Panel14->caption().startsWith("Your CPU score: "));
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
+// A click that arrives while the run processes its events, as a user's would.
+TEST_F(BenchmarkPage, AClickOnRunDuringARunIsIgnored) {
+    QMetaObject::invokeMethod(form->Button1, "click", Qt::QueuedConnection);
+    clickRun();
+    EXPECT_EQ(fake::script.calls[1], 1);
+    EXPECT_EQ(fake::script.calls[29], 1);
+    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
+
+    clickRun();  // once the run is over, RUN works again
+    EXPECT_EQ(fake::script.calls[1], 2);
+}
