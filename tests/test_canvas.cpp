@@ -34,13 +34,6 @@ std::set<std::pair<int, int>> drawLine(Point from, Point to, int size = 16) {
 
 }  // namespace
 
-TEST(CanvasPixels, StartsBlackWithThePenAtTheOrigin) {
-    Canvas canvas(121, 100);
-    EXPECT_EQ(canvas.pixel(0, 0), Rgb{});
-    EXPECT_EQ(canvas.pixel(120, 99), Rgb{});
-    EXPECT_EQ(canvas.penPosition(), (Point{0, 0}));
-}
-
 TEST(CanvasPixels, WritesOutsideTheSurfaceAreIgnored) {
     Canvas canvas(4, 3);
     const Rgb red{255, 0, 0};

@@ -87,15 +87,6 @@ TEST(WritePattern, AlternatesOneAndZeroInEveryWordAndStaysInside) {
     for (std::size_t i = 3 * 256; i < words.size(); ++i) ASSERT_EQ(words[i], 0xDEADBEEFu) << i;
 }
 
-TEST(WritePattern, OnlyWholeKibibyteStepsAreWritten) {
-    std::vector<std::uint32_t> words(512, 0xDEADBEEFu);
-    membench::writePattern(words.data(), 1024 + 1000, 1);
-    EXPECT_EQ(words[255], 0u);
-    EXPECT_EQ(words[256], 0xDEADBEEFu);
-    membench::writePattern(words.data() + 256, 0, 5);
-    EXPECT_EQ(words[256], 0xDEADBEEFu);
-}
-
 TEST(WriteMeasurement, LeavesOneInEveryElementOfTheFirst16MiBAndNotTheLast) {
     using sysinfo::sweepBuffer;
     constexpr std::int32_t kLast = sysinfo::kSweepBufferElements - 1;
@@ -110,12 +101,6 @@ TEST(WriteMeasurement, LeavesOneInEveryElementOfTheFirst16MiBAndNotTheLast) {
     std::memcpy(bytes, &sweepBuffer[kLast - 1], 8);
     EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 8),
               (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(StridedReadPass, ReturnsTheTicksBetweenItsTwoReadings) {
-    std::vector<std::uint32_t> block(1024);
-    const SteppingClock clock(1000);
-    EXPECT_EQ(membench::stridedReadPass(block.data(), 4096, 3), 1000);
 }
 
 TEST(StridedReadPass, LoadsStopBelowTheSize) {
