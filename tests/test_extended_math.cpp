@@ -115,12 +115,6 @@ TEST_F(X87Functions, OutOfDomainArgumentsGiveNaNWithoutFaulting) {
     EXPECT_LE(std::fabs(bench::sinX87(huge)), 1.0L);
 }
 
-TEST_F(X87Functions, SignOfInteger) {
-    EXPECT_EQ(bench::signOf(220), 1);
-    EXPECT_EQ(bench::signOf(0), 0);
-    EXPECT_EQ(bench::signOf(std::numeric_limits<std::int32_t>::min()), -1);
-}
-
 TEST_F(Hypot, SmallIntegers) {
     EXPECT_EQ(bench::hypotScaled(3, 4), 5.0L);
     EXPECT_EQ(bench::hypotScaled(-4, 3), 5.0L);
@@ -170,12 +164,4 @@ TEST(PackedExtended, TenBytesPerElement) {
     EXPECT_EQ(bytes[20 + 7], 0x80);
     EXPECT_EQ(bytes[20 + 8], 0xFF);
     EXPECT_EQ(bytes[20 + 9], 0xBF);
-}
-
-TEST(PackedExtended, LastElementEndsAt650010Bytes) {
-    bench::ExtendedScratch scratch;
-    scratch.store(65'000, 1.0L);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(scratch.data());
-    EXPECT_EQ(bytes[650'009], 0x3F);
-    EXPECT_EQ(bytes[650'008], 0xFF);
 }

@@ -97,11 +97,6 @@ TEST(SweepPassCount, WorkedExamples) {
     EXPECT_EQ(sysinfo::sweepPassCount(65'536, 22), 353);
 }
 
-TEST(SweepPassCount, QuotientTruncatesAndLargestFactorFits) {
-    EXPECT_EQ(sysinfo::sweepPassCount(3 * 8, 1), 1'048'576 / 24 + 1);  // 43,690.67 truncated
-    EXPECT_EQ(sysinfo::sweepPassCount(8, 2'047), 2'047LL * 1'048'576 / 8 + 1);
-}
-
 TEST(SweepRate, OneTwoThreeMilliseconds) {
     EXPECT_EQ(sweepWithElapsed(5'000, 1), 640'000);
     EXPECT_EQ(sweepWithElapsed(5'000, 2), 320'000);
@@ -161,15 +156,7 @@ TEST(SweepBlockDeathTest, FullBufferReadsItsLastElement) {
     EXPECT_DEATH(sysinfo::sweepBlock(block.elements(), 2'097'152, 1), "");
 }
 
-TEST(SweepBlock, NoPassesReadNothing) {
-    GuardedBlock block(0);  // every element is on the guard page
-    ASSERT_NE(block.elements(), nullptr);
-    sysinfo::sweepBlock(block.elements(), 8, 0);
-}
-
 TEST(SweepTail, SixTimedSweepsInOrder) {
-    EXPECT_EQ(sysinfo::kSweepTailBlocks[0], 65'536);
-    EXPECT_EQ(sysinfo::kSweepTailBlocks[5], 2'097'152);
     tickValue = 0;
     tickStep = 1;
     platform::ScopedTickSource ticks(&steppingTicks);
