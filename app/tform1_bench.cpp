@@ -50,7 +50,11 @@ void TForm1::Button1Click() {
     bench::RunCallbacks callbacks;
     callbacks.beforeRow = [] { platform::processPendingEvents(); };
     callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
-        resultLabel(*this, row)->setText(text(caption));
+        // Labels size themselves to their text, as the layout has them; a plain QLabel
+        // would clip "12000 Mark" to the width of its first caption "0".
+        QLabel* const label = resultLabel(*this, row);
+        label->setText(text(caption));
+        label->adjustSize();
     };
     callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
         groupBox(*this, group)->setTitle(text(caption));

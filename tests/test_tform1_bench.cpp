@@ -64,6 +64,15 @@ TEST_F(BenchmarkPage, ARunFillsEveryRowTheGroupsAndTheCpuScore) {
     EXPECT_EQ(form->Panel15->caption(), "ON");
 }
 
+TEST_F(BenchmarkPage, ResultLabelsGrowToTheirCaptions) {
+    fake::script.returns[15] = 19'200'000;
+    clickRun();
+    for (const char* name : {"Label28", "Label56"}) {
+        auto* label = qobject_cast<QLabel*>(form->control(name));
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << name;
+    }
+}
+
 TEST_F(BenchmarkPage, TheClockRefreshIsPausedWhileTheRowsRun) {
     bool checked = false;
     fake::script.onCall = [&](int row) {
