@@ -1,0 +1,63 @@
+// The real 29 kernels, once, on an offscreen window: every caption has its form. The
+// numbers themselves depend on the machine and are not checked, only that the shown scores
+// agree with each other.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <cstdio>
+#include <memory>
+
+#include "app/tform1.h"
+#include "bench/kernel_table.h"
+#include "bench/scoring.h"
+#include "platform/x87.h"
+#include "qt_test_app.h"
+
+namespace {
+
+// The number that `pattern`'s one capture finds in `text`; fails the test when none does.
+qint64 numberIn(const QString& text, const QString& pattern) {
+    const QRegularExpression expression("^" + pattern + "$");
+    const QRegularExpressionMatch match = expression.match(text);
+    EXPECT_TRUE(match.hasMatch()) << text.toStdString() << " does not match "
+                                  << pattern.toStdString();
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+}  // namespace
+
+TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
+    testApplication();
+    // As the program starts: x87 faults unmasked until the first x87 kernel's FINIT.
+    platform::setX87ControlWord(platform::kStartupX87ControlWord);
+    auto form = std::make_unique<TForm1>();
+    form->Button1->click();
+
+    std::array<std::int32_t, 16> instr{};
+    for (const bench::KernelRow& row : bench::kernelTable()) {
+        auto* label = qobject_cast<QLabel*>(form->control(
+            QString::fromUtf8(row.resultLabel.data(), static_cast<int>(row.resultLabel.size()))));
+        ASSERT_NE(label, nullptr) << row.row;
+        if (row.group == bench::Group::Instr) {
+            instr[row.index] =
+                static_cast<std::int32_t>(numberIn(label->text(), R"((\d+) Mln\. instr/s)"));
+        } else {
+            numberIn(label->text(), R"((-?\d+) Mark)");
+        }
+    }
+    const qint64 alu = numberIn(form->GroupBox5->title(), R"(ALU GROUP      score: (-?\d+))");
+    const qint64 fpu = numberIn(form->GroupBox6->title(), R"(FPU GROUP      score: (-?\d+))");
+    const qint64 instrScore =
+        numberIn(form->GroupBox7->title(), R"(INSTR\. GROUP      score: (\d+))");
+    const qint64 cpu = numberIn(form->Panel14->caption(), R"(Your CPU score: (-?\d+) Mark!)");
+
+    EXPECT_EQ(instrScore, bench::instrGroupScore(instr));
+    EXPECT_EQ(cpu, bench::cpuScore(static_cast<std::int32_t>(alu), static_cast<std::int32_t>(fpu),
+                                   static_cast<std::int32_t>(instrScore)));
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    std::printf("%s | %s | %s | %s\n", qPrintable(form->GroupBox5->title()),
+                qPrintable(form->GroupBox6->title()), qPrintable(form->GroupBox7->title()),
+                qPrintable(form->Panel14->caption()));
+}
