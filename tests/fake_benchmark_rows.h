@@ -20,7 +20,7 @@ struct Script {
     std::array<std::int32_t, kRows + 1> returns{};  // the kernel's return value
     std::array<bool, kRows + 1> faults{};           // raise an invalid-instruction fault
     std::array<int, kRows + 1> calls{};
-    std::function<void(int row)> onCall;  // runs first in every call; unguarded rows only
+    std::function<void(int row)> onCall;  // runs first in every call, before any fault
 };
 
 inline Script script;
