@@ -1,0 +1,162 @@
+#include "diag/memtest.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/format.h"
+#include "platform/oom.h"
+#include "platform/ticks.h"
+
+namespace diag {
+
+std::atomic<std::uint8_t> memTestStop{0};
+
+std::int64_t memTestBlockBytes(std::int64_t availablePhysical) {
+    if (availablePhysical <= 0) return 0;
+    const long double available = static_cast<long double>(availablePhysical);
+    const std::int64_t bytes = platform::roundHalfEven(available - available * 0.01L);
+    return bytes / kBlockGranule * kBlockGranule;
+}
+
+std::int64_t memTestSizeMiB(std::int64_t blockBytes) {
+    return blockBytes / 1'048'576;
+}
+
+std::string sizeCaption(std::int64_t sizeMiB) {
+    return platform::intToText(sizeMiB) + " Mb.";
+}
+
+std::optional<std::int64_t> speedMbPerSec(std::int64_t sizeMiB, std::int32_t elapsedMs) {
+    if (elapsedMs <= 0) return std::nullopt;
+    return sizeMiB * 1000 / elapsedMs;
+}
+
+std::string speedCaption(std::int64_t mbPerSec) {
+    return platform::intToText(mbPerSec) + " Mb/sec";
+}
+
+TestBlock TestBlock::allocate(std::int64_t bytes) {
+    TestBlock block;
+    if (bytes <= 0) {
+        block.refusal_ = EINVAL;
+        return block;
+    }
+    // The mapping's answer is the refusal we act on; MAP_NORESERVE is not asked for, so
+    // the kernel's commit accounting gets its say here rather than at a later page fault.
+    void* memory = mmap(nullptr, static_cast<std::size_t>(bytes), PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) {
+        block.refusal_ = errno;
+        return block;
+    }
+    block.data_ = static_cast<std::int64_t*>(memory);
+    block.count_ = bytes / static_cast<std::int64_t>(sizeof(std::int64_t));
+    // A never-written anonymous page reads from the one shared zero page; writing each
+    // page once gives the block its own memory before anything is timed over it.
+    const std::int64_t pageElements = sysconf(_SC_PAGESIZE) / sizeof(std::int64_t);
+    volatile std::int64_t* const elements = block.data_;
+    for (std::int64_t i = 0; i < block.count_; i += pageElements) elements[i] = 0;
+    return block;
+}
+
+TestBlock::~TestBlock() {
+    release();
+}
+
+TestBlock::TestBlock(TestBlock&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      count_(std::exchange(other.count_, 0)),
+      refusal_(other.refusal_) {}
+
+TestBlock& TestBlock::operator=(TestBlock&& other) noexcept {
+    if (this != &other) {
+        release();
+        data_ = std::exchange(other.data_, nullptr);
+        count_ = std::exchange(other.count_, 0);
+        refusal_ = other.refusal_;
+    }
+    return *this;
+}
+
+void TestBlock::release() {
+    if (data_ != nullptr) {
+        munmap(data_, static_cast<std::size_t>(count_) * sizeof(std::int64_t));
+        data_ = nullptr;
+        count_ = 0;
+    }
+}
+
+namespace {
+
+bool stopRequested() {
+    return memTestStop.load(std::memory_order_relaxed) == 1;
+}
+
+// Shown only for a phase over the whole block: a phase cut short by STOP says nothing
+// about the block's speed.
+template <class Show>
+void showSpeed(std::int64_t covered, std::int64_t count, std::int64_t sizeMiB,
+               std::int32_t elapsedMs, Show&& show) {
+    if (covered != count) return;
+    if (const auto speed = speedMbPerSec(sizeMiB, elapsedMs)) show(*speed);
+}
+
+}  // namespace
+
+MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
+                               MemTestView& view) {
+    MemTestTotals totals;
+    const auto stop = [] { return stopRequested(); };
+    do {
+        // Nothing but the phase itself between the two tick readings.
+        std::uint32_t start = platform::tickCount();
+        std::int64_t covered = writePattern(block, count, 1, stop);
+        std::uint32_t end = platform::tickCount();
+        showSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end),
+                  [&](std::int64_t speed) { view.showWriteSpeed(speed); });
+        view.processEvents(EventPoint::AfterWriteOnes);
+
+        start = platform::tickCount();
+        covered = checkPattern(block, count, 1, totals.errors, stop);
+        end = platform::tickCount();
+        showSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end),
+                  [&](std::int64_t speed) { view.showCheckSpeed(speed); });
+        view.showPasses(++totals.passes);
+        view.processEvents(EventPoint::AfterCheckOnes);
+
+        writePattern(block, count, 0, stop);
+        view.processEvents(EventPoint::AfterWriteZeros);
+
+        checkPattern(block, count, 0, totals.errors, stop);
+        view.showPasses(++totals.passes);
+        view.processEvents(EventPoint::AfterCheckZeros);
+
+        view.showErrors(totals.errors);
+        ++totals.cycles;
+    } while (!stopRequested());
+    return totals;
+}
+
+MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view) {
+    memTestStop.store(0, std::memory_order_relaxed);
+    const std::int64_t bytes = memTestBlockBytes(availablePhysical);
+    const std::int64_t sizeMiB = memTestSizeMiB(bytes);
+    view.showSize(sizeMiB);
+
+    // Declared before the block, so it is put back only after the block is gone.
+    const platform::FirstOomChoice firstOomChoice;
+    TestBlock block = TestBlock::allocate(bytes);
+    if (!block) {
+        view.showNoMemory();
+        view.ended();
+        return {};
+    }
+    const MemTestTotals totals = runMemTestCycles(block.data(), block.count(), sizeMiB, view);
+    view.ended();
+    return totals;
+}
+
+}  // namespace diag

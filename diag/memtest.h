@@ -1,0 +1,132 @@
+#pragma once
+// The memory pattern test: a block of most of the free physical memory, written with ones,
+// checked, written with zeros and checked again, cycle after cycle until STOP.
+//
+// Everything runs on the window thread; the window processes its pending events at four
+// fixed points of a cycle, which is where a STOP click gets through.
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace diag {
+
+// The memory-test stop flag: 0 while a run goes on, 1 once STOP was clicked.
+extern std::atomic<std::uint8_t> memTestStop;
+
+inline constexpr std::int64_t kElementsPerStep = 8;
+inline constexpr std::int64_t kBlockGranule = 128;
+
+// 99 % of the available physical bytes, rounded half to even, then down to a multiple of
+// 128 bytes; 0 when nothing is available.
+std::int64_t memTestBlockBytes(std::int64_t availablePhysical);
+
+// Whole MiB of the block, shown in the window and used for both speeds.
+std::int64_t memTestSizeMiB(std::int64_t blockBytes);
+
+std::string sizeCaption(std::int64_t sizeMiB);  // "283 Mb."
+
+// (size in MiB x 1000) / elapsed ms, truncated; nothing for an elapsed time of 0 or less.
+std::optional<std::int64_t> speedMbPerSec(std::int64_t sizeMiB, std::int32_t elapsedMs);
+std::string speedCaption(std::int64_t mbPerSec);  // "1132 Mb/sec"
+
+// Shown in the group when the block cannot be had.
+inline constexpr const char* kNoMemoryMessage = "Not enough free memory.";
+
+// An anonymous private mapping of 64-bit elements, every page written with 0 once so the
+// memory really exists before the first timed phase. A refused mapping leaves it empty.
+class TestBlock {
+  public:
+    TestBlock() = default;
+    // Maps `bytes` bytes; empty when bytes is not positive or the system refuses.
+    static TestBlock allocate(std::int64_t bytes);
+    ~TestBlock();
+    TestBlock(TestBlock&& other) noexcept;
+    TestBlock& operator=(TestBlock&& other) noexcept;
+    TestBlock(const TestBlock&) = delete;
+    TestBlock& operator=(const TestBlock&) = delete;
+
+    explicit operator bool() const { return data_ != nullptr; }
+    std::int64_t* data() const { return data_; }
+    std::int64_t count() const { return count_; }
+    // errno of a refused mapping, 0 otherwise.
+    int refusal() const { return refusal_; }
+
+  private:
+    void release();
+
+    std::int64_t* data_ = nullptr;
+    std::int64_t count_ = 0;
+    int refusal_ = 0;
+};
+
+// The four phases. Each goes through the elements in ascending order, 8 per step, and ends
+// when the whole block is covered or when `stop()` is true after a step; it returns the
+// number of elements covered. Every access goes through a volatile view: the test is about
+// the memory, so no store may be dropped because a later phase overwrites it, no load
+// because the compiler knows the value, and none reordered. Elements past the last whole
+// step (never there for a block of 128-byte multiples) are left alone.
+template <class Stop>
+std::int64_t writePattern(std::int64_t* block, std::int64_t count, std::int64_t value,
+                          Stop&& stop) {
+    volatile std::int64_t* const memory = block;
+    std::int64_t i = 0;
+    while (i + kElementsPerStep <= count) {
+        for (std::int64_t k = 0; k < kElementsPerStep; ++k) memory[i + k] = value;
+        i += kElementsPerStep;
+        if (stop()) break;
+    }
+    return i;
+}
+
+// Adds one to `errors` for every element that is not exactly `value`.
+template <class Stop>
+std::int64_t checkPattern(const std::int64_t* block, std::int64_t count, std::int64_t value,
+                          std::int64_t& errors, Stop&& stop) {
+    const volatile std::int64_t* const memory = block;
+    std::int64_t i = 0;
+    std::int64_t found = 0;
+    while (i + kElementsPerStep <= count) {
+        for (std::int64_t k = 0; k < kElementsPerStep; ++k) found += memory[i + k] != value;
+        i += kElementsPerStep;
+        if (stop()) break;
+    }
+    errors += found;
+    return i;
+}
+
+// The four points of a cycle at which the window processes its pending events.
+enum class EventPoint { AfterWriteOnes, AfterCheckOnes, AfterWriteZeros, AfterCheckZeros };
+
+// What the run shows, and its event processing; the window implements it on its labels.
+class MemTestView {
+  public:
+    virtual ~MemTestView() = default;
+    virtual void showSize(std::int64_t sizeMiB) = 0;  // the run started with this block
+    virtual void showWriteSpeed(std::int64_t mbPerSec) = 0;
+    virtual void showCheckSpeed(std::int64_t mbPerSec) = 0;
+    virtual void showPasses(std::int64_t passes) = 0;
+    virtual void showErrors(std::int64_t errors) = 0;
+    virtual void processEvents(EventPoint point) = 0;
+    virtual void showNoMemory() = 0;  // the block could not be had; the run ends at once
+    virtual void ended() = 0;         // before the block is released
+};
+
+struct MemTestTotals {
+    std::int64_t passes = 0;
+    std::int64_t errors = 0;
+    std::int64_t cycles = 0;
+};
+
+// Cycles over a given block until the stop flag is 1 at the end of a cycle. The speeds are
+// computed from `sizeMiB` and shown only for a timed phase that covered the whole block.
+MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
+                               MemTestView& view);
+
+// A whole run as RUN starts it: clears the stop flag, sizes the block from the available
+// physical memory, makes this process the out-of-memory killer's first choice, allocates,
+// runs the cycles, ends, releases. `availablePhysical` is the memory status's figure.
+MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view);
+
+}  // namespace diag

@@ -1,0 +1,38 @@
+#pragma once
+// The out-of-memory killer's choice of victim.
+//
+// Before the memory test takes most of the free memory, Corvane offers itself as the first
+// process to end should memory run short, so the kernel never picks the user's editor or
+// browser instead. Raising oom_score_adj is allowed to every process; putting it back down
+// may be refused to an ordinary user, and then it simply stays raised. Nothing here is
+// ever shown.
+
+#include <filesystem>
+#include <optional>
+
+namespace platform {
+
+inline constexpr int kFirstOomChoice = 1000;
+
+// <root>/proc/self/oom_score_adj; empty when it cannot be read.
+std::optional<int> oomScoreAdj(const std::filesystem::path& root = "/");
+// Writes the value; false when the file cannot be written.
+bool setOomScoreAdj(int value, const std::filesystem::path& root = "/");
+
+// Makes the process the first choice for its lifetime, then tries to put back what it found.
+class FirstOomChoice {
+  public:
+    explicit FirstOomChoice(std::filesystem::path root = "/");
+    ~FirstOomChoice();
+    FirstOomChoice(const FirstOomChoice&) = delete;
+    FirstOomChoice& operator=(const FirstOomChoice&) = delete;
+
+    bool raised() const { return raised_; }
+
+  private:
+    std::filesystem::path root_;
+    std::optional<int> previous_;
+    bool raised_ = false;
+};
+
+}  // namespace platform
