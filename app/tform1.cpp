@@ -109,6 +109,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() {
+    stopDiagnostics();
     if (Form1 == this) Form1 = nullptr;
 }
 
@@ -316,6 +317,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    stopDiagnostics();
     QWidget::closeEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "diag/potok1.h"
 #include "platform/qt_widgets.h"
 #include "sysinfo/memory_monitor.h"
 
@@ -140,6 +141,11 @@ class TForm1 : public QWidget {
     sysinfo::MemoryMonitor memoryMonitor_;  // its history outlives the page being hidden
 
     // Diagnostics state (stability workers, memory test).
+    // Ends both tests before the window goes: the memory test at its next event point, the
+    // stability workers after their current pass, waited for here.
+    void stopDiagnostics();
+    diag::StabilityWorkers stabilityWorkers_;
+    QLabel* memTestMessage_ = nullptr;  // shown in "RAM TEST" when the block cannot be had
 };
 
 // The main window, as the handlers of other windows and the workers reach it.

@@ -1,7 +1,130 @@
 // The CPU stability test and the memory test on "    Diagnostic    ".
-#include "app/tform1.h"
+#include <QMetaObject>
+#include <memory>
+#include <string>
 
-void TForm1::Button5Click() {}
-void TForm1::Button7Click() {}
-void TForm1::Button8Click() {}
-void TForm1::Button9Click() {}
+#include "app/tform1.h"
+#include "diag/memtest.h"
+#include "diag/potok1.h"
+#include "platform/format.h"
+#include "platform/memory_status.h"
+#include "platform/qt_events.h"
+
+namespace {
+
+// Labels size themselves to their text, as the layout has them.
+void setLabelCaption(QLabel* label, const std::string& caption) {
+    label->setText(QString::fromStdString(caption));
+    label->adjustSize();
+}
+
+// A worker's updates, handed to the window's thread: one queued call per update, posted
+// from the worker's own thread, so they arrive in the order the worker made them. The
+// window waits for every worker before it is destroyed, so it is alive for every post.
+class WindowStabilityReport final : public diag::StabilityReport {
+  public:
+    explicit WindowStabilityReport(TForm1* form) : form_(form) {}
+
+    void passCounted(std::int64_t passes) override {
+        post([form = form_, passes] {
+            setLabelCaption(form->Label88, platform::intToText(passes));
+        });
+    }
+    void errorCounted(std::int32_t errors) override {
+        post([form = form_, errors] {
+            setLabelCaption(form->Label93, platform::floatToText(static_cast<long double>(errors)));
+        });
+    }
+    void ended() override {
+        post([form = form_] {
+            form->resumeClockRefresh();
+            form->Button5->setEnabled(true);
+        });
+    }
+
+  private:
+    template <class Update>
+    void post(Update&& update) {
+        QMetaObject::invokeMethod(form_, std::forward<Update>(update), Qt::QueuedConnection);
+    }
+
+    TForm1* form_;
+};
+
+// The memory test's view of the "RAM TEST" group.
+class WindowMemTestView final : public diag::MemTestView {
+  public:
+    WindowMemTestView(TForm1* form, QLabel* message) : form_(form), message_(message) {}
+
+    void showSize(std::int64_t sizeMiB) override {
+        setLabelCaption(form_->Label80, diag::sizeCaption(sizeMiB));
+    }
+    void showWriteSpeed(std::int64_t mbPerSec) override {
+        setLabelCaption(form_->Label86, diag::speedCaption(mbPerSec));
+    }
+    void showCheckSpeed(std::int64_t mbPerSec) override {
+        setLabelCaption(form_->Label87, diag::speedCaption(mbPerSec));
+    }
+    void showPasses(std::int64_t passes) override {
+        setLabelCaption(form_->Label81, platform::intToText(passes));
+    }
+    void showErrors(std::int64_t errors) override {
+        setLabelCaption(form_->Label83, platform::intToText(errors));
+    }
+    void processEvents(diag::EventPoint) override { platform::processPendingEvents(); }
+    void showNoMemory() override { message_->show(); }
+    void ended() override {
+        form_->Button8->setEnabled(true);
+        setLabelCaption(form_->Label80, diag::sizeCaption(0));
+    }
+
+  private:
+    TForm1* form_;
+    QLabel* message_;
+};
+
+}  // namespace
+
+void TForm1::Button5Click() {
+    diag::cpuTestStop.store(false, std::memory_order_relaxed);
+    Button5->setEnabled(false);
+    pauseClockRefresh();
+    platform::processPendingEvents();
+    try {
+        stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this));
+    } catch (...) {
+        // No thread could be had: without a worker nothing would ever bring RUN back.
+        if (stabilityWorkers_.running() == 0) {
+            resumeClockRefresh();
+            Button5->setEnabled(true);
+        }
+        throw;
+    }
+}
+
+void TForm1::Button7Click() {
+    diag::cpuTestStop.store(true, std::memory_order_relaxed);
+}
+
+void TForm1::Button8Click() {
+    Button8->setEnabled(false);
+    if (memTestMessage_ == nullptr) {
+        memTestMessage_ = new QLabel(QString::fromUtf8(diag::kNoMemoryMessage), GroupBox10);
+        memTestMessage_->setObjectName("memTestMessage");
+        memTestMessage_->move(16, 128);
+        memTestMessage_->adjustSize();
+    }
+    memTestMessage_->hide();
+    const std::optional<platform::MemoryStatus> status = platform::memoryStatus();
+    WindowMemTestView view(this, memTestMessage_);
+    diag::runMemTest(status ? status->availPhys : 0, view);
+}
+
+void TForm1::Button9Click() {
+    diag::memTestStop.store(1, std::memory_order_relaxed);
+}
+
+void TForm1::stopDiagnostics() {
+    diag::memTestStop.store(1, std::memory_order_relaxed);
+    stabilityWorkers_.stopAndJoin();
+}

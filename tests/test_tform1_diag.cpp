@@ -1,0 +1,326 @@
+// The "    Diagnostic    " page of the real window, offscreen: the CPU test's buttons, labels
+// and clock protocol with the workers' passes injected, and the memory test over an
+// injected small amount of free memory.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QTimer>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "app/tform1.h"
+#include "diag/memtest.h"
+#include "diag/stability.h"
+#include "platform/memory_status.h"
+#include "platform/ticks.h"
+
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "test_tform1_diag";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Handles window events as they come until `done`, for at most a minute. A heartbeat
+// timer keeps the wait from blocking when nothing else is posted.
+template <class Done>
+bool processUntil(Done done) {
+    QTimer heartbeat;
+    heartbeat.start(50);
+    const QDeadlineTimer deadline(60'000);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Passes run only when the test lets them, worker by worker (workers are numbered in the
+// order of their first pass); a worker's n-th pass can be told to come out wrong.
+struct PassGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<std::thread::id, int> workerIndex;
+    std::vector<int> permits = std::vector<int>(8, 0);
+    std::vector<int> passNumber = std::vector<int>(8, 0);
+    bool open = false;
+    int inPass = 0;
+    int started = 0;
+    std::vector<bool> results;  // by a worker's pass number; missing means right
+
+    void allow(int worker, int n) {
+        std::lock_guard lock(mutex);
+        permits[worker] += n;
+        changed.notify_all();
+    }
+    void allowEach(int first, int n) {
+        allow(first, n);
+        allow(first + 1, n);
+    }
+    void openFully() {
+        std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    bool waitFor(int running, int startedAtLeast) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(60),
+                                [&] { return inPass == running && started >= startedAtLeast; });
+    }
+    int inPassNow() {
+        std::lock_guard lock(mutex);
+        return inPass;
+    }
+};
+
+PassGate* gate = nullptr;
+
+bool gatedPass() {
+    std::unique_lock lock(gate->mutex);
+    const auto [it, added] = gate->workerIndex.try_emplace(
+        std::this_thread::get_id(), static_cast<int>(gate->workerIndex.size()));
+    const int worker = it->second;
+    const int pass = gate->passNumber[worker]++;
+    ++gate->started;
+    ++gate->inPass;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [&] { return gate->open || gate->permits[worker] > 0; });
+    if (!gate->open) --gate->permits[worker];
+    --gate->inPass;
+    gate->changed.notify_all();
+    return pass >= static_cast<int>(gate->results.size()) || gate->results[pass];
+}
+
+class CpuTestWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        application();
+        gate = &passes;
+        form = std::make_unique<TForm1>();
+    }
+    void TearDown() override {
+        passes.openFully();
+        form.reset();
+        gate = nullptr;
+    }
+    QString text(QLabel* label) const { return label->text(); }
+
+    PassGate passes;
+    diag::ScopedStabilityPass injected{&gatedPass};
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(CpuTestWindow, RunPausesTheClockAndStopBringsItBack) {
+    ASSERT_TRUE(form->Timer1->isActive());
+    form->Button5->click();
+    EXPECT_FALSE(form->Button5->isEnabled());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+
+    passes.allowEach(0, 2);
+    ASSERT_TRUE(passes.waitFor(2, 6));
+    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "2"; }));
+    EXPECT_FALSE(form->Button5->isEnabled());
+
+    form->Button7->click();
+    passes.allowEach(0, 1);  // each worker finishes the pass it is in, then ends
+    ASSERT_TRUE(passes.waitFor(0, 6));
+    ASSERT_TRUE(processUntil([&] { return form->Button5->isEnabled(); }));
+    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "3"; }));
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(text(form->Label93), "0");
+    EXPECT_EQ(passes.started, 6);
+}
+
+TEST_F(CpuTestWindow, WrongPassesShowInTheErrorLabel) {
+    passes.results = {false, true};
+    form->Button5->click();
+    passes.allowEach(0, 2);
+    ASSERT_TRUE(passes.waitFor(2, 6));
+    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "2"; }));
+    EXPECT_EQ(text(form->Label93), "1");  // each worker counted one wrong pass
+}
+
+TEST_F(CpuTestWindow, NewTestKeepsTheOldCountsUntilItsFirstPass) {
+    passes.results = {false};
+    form->Button5->click();
+    passes.allowEach(0, 2);
+    ASSERT_TRUE(passes.waitFor(2, 6));
+    form->Button7->click();
+    passes.allowEach(0, 1);
+    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "3"; }));
+    ASSERT_TRUE(processUntil([&] { return form->Button5->isEnabled(); }));
+
+    form->Button5->click();
+    EXPECT_FALSE(diag::cpuTestStop.load());
+    ASSERT_TRUE(passes.waitFor(2, 8));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text(form->Label88), "3");
+    EXPECT_EQ(text(form->Label93), "1");
+    passes.allow(2, 1);  // the first worker of the new test ends its first pass
+    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "1"; }));
+    EXPECT_EQ(text(form->Label93), "1");
+}
+
+TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
+    diag::cpuTestStop.store(false);
+    const QString clock = form->Panel15->caption();
+    form->Button7->click();
+    EXPECT_TRUE(diag::cpuTestStop.load());
+    EXPECT_TRUE(form->Button5->isEnabled());
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), clock);
+
+    form->Button5->click();
+    EXPECT_FALSE(diag::cpuTestStop.load());
+    ASSERT_TRUE(passes.waitFor(2, 2));
+}
+
+TEST_F(CpuTestWindow, ClosingTheWindowWaitsForTheWorkers) {
+    form->Button5->click();
+    ASSERT_TRUE(passes.waitFor(2, 2));
+    passes.openFully();
+    QCloseEvent close;
+    QCoreApplication::sendEvent(form.get(), &close);
+    EXPECT_TRUE(diag::cpuTestStop.load());
+    EXPECT_EQ(passes.inPassNow(), 0);
+    const int started = passes.started;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(passes.started, started);
+}
+
+TEST_F(CpuTestWindow, DestroyingTheWindowWaitsForTheWorkers) {
+    form->Button5->click();
+    ASSERT_TRUE(passes.waitFor(2, 2));
+    passes.openFully();
+    form.reset();
+    EXPECT_EQ(passes.inPassNow(), 0);
+    // Updates the workers posted to the window went with it.
+    QCoreApplication::processEvents();
+}
+
+// The memory test over an injected amount of free memory.
+std::uint32_t clockTicks = 0;
+std::uint32_t tenMsTicks() {
+    return clockTicks += 10;
+}
+
+platform::MemoryStatus availableBytes(std::int64_t bytes) {
+    platform::MemoryStatus status;
+    status.totalPhys = std::int64_t{1} << 30;
+    status.availPhys = bytes;
+    return status;
+}
+
+class MemTestWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        application();
+        form = std::make_unique<TForm1>();
+        form->PageControl2->setCurrentIndex(2);
+    }
+
+    // At the event point `point` of the run, `action` runs once.
+    void atEventPoint(int point, std::function<void()> action) {
+        auto* timer = new QTimer(form.get());
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, form.get(), [=, n = 0]() mutable {
+            if (++n == point) {
+                timer->stop();
+                action();
+            }
+        });
+        timer->start();
+    }
+
+    QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
+
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
+    // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
+    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(8'500'000); });
+    const platform::ScopedTickSource clock(&tenMsTicks);
+    QString sizeWhileRunning;
+    bool runWhileRunning = true;
+    atEventPoint(6, [&] {
+        sizeWhileRunning = form->Label80->text();
+        runWhileRunning = form->Button8->isEnabled();
+        const QByteArray dir = qgetenv("CORVANE_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) {
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            form->grab().save(QString::fromLocal8Bit(dir) + "/diag-memtest-running.png");
+        }
+        form->Button9->click();
+    });
+    form->Button8->click();  // returns when the run has ended
+
+    EXPECT_EQ(sizeWhileRunning, "8 Mb.");
+    EXPECT_FALSE(runWhileRunning);
+    EXPECT_EQ(form->Label80->text(), "0 Mb.");
+    EXPECT_TRUE(form->Button8->isEnabled());
+    EXPECT_EQ(form->Label81->text(), "4");  // STOP seen in the second cycle
+    EXPECT_EQ(form->Label83->text(), "0");
+    EXPECT_EQ(form->Label86->text(), "800 Mb/sec");
+    EXPECT_EQ(form->Label87->text(), "800 Mb/sec");
+    EXPECT_TRUE(message() == nullptr || message()->isHidden());
+}
+
+TEST_F(MemTestWindow, NoMemoryShowsAMessageAndEnablesRunAgain) {
+    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(100); });
+    form->Button8->click();
+    ASSERT_NE(message(), nullptr);
+    EXPECT_FALSE(message()->isHidden());
+    EXPECT_EQ(message()->text(), "Not enough free memory.");
+    EXPECT_EQ(form->Label80->text(), "0 Mb.");
+    EXPECT_TRUE(form->Button8->isEnabled());
+    EXPECT_EQ(form->Label81->text(), "0");
+}
+
+TEST_F(MemTestWindow, RefusedBlockShowsTheMessageAndAGoodRunHidesIt) {
+    {
+        const platform::ScopedMemoryStatusSource memory(
+            [] { return availableBytes(std::int64_t{1} << 62); });
+        form->Button8->click();
+        ASSERT_NE(message(), nullptr);
+        EXPECT_FALSE(message()->isHidden());
+        EXPECT_TRUE(form->Button8->isEnabled());
+        EXPECT_EQ(form->Label80->text(), "0 Mb.");
+    }
+    {
+        const platform::ScopedMemoryStatusSource unreadable(
+            [] { return std::optional<platform::MemoryStatus>(); });
+        form->Button8->click();
+        EXPECT_FALSE(message()->isHidden());
+    }
+    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(2'200'000); });
+    atEventPoint(1, [&] { form->Button9->click(); });
+    form->Button8->click();
+    EXPECT_TRUE(message()->isHidden());
+    EXPECT_EQ(form->Label81->text(), "2");
+}
+
+TEST_F(MemTestWindow, ClosingTheWindowEndsTheRun) {
+    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(2'200'000); });
+    atEventPoint(3, [&] {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(form.get(), &close);
+    });
+    form->Button8->click();
+    EXPECT_EQ(form->Label81->text(), "2");
+    EXPECT_TRUE(form->Button8->isEnabled());
+}
+
+}  // namespace
