@@ -86,33 +86,6 @@ TEST_F(BenchmarkPage, TheClockRefreshIsPausedWhileTheRowsRun) {
     EXPECT_TRUE(checked);
 }
 
-TEST_F(BenchmarkPage, ARefreshSwitchedOffBeforeTheRunIsOnAfterIt) {
-    form->Panel15Click();
-    ASSERT_EQ(form->Panel15->caption(), "OFF");
-    ASSERT_FALSE(form->Timer1->isActive());
-    clickRun();
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), "ON");
-}
-
-TEST_F(BenchmarkPage, GroupScoresAreShownAsSoonAsTheirGroupsComplete) {
-    fake::script.onCall = [&](int row) {
-        if (row == 8) {
-            EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP      score: 8000");
-            EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP");
-        }
-        if (row == 15) {
-            EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP      score: 4000");
-        }
-        if (row == 29) {
-            EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP");
-            EXPECT_EQ(label(28), "100 Mln. instr/s");
-            EXPECT_EQ(form->Panel14->caption(), "Benchmarking...");
-        }
-    };
-    clickRun();
-}
-
 TEST_F(BenchmarkPage, ASecondRunResetsEveryLabelAndCaptionFirst) {
     clickRun();
     ASSERT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
@@ -128,7 +101,8 @@ TEST_F(BenchmarkPage, ASecondRunResetsEveryLabelAndCaptionFirst) {
 }
 
 TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
-    form->Panel15Click();  // the refresh was off before the run
+    form->Panel15Click();  // the refresh was switched off before the run
+    ASSERT_FALSE(form->Timer1->isActive());
     fake::script.faults[27] = true;
     clickRun();
     EXPECT_EQ(label(26), "100 Mln. instr/s");
@@ -141,16 +115,6 @@ TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
     EXPECT_EQ(form->Panel15->caption(), "ON");
 }
 
-TEST_F(BenchmarkPage, AZeroMsRowShowsZeroAndTheRunReachesItsEnd) {
-    fake::script.returns[2] = 0;
-    clickRun();
-    EXPECT_EQ(label(2), "0 Mark");
-    EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP      score: 6857");  // 48000 / 7
-    EXPECT_TRUE(form->Panel14->caption().startsWith("Your CPU score: "));
-    EXPECT_TRUE(form->Timer1->isActive());
-}
-
-// A click that arrives while the run processes its events, as a user's would.
 TEST_F(BenchmarkPage, AClickOnRunDuringARunIsIgnored) {
     QMetaObject::invokeMethod(form->Button1, "click", Qt::QueuedConnection);
     clickRun();
