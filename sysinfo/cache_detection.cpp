@@ -23,6 +23,9 @@ std::optional<std::string> cacheSizeText(const CacheSweepRates& rates) {
 }
 
 CacheSweepRates runCacheSweeps() {
+    // These are the program's first sweeps: until every page of the buffer has been
+    // written once, they would all read the kernel's one zero page and find no drop.
+    backSweepBuffer();
     CacheSweepRates rates{};
     for (int k = 0; k < kCacheSweepCount; ++k)
         rates[k] = memorySweep(cacheSweepLength(k), kCacheSweepFactor);

@@ -23,7 +23,8 @@ constexpr std::int32_t cacheSweepLength(int k) {
 // precision: the buffer size of sweep k-1 ("512 Kbyte"). nullopt when no test passes.
 std::optional<std::string> cacheSizeText(const CacheSweepRates& rates);
 
-// Runs the twelve sweeps, smallest block first, at volume factor 80.
+// Backs the sweep buffer with memory, then runs the twelve sweeps, smallest block first,
+// at volume factor 80.
 CacheSweepRates runCacheSweeps();
 
 }  // namespace sysinfo
