@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "sysinfo/cache_detection.h"
-#include "sysinfo/sweep.h"
 
 using sysinfo::cacheSizeText;
 using sysinfo::CacheSweepRates;
@@ -66,12 +65,4 @@ TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
     EXPECT_EQ(cacheSizeText(rates), "8 Kbyte");
     rates.fill(INT32_MAX);
     EXPECT_EQ(cacheSizeText(rates), std::nullopt);
-}
-
-TEST(CacheDetection, SweepsSpanEightKibToSixteenMib) {
-    EXPECT_EQ(sysinfo::cacheSweepLength(0), 1024);
-    EXPECT_EQ(sysinfo::cacheSweepLength(sysinfo::kCacheSweepCount - 1), 2'097'152);
-    // The largest sweep reads element N, the buffer's last.
-    EXPECT_EQ(sysinfo::cacheSweepLength(sysinfo::kCacheSweepCount - 1),
-              sysinfo::kSweepBufferElements - 1);
 }

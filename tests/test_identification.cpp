@@ -105,22 +105,3 @@ TEST_F(MadeTree, BinaryGarbageGivesWellFormedTextsOrNone) {
         }
     }
 }
-
-TEST_F(MadeTree, GarbageBeforeAValidBlockIsSkippedLineByLine) {
-    writeCpuinfo(std::string("\x01\x02\xff\xfe no colon here\n") +
-                 "vendor_id\t: GenuineIntel\nmodel name\t: Test CPU\ncpu MHz\t: 1499.5\n");
-    const auto texts = sysinfo::readRegistryTexts(root);
-    ASSERT_TRUE(texts);
-    EXPECT_EQ(texts->cpuName, "1500 Mhz Test CPU");
-}
-
-TEST(IdentificationSteps, ScopedReplacementIsUndoneAtTheEnd) {
-    const auto* machine = &sysinfo::identificationSteps();
-    {
-        sysinfo::IdentificationSteps fake;
-        fake.measureClock = [] { return std::string("1.5"); };
-        sysinfo::ScopedIdentificationSteps scoped(fake);
-        EXPECT_EQ(sysinfo::identificationSteps().measureClock(), "1.5");
-    }
-    EXPECT_EQ(&sysinfo::identificationSteps(), machine);
-}
