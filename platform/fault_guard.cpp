@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <csignal>
+#include <cstdint>
 
 namespace platform {
 namespace {
@@ -27,6 +28,14 @@ bool runGuarded(void (*block)(void*), void* context) {
     sigaction(SIGILL, &handler, &previousIll);
     sigaction(SIGFPE, &handler, &previousFpe);
 
+    // Linux hands a signal handler a fresh floating-point state, and leaving the handler by
+    // siglongjmp keeps it: without this the x87 control word and MXCSR would silently
+    // change after a fault.
+    std::uint16_t x87Control = 0;
+    std::uint32_t sseControl = 0;
+    asm volatile("fnstcw %0" : "=m"(x87Control));
+    asm volatile("stmxcsr %0" : "=m"(sseControl));
+
     sigjmp_buf here;
     sigjmp_buf* const outer = activeGuard;
     bool completed = false;
@@ -37,6 +46,10 @@ bool runGuarded(void (*block)(void*), void* context) {
         completed = true;
     }
     activeGuard = outer;
+    if (!completed) {
+        // A fault may have left the x87 stack in MMX use or half full.
+        asm volatile("fninit\n\tfldcw %0\n\tldmxcsr %1" : : "m"(x87Control), "m"(sseControl));
+    }
     sigaction(SIGILL, &previousIll, nullptr);
     sigaction(SIGFPE, &previousFpe, nullptr);
     return completed;

@@ -4,7 +4,8 @@
 //
 // The block is left with siglongjmp, so everything it runs between its start and a fault
 // must be free of objects with destructors (inline assembly, plain arithmetic). The
-// previous signal handlers are restored when the guard ends; guards may nest.
+// previous signal handlers are restored when the guard ends; guards may nest. After a
+// fault the x87 unit is emptied and its control word and MXCSR are put back as found.
 
 #include <utility>
 

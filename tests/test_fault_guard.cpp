@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 
 #include "platform/fault_guard.h"
 
@@ -69,4 +70,20 @@ TEST(FaultGuard, AnIntegerDivisionByZeroIsAFaultToo) {
     });
     EXPECT_FALSE(completed);
     EXPECT_EQ(result, 0);
+}
+
+TEST(FaultGuard, AFaultLeavesTheFloatingPointSettingsAsTheyWere) {
+    const std::uint16_t startup = 0x1332;
+    std::uint16_t before = 0, after = 0;
+    std::uint32_t mxcsrBefore = 0, mxcsrAfter = 0;
+    asm volatile("fldcw %0" : : "m"(startup));
+    asm volatile("fnstcw %0" : "=m"(before));  // as the unit reports it back
+    asm volatile("stmxcsr %0" : "=m"(mxcsrBefore));
+    platform::runGuarded([] { invalidInstruction(); });
+    asm volatile("fnstcw %0" : "=m"(after));
+    asm volatile("stmxcsr %0" : "=m"(mxcsrAfter));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(mxcsrAfter, mxcsrBefore);
+    const std::uint16_t standard = 0x037F;
+    asm volatile("fldcw %0" : : "m"(standard));
 }
