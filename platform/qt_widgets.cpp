@@ -83,6 +83,7 @@ QWidget* PageControl::addPage(const QString& tabCaption) {
     tab->setChecked(index == 0);
     connect(tab, &QPushButton::clicked, this, [this, index] { setCurrentIndex(index); });
     tabs_.push_back(tab);
+    layoutPages();
     return page;
 }
 
@@ -95,8 +96,17 @@ void PageControl::setCurrentIndex(int index) {
 }
 
 void PageControl::resizeEvent(QResizeEvent*) {
-    pages_->setGeometry(kMargin, kTabRowHeight, width() - 2 * kMargin,
-                        height() - kTabRowHeight - kMargin);
+    layoutPages();
+}
+
+// Places the page area and every page at once, so the pages have their size before the
+// window is first shown.
+void PageControl::layoutPages() {
+    const QRect area(kMargin, kTabRowHeight, width() - 2 * kMargin,
+                     height() - kTabRowHeight - kMargin);
+    pages_->setGeometry(area);
+    for (int i = 0; i < pages_->count(); ++i)
+        pages_->widget(i)->setGeometry(0, 0, area.width(), area.height());
 }
 
 }  // namespace platform

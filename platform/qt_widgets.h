@@ -80,6 +80,8 @@ class PageControl : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void layoutPages();
+
     QVector<QPushButton*> tabs_;
     QStackedWidget* pages_;
 };
