@@ -1,0 +1,48 @@
+# The real program in a real window: RUN in "CPU TEST" on "    Diagnostic    " counts
+# passes, a screenshot is kept while they rise, and CLOSE during the test ends the program
+# with code 0 once the workers have finished their pass.
+#
+# The memory test is not run here on the real window: it would take 99 % of this machine's
+# free memory, which other programs share. Its picture comes from the offscreen window test
+# over an injected 8 MiB, rendered into the same screenshot folder.
+source "$(dirname "$0")/e2e_lib.sh"
+start_xvfb
+start_corvane
+
+# Label88, the pass count of "CPU TEST", in window coordinates.
+pass_label() {
+  local origin
+  origin=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x " " y}')
+  set -- $origin
+  import -window root -crop "100x14+$(( $1 + 76 ))+$(( $2 + 220 ))" +repage rgb:- | md5sum
+}
+
+# Waits up to $2 seconds for the pass count to look different from $1; prints its new look.
+pass_label_changes_from() {
+  local now
+  for _ in $(seq $(( $2 * 10 ))); do
+    now=$(pass_label)
+    [ "$now" != "$1" ] && { echo "$now"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+lower_tab diag
+before=$(pass_label)
+click_at 225 320  # RUN in "CPU TEST"
+first=$(pass_label_changes_from "$before" 60) || fail "no pass was counted"
+second=$(pass_label_changes_from "$first" 60) || fail "the pass count did not rise"
+pass_label_changes_from "$second" 60 >/dev/null || fail "the pass count stopped rising"
+echo "passes rising"
+screenshot diag-cpu-test-running
+click_at 353 468  # CLOSE, with both workers in a pass
+expect_exit_zero 30
+echo "closed during the CPU test with exit code 0"
+
+tests_dir="$(dirname "$CORVANE")/../tests"
+CORVANE_SCREENSHOT_DIR="$SHOTS" QT_QPA_PLATFORM=offscreen \
+  "$tests_dir/test_tform1_diag" --gtest_filter=MemTestWindow.RunShowsTheSizeAndSpeedsAndEndsOnStop \
+  >/dev/null || fail "the memory test over an injected block failed"
+[ -s "$SHOTS/diag-memtest-running.png" ] || fail "no memory test screenshot"
+echo "screenshot: $SHOTS/diag-memtest-running.png"
