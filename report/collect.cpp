@@ -1,12 +1,20 @@
 #include "report/collect.h"
 
+#include <atomic>
 #include <map>
+#include <memory>
+#include <stdexcept>
 
 #include "bench/benchmark_run.h"
 #include "bench/scoring.h"
+#include "diag/memtest.h"
+#include "diag/potok1.h"
+#include "diag/stability.h"
 #include "membench/memory_speed.h"
 #include "platform/cpu_description.h"
 #include "platform/format.h"
+#include "platform/oom.h"
+#include "platform/ticks.h"
 #include "report/os_figures.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/clock.h"
@@ -106,6 +114,98 @@ RamBenchFigures runRamBenchmark(const Progress& progress) {
     figures.readText = membench::speedText(read);
     if (read.outcome == membench::Outcome::measured) figures.read = read.speed;
     progress("Read memory speed: " + figures.readText);
+    return figures;
+}
+
+}  // namespace report
+
+namespace report {
+namespace {
+
+// Counts every worker's passes and wrong passes; called on the workers' threads.
+class StabilityTally : public diag::StabilityReport {
+  public:
+    void passCounted(std::int64_t) override { passes.fetch_add(1, std::memory_order_relaxed); }
+    void errorCounted(std::int32_t) override { errors.fetch_add(1, std::memory_order_relaxed); }
+    void ended() override {}
+
+    std::atomic<std::int64_t> passes{0};
+    std::atomic<std::int64_t> errors{0};
+};
+
+// Runs the requested number of cycles and keeps what the window would show.
+class MemtestRecorder : public diag::MemTestView {
+  public:
+    MemtestRecorder(int cycles, MemtestFigures& figures, const Progress& progress)
+        : cycles_(cycles), figures_(figures), progress_(progress) {}
+
+    void showSize(std::int64_t) override {}
+    void showWriteSpeed(std::int64_t mbPerSec) override {
+        figures_.writeSpeed = static_cast<std::int32_t>(mbPerSec);
+        figures_.writeText = diag::speedCaption(mbPerSec);
+    }
+    void showCheckSpeed(std::int64_t mbPerSec) override {
+        figures_.readSpeed = static_cast<std::int32_t>(mbPerSec);
+        figures_.readText = diag::speedCaption(mbPerSec);
+    }
+    void showPasses(std::int64_t passes) override {
+        figures_.passes = static_cast<std::int32_t>(passes);
+    }
+    void showErrors(std::int64_t errors) override { figures_.errors = errors; }
+    void processEvents(diag::EventPoint point) override {
+        if (point != diag::EventPoint::AfterCheckZeros) return;
+        ++done_;
+        progress_("Memory test cycle " + std::to_string(done_) + ": " +
+                  std::to_string(figures_.errors) + " errors");
+        if (done_ >= cycles_) diag::memTestStop.store(1);
+    }
+    void showNoMemory() override {}
+    void ended() override {}
+
+  private:
+    int cycles_;
+    int done_ = 0;
+    MemtestFigures& figures_;
+    const Progress& progress_;
+};
+
+}  // namespace
+
+StabilityFigures runStability(int seconds, const Progress& progress) {
+    StabilityFigures figures;
+    figures.seconds = seconds;
+    auto tally = std::make_shared<StabilityTally>();
+    {
+        diag::StabilityWorkers workers;
+        diag::cpuTestStop.store(false);
+        workers.startTwo(tally);
+        for (int second = 1; second <= seconds; ++second) {
+            platform::sleepMs(1000);
+            if (second % 10 == 0 || second == seconds)
+                progress("CPU test: " + std::to_string(second) + " s, " +
+                         std::to_string(tally->passes.load()) + " passes, " +
+                         std::to_string(tally->errors.load()) + " errors");
+        }
+        workers.stopAndJoin();
+    }
+    figures.passes = tally->passes.load();
+    figures.errors = tally->errors.load();
+    return figures;
+}
+
+MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress) {
+    MemtestFigures figures;
+    figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
+    figures.writeText = figures.readText = "-";
+    platform::FirstOomChoice firstChoice;
+    diag::TestBlock block = diag::TestBlock::allocate(figures.bytes);
+    if (!block) throw std::runtime_error(diag::kNoMemoryMessage);
+    MemtestRecorder recorder(passes, figures, progress);
+    diag::memTestStop.store(0);
+    const diag::MemTestTotals totals = diag::runMemTestCycles(
+        block.data(), block.count(), diag::memTestSizeMiB(figures.bytes), recorder);
+    figures.passes = static_cast<std::int32_t>(totals.passes);
+    figures.errors = totals.errors;
     return figures;
 }
 

@@ -17,3 +17,13 @@ BenchFigures runCpuBenchmark(const Progress& progress);
 RamBenchFigures runRamBenchmark(const Progress& progress);
 
 }  // namespace report
+
+namespace report {
+
+// Two stability workers for `seconds`, then STOP: at most one more pass each.
+StabilityFigures runStability(int seconds, const Progress& progress);
+
+// `passes` memory test cycles over a block of `bytes` (rounded down to 128 bytes).
+MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress);
+
+}  // namespace report

@@ -48,6 +48,21 @@ int main(int argc, char** argv) {
         result.ramBench = report::runRamBenchmark(progress);
     }
 
+    if (options.stabilitySeconds) {
+        progress("CPU stability test...");
+        result.stability = report::runStability(*options.stabilitySeconds, progress);
+    }
+    if (options.memtestBytes) {
+        progress("Memory test...");
+        try {
+            result.memtest =
+                report::runMemtest(*options.memtestBytes, options.memtestPasses, progress);
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "corvane-report: --memtest: %s\n", failure.what());
+            return 2;
+        }
+    }
+
     if (options.json) {
         std::cout << report::renderJson(result).dump(2) << "\n";
     } else {
