@@ -32,17 +32,6 @@ void fillPattern(std::array<std::uint8_t, N>& bytes) {
     for (std::size_t k = 0; k < N; ++k) bytes[k] = static_cast<std::uint8_t>(k * 37u + 11u);
 }
 
-inline std::uint32_t startTiming() {
-    const std::uint32_t start = platform::tickCount();
-    clobberMemory();
-    return start;
-}
-
-inline std::int32_t stopTiming(std::uint32_t start) {
-    clobberMemory();
-    return platform::elapsedMs(start, platform::tickCount());
-}
-
 }  // namespace
 
 std::int32_t fibonacciDigits() {

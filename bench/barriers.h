@@ -3,6 +3,10 @@
 // nobody reads; these keep the compiler from dropping, merging or hoisting that work while
 // leaving the rest of the code at the project's normal optimisation.
 
+#include <cstdint>
+
+#include "platform/ticks.h"
+
 namespace bench {
 
 // Makes `value` look read and rewritten here: the work that produced it must happen, and
@@ -27,6 +31,19 @@ inline void clobberMemory() {
 template <class T>
 inline void stepInMemory(volatile T& counter) {
     counter = counter + 1;
+}
+
+// The tick readings around a kernel's timed section, fenced so that no work of the section
+// moves outside them.
+inline std::uint32_t startTiming() {
+    const std::uint32_t start = platform::tickCount();
+    clobberMemory();
+    return start;
+}
+
+inline std::int32_t stopTiming(std::uint32_t start) {
+    clobberMemory();
+    return platform::elapsedMs(start, platform::tickCount());
 }
 
 }  // namespace bench

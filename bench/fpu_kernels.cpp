@@ -20,17 +20,6 @@ namespace {
 constexpr std::int32_t kFilledElements = 2'097'152;  // sweep buffer elements 1 to this
 constexpr std::int32_t kObjectsElements = 2'067'152;
 
-inline std::uint32_t startTiming() {
-    const std::uint32_t start = platform::tickCount();
-    clobberMemory();
-    return start;
-}
-
-inline std::int32_t stopTiming(std::uint32_t start) {
-    clobberMemory();
-    return platform::elapsedMs(start, platform::tickCount());
-}
-
 // Elements 1 to 2,097,152 := 1 to 2,097,152, before a kernel's timing.
 void fillSweepBufferAscending() {
     std::int64_t* const e = sysinfo::sweepBuffer;

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "platform/fault_guard.h"
-#include "platform/x87.h"
 
 namespace sysinfo {
 namespace {
@@ -68,16 +67,6 @@ void probeSse3() {
         : "xmm0", "xmm1");
 }
 
-std::uint32_t mxcsr() {
-    std::uint32_t value = 0;
-    asm volatile("stmxcsr %0" : "=m"(value));
-    return value;
-}
-
-void setMxcsr(std::uint32_t value) {
-    asm volatile("ldmxcsr %0" : : "m"(value));
-}
-
 }  // namespace
 
 const std::array<InstructionProbe, 5>& instructionProbes() {
@@ -92,22 +81,10 @@ const std::array<InstructionProbe, 5>& instructionProbes() {
 }
 
 bool runProbe(const InstructionProbe& probe) {
-    const std::uint16_t controlWord = platform::x87ControlWord();
-    const std::uint32_t sseControl = mxcsr();
-    const bool executed = platform::runGuarded(
+    // The guard puts the x87 unit and MXCSR back as they were if the probe is refused.
+    return platform::runGuarded(
         [](void* context) { static_cast<const InstructionProbe*>(context)->execute(); },
         const_cast<InstructionProbe*>(&probe));
-    if (!executed) {
-        // The kernel hands a signal handler a freshly initialised FPU, and leaving it by
-        // siglongjmp keeps that state: the x87 control word would fall back to 0x037F and
-        // the start-up fault settings would be lost. A probe refused after its MMX move
-        // would also leave the x87 registers tagged in use, so every later x87 load would
-        // overflow the stack. Put everything back as it was before the probe.
-        asm volatile("emms");
-        platform::setX87ControlWord(controlWord);
-        setMxcsr(sseControl);
-    }
-    return executed;
 }
 
 std::string instructionSetText(std::span<const InstructionProbe> probes) {
