@@ -204,3 +204,16 @@ TEST_F(MainWindow, ClickingPanel15GoesThroughItsHandler) {
     QCoreApplication::sendEvent(form->Panel15, &press);
     EXPECT_EQ(form->Panel15->caption(), "OFF");
 }
+
+TEST_F(MainWindow, RowCaptionsEndBeforeTheirResults) {
+    for (const auto& row : bench::kernelTable()) {
+        auto* caption =
+            qobject_cast<QLabel*>(at(QByteArray(row.captionLabel.data(), row.captionLabel.size())));
+        auto* result =
+            qobject_cast<QLabel*>(at(QByteArray(row.resultLabel.data(), row.resultLabel.size())));
+        ASSERT_TRUE(caption && result);
+        EXPECT_LE(caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()),
+                  result->x())
+            << row.row;
+    }
+}
