@@ -49,10 +49,14 @@ QPushButton* button(QWidget* parent, QRect geometry, const QString& caption, con
     return b;
 }
 
+// Sets the text colour of enabled controls; disabled ones keep the style's grey, so a RUN
+// button that a running test disabled looks disabled.
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, colour);
+        palette.setColor(group, QPalette::ButtonText, colour);
+    }
     widget->setPalette(palette);
 }
 

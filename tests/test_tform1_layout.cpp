@@ -217,3 +217,9 @@ TEST_F(MainWindow, RowCaptionsEndBeforeTheirResults) {
             << row.row;
     }
 }
+
+TEST_F(MainWindow, DisabledButtonsLookDisabled) {
+    const QPalette& palette = form->Button5->palette();
+    EXPECT_EQ(palette.color(QPalette::Active, QPalette::ButtonText), QColor(0, 0, 128));
+    EXPECT_NE(palette.color(QPalette::Disabled, QPalette::ButtonText), QColor(0, 0, 128));
+}
