@@ -6,36 +6,12 @@
 #include <cstdint>
 
 #include "bench/alu_kernels.h"
-#include "platform/ticks.h"
-#include "platform/x87.h"
+#include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
 namespace {
 
-// Readings 0, 1000, 2000, ...: a kernel returns 1000 x (readings - 1). A sweep tail adds
-// twelve readings inside the timing.
-std::uint32_t readings = 0;
-std::uint32_t countingTicks() {
-    return 1000 * readings++;
-}
-
-class AluKernel : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        readings = 0;
-        savedWord_ = platform::x87ControlWord();
-        platform::setX87ControlWord(platform::kStartupX87ControlWord);
-    }
-    void TearDown() override { platform::setX87ControlWord(savedWord_); }
-
-    platform::ScopedTickSource ticks_{&countingTicks};
-
-  private:
-    std::uint16_t savedWord_ = 0;
-};
-
-constexpr std::int32_t kWithTail = 13'000;
-constexpr std::int32_t kWithoutTail = 1'000;
+class AluKernel : public RealKernelTest {};
 
 // Fibonacci numbers modulo 2^32 by fast doubling, F(0) = 0, F(1) = 1.
 void fibonacciPair(std::uint64_t n, std::uint32_t& fn, std::uint32_t& fn1) {

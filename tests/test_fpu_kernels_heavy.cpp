@@ -8,34 +8,13 @@
 
 #include "bench/alu_kernels.h"
 #include "bench/fpu_kernels.h"
-#include "platform/ticks.h"
-#include "platform/x87.h"
+#include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
 namespace {
 
-std::uint32_t readings = 0;
-std::uint32_t countingTicks() {
-    return 1000 * readings++;
-}
+class FpuKernel : public RealKernelTest {};
 
-class FpuKernel : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        readings = 0;
-        savedWord_ = platform::x87ControlWord();
-        platform::setX87ControlWord(platform::kStartupX87ControlWord);
-    }
-    void TearDown() override { platform::setX87ControlWord(savedWord_); }
-
-    platform::ScopedTickSource ticks_{&countingTicks};
-
-  private:
-    std::uint16_t savedWord_ = 0;
-};
-
-constexpr std::int32_t kWithTail = 13'000;  // two readings of its own plus six sweeps
-constexpr std::int32_t kWithoutTail = 1'000;
 constexpr long double kPi = 3.14159265358979323846264338327950288L;
 
 }  // namespace
