@@ -7,7 +7,7 @@
 
 #include "app/tform1.h"
 #include "membench/memory_speed.h"
-#include "platform/memory_status.h"
+#include "memory_reports.h"
 #include "platform/ticks.h"
 #include "qt_test_app.h"
 
@@ -15,37 +15,13 @@ using platform::MemoryStatus;
 
 namespace {
 
-constexpr std::int64_t KiB = 1024;
-constexpr std::int64_t MiB = 1024 * KiB;
-
 const QRgb kMarker = qRgb(230, 254, 0);
-const QRgb kCurve = qRgb(90, 235, 0);
-
-MemoryStatus desktopReport() {
-    MemoryStatus report;
-    report.totalVirtual = std::int64_t{1} << 47;
-    report.availVirtual = (std::int64_t{1} << 47) - 312456 * KiB;
-    report.totalPageFile = (16303940 + 8388604) * KiB;
-    report.availPageFile = (9876544 + 8123004) * KiB;
-    report.totalPhys = 16303940 * KiB;
-    report.availPhys = 9876544 * KiB;
-    return report;
-}
-
-MemoryStatus reportAtLoad(int percent) {
-    MemoryStatus report = desktopReport();
-    report.totalPhys = 100 * MiB;
-    report.availPhys = (100 - percent) * MiB;
-    return report;
-}
 
 // Tick readings handed out in order; the last one repeats.
 std::vector<std::uint32_t> scriptedTicks;
 std::size_t nextTick = 0;
 std::uint32_t scriptedTickCount() {
-    const std::uint32_t value = scriptedTicks.at(std::min(nextTick, scriptedTicks.size() - 1));
-    ++nextTick;
-    return value;
+    return scriptedTicks.at(std::min(nextTick++, scriptedTicks.size() - 1));
 }
 
 struct ScriptedClock {
@@ -60,73 +36,65 @@ bool fitsItsText(QLabel* label) {
     return label->width() >= label->fontMetrics().horizontalAdvance(label->text());
 }
 
+// A short run: the window's handler in milliseconds, with the formulas of the full one.
+const membench::Workload kShortRun{.writePasses = 1, .readPasses = 1, .readBlockBytes = 1 << 16};
+
 class RamPages : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
         form = std::make_unique<TForm1>();
     }
+
+    std::vector<platform::Panel*> figurePanels() const {
+        return {form->Panel7,  form->Panel8,  form->Panel9,
+                form->Panel10, form->Panel11, form->Panel12};
+    }
+
+    // Runs the RAM benchmark over the tick readings; returns the write and read captions.
+    std::pair<QString, QString> runBenchmark(std::vector<std::uint32_t> ticks) {
+        const ScriptedClock clock(std::move(ticks));
+        form->Button3Click();
+        return {form->Label73->text(), form->Label74->text()};
+    }
+
     std::unique_ptr<TForm1> form;
 };
 
-// A short run: the window's handler in milliseconds, with the formulas of the full one.
-const membench::Workload kShortRun{.writePasses = 1, .readPasses = 1, .readBlockBytes = 1 << 16};
-
 }  // namespace
 
-TEST_F(RamPages, TickWritesTheSixFiguresAndTheOverlayLabels) {
-    const platform::ScopedMemoryStatusSource source([] { return std::optional(desktopReport()); });
-    form->Timer2Timer();
-    EXPECT_EQ(form->Panel7->caption(), "137438953472 Kbyte");
-    EXPECT_EQ(form->Panel8->caption(), "137438641016 Kbyte");
-    EXPECT_EQ(form->Panel9->caption(), "24692544 Kbyte");
-    EXPECT_EQ(form->Panel10->caption(), "6692996 Kbyte");
-    EXPECT_EQ(form->Panel11->caption(), "16303940 Kbyte");
-    EXPECT_EQ(form->Panel12->caption(), "6427396 Kbyte");
-    EXPECT_EQ(form->Label26->text(), "9645 Mb");
-    EXPECT_EQ(form->Label27->text(), "39%");
-    EXPECT_TRUE(fitsItsText(form->Label26));
-    EXPECT_TRUE(fitsItsText(form->Label27));
-}
-
-TEST_F(RamPages, PictureStaysEmptyUntilTheFirstTickThenShowsTheChart) {
+TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     EXPECT_TRUE(form->Image1->image().isNull());
-    EXPECT_EQ(form->Panel7->caption(), "-");
-    const platform::ScopedMemoryStatusSource source([] { return std::optional(reportAtLoad(40)); });
-    form->Timer2Timer();
-    const QImage& chart = form->Image1->image();
-    ASSERT_EQ(chart.size(), QSize(121, 100));
-    EXPECT_EQ(chart.pixel(0, 80), kMarker);
-    EXPECT_EQ(chart.pixel(1, 80), kMarker);
-    EXPECT_EQ(chart.pixel(0, 30), kCurve);  // the first segment down column 0
-    EXPECT_EQ(chart.pixel(5, 55), qRgb(35, 0, 0));
-    EXPECT_EQ(chart.pixel(5, 15), qRgb(0, 0, 0));
-}
-
-TEST_F(RamPages, UnreadableReportShowsDashesAndKeepsThePicture) {
-    std::optional<MemoryStatus> report = reportAtLoad(40);
+    std::optional<MemoryStatus> report = reports::desktop();
     const platform::ScopedMemoryStatusSource source([&] { return report; });
     form->Timer2Timer();
-    const QImage before = form->Image1->image();
+    const char* expected[] = {"137438953472 Kbyte", "137438641016 Kbyte", "24692544 Kbyte",
+                              "6692996 Kbyte",      "16303940 Kbyte",     "6427396 Kbyte"};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(figurePanels()[i]->caption(), expected[i]);
+    EXPECT_EQ(form->Label26->text(), "9645 Mb");
+    EXPECT_EQ(form->Label27->text(), "39%");  // 39.42 %
+    EXPECT_TRUE(fitsItsText(form->Label26));
+    EXPECT_TRUE(fitsItsText(form->Label27));
+    const QImage chart = form->Image1->image();
+    ASSERT_EQ(chart.size(), QSize(121, 100));
+    EXPECT_EQ(chart.pixel(0, 80), kMarker);
+    EXPECT_EQ(chart.pixel(5, 55), qRgb(35, 0, 0));  // the ramp, red in the red channel
+
     report.reset();
     form->Timer2Timer();
-    for (platform::Panel* panel :
-         {form->Panel7, form->Panel8, form->Panel9, form->Panel10, form->Panel11, form->Panel12}) {
-        EXPECT_EQ(panel->caption(), "-") << panel->objectName().toStdString();
-    }
+    for (platform::Panel* panel : figurePanels()) EXPECT_EQ(panel->caption(), "-");
     EXPECT_EQ(form->Label26->text(), "-");
     EXPECT_EQ(form->Label27->text(), "-");
-    EXPECT_EQ(form->Image1->image(), before);
+    EXPECT_EQ(form->Image1->image(), chart);
 }
 
 TEST_F(RamPages, HidingAndShowingThePageKeepsTheHistoryPosition) {
-    const platform::ScopedMemoryStatusSource source([] { return std::optional(reportAtLoad(50)); });
+    const platform::ScopedMemoryStatusSource source(
+        [] { return std::optional(reports::atLoad(50)); });
     form->PageControl1->setCurrentIndex(1);
-    ASSERT_TRUE(form->Timer2->isActive());
     for (int i = 0; i < 3; ++i) form->Timer2Timer();
     form->PageControl1->setCurrentIndex(0);
     form->PageControl1->setCurrentIndex(2);
-    EXPECT_FALSE(form->Timer2->isActive());
     form->PageControl1->setCurrentIndex(1);
     form->Timer2Timer();
     // The fourth sample went into slot 3: the marker covers columns 3 and 4.
@@ -139,61 +107,46 @@ TEST_F(RamPages, HidingAndShowingThePageKeepsTheHistoryPosition) {
 
 TEST_F(RamPages, BenchmarkShowsBothSpeedsAndResumesTheClockRefresh) {
     const membench::ScopedWorkload shortRun(kShortRun);
-    // Write from 100 to 4100, read from 5000 to 6000.
-    const ScriptedClock clock({100, 4100, 5000, 6000});
     form->Panel15Click();  // the user had switched the refresh off
-    ASSERT_EQ(form->Panel15->caption(), "OFF");
-
-    QString duringWrite73, duringWrite74, panel15During;
+    QString during73, during74;
     bool timer1During = true;
     QTimer::singleShot(0, form.get(), [&] {  // runs where the handler first processes events
-        duringWrite73 = form->Label73->text();
-        duringWrite74 = form->Label74->text();
-        panel15During = form->Panel15->caption();
+        during73 = form->Label73->text();
+        during74 = form->Label74->text();
         timer1During = form->Timer1->isActive();
     });
     form->Label73->setText("123 Mb/sec");
-    form->Button3Click();
-
-    EXPECT_EQ(duringWrite73, "0");
-    EXPECT_EQ(duringWrite74, "0");
-    EXPECT_EQ(panel15During, "OFF");
+    // Write from 100 to 4100, read from 5000 to 6000.
+    EXPECT_EQ(runBenchmark({100, 4100, 5000, 6000}),
+              std::pair(QString("4200 Mb/sec"), QString("7992 Mb/sec")));
+    EXPECT_EQ(during73, "0");
+    EXPECT_EQ(during74, "0");
     EXPECT_FALSE(timer1During);
-    EXPECT_EQ(form->Label73->text(), "4200 Mb/sec");
-    EXPECT_EQ(form->Label74->text(), "7992 Mb/sec");
     EXPECT_TRUE(fitsItsText(form->Label73));
     EXPECT_TRUE(fitsItsText(form->Label74));
     EXPECT_EQ(form->Panel15->caption(), "ON");
     EXPECT_TRUE(form->Timer1->isActive());
-}
-
-TEST_F(RamPages, ClickingRunStartsTheBenchmark) {
-    const membench::ScopedWorkload shortRun(kShortRun);
+    // The RUN button reaches the same handler.
     const ScriptedClock clock({0, 3333, 3333, 4333});
     form->Button3->click();
     EXPECT_EQ(form->Label73->text(), "5040 Mb/sec");
-    EXPECT_EQ(form->Label74->text(), "7992 Mb/sec");
 }
 
-TEST_F(RamPages, RefusedReadBlockShowsAReasonAndStillResumes) {
+TEST_F(RamPages, RefusedBlockAndZeroMillisecondsShowAReasonAndStillResume) {
     membench::Workload refused = kShortRun;
     refused.readBlockBytes = std::size_t{1} << 48;  // more than the user address space
-    const membench::ScopedWorkload scoped(refused);
-    const ScriptedClock clock({0, 4000});
-    form->pauseClockRefresh();
-    form->Button3Click();
-    EXPECT_EQ(form->Label73->text(), "4200 Mb/sec");
-    EXPECT_EQ(form->Label74->text(), "Not enough memory");
-    EXPECT_TRUE(fitsItsText(form->Label74));
-    EXPECT_EQ(form->Panel15->caption(), "ON");
-    EXPECT_TRUE(form->Timer1->isActive());
-}
-
-TEST_F(RamPages, ZeroMillisecondsShowsAReasonInsteadOfAFigure) {
+    {
+        const membench::ScopedWorkload scoped(refused);
+        form->pauseClockRefresh();
+        EXPECT_EQ(runBenchmark({0, 4000}),
+                  std::pair(QString("4200 Mb/sec"), QString("Not enough memory")));
+        EXPECT_TRUE(fitsItsText(form->Label74));
+        EXPECT_EQ(form->Panel15->caption(), "ON");
+        EXPECT_TRUE(form->Timer1->isActive());
+    }
     const membench::ScopedWorkload shortRun(kShortRun);
-    const ScriptedClock clock({7});
-    form->Button3Click();
-    EXPECT_EQ(form->Label73->text(), "Too fast to time");
-    EXPECT_EQ(form->Label74->text(), "Too fast to time");
+    form->pauseClockRefresh();
+    EXPECT_EQ(runBenchmark({7}),
+              std::pair(QString("Too fast to time"), QString("Too fast to time")));
     EXPECT_EQ(form->Panel15->caption(), "ON");
 }
