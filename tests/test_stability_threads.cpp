@@ -14,8 +14,7 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-constexpr auto kGenerous = 60s;
+constexpr auto kGenerous = std::chrono::seconds(60);
 
 // Passes run only when the test lets them; each can be told to come out wrong.
 struct PassGate {
@@ -27,43 +26,32 @@ struct PassGate {
     int started = 0;
     std::vector<bool> results;  // by pass start order; missing means right
 
-    void reset() {
-        std::lock_guard lock(mutex);
-        permits = 0;
-        open = false;
-        inPass = 0;
-        started = 0;
-        results.clear();
-    }
-    void allow(int n) {
+    void allow(int n, bool fully = false) {
         std::lock_guard lock(mutex);
         permits += n;
+        open = open || fully;
         changed.notify_all();
     }
-    void openFully() {
-        std::lock_guard lock(mutex);
-        open = true;
-        changed.notify_all();
-    }
-    template <class Predicate>
-    bool waitFor(Predicate predicate) {
+    void openFully() { allow(0, true); }
+    bool waitFor(int running, int startedAtLeast = 0) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, kGenerous, predicate);
+        return changed.wait_for(lock, kGenerous,
+                                [&] { return inPass == running && started >= startedAtLeast; });
     }
 };
 
-PassGate gate;
+PassGate* gate = nullptr;
 
 bool gatedPass() {
-    std::unique_lock lock(gate.mutex);
-    const int index = gate.started++;
-    ++gate.inPass;
-    gate.changed.notify_all();
-    gate.changed.wait(lock, [] { return gate.open || gate.permits > 0; });
-    if (!gate.open) --gate.permits;
-    --gate.inPass;
-    gate.changed.notify_all();
-    return index >= static_cast<int>(gate.results.size()) || gate.results[index];
+    std::unique_lock lock(gate->mutex);
+    const int index = gate->started++;
+    ++gate->inPass;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [] { return gate->open || gate->permits > 0; });
+    if (!gate->open) --gate->permits;
+    --gate->inPass;
+    gate->changed.notify_all();
+    return index >= static_cast<int>(gate->results.size()) || gate->results[index];
 }
 
 // What each worker reported, by thread, in order.
@@ -72,9 +60,15 @@ struct Event {
     std::int64_t value;
     friend bool operator==(const Event&, const Event&) = default;
 };
+using Events = std::map<std::thread::id, std::vector<Event>>;
 
-class RecordingReport : public diag::StabilityReport {
-  public:
+std::size_t endedCount(const Events& events) {
+    std::size_t n = 0;
+    for (const auto& [id, list] : events) n += !list.empty() && list.back().kind == Event::End;
+    return n;
+}
+
+struct RecordingReport : diag::StabilityReport {
     void passCounted(std::int64_t passes) override { record({Event::Pass, passes}); }
     void errorCounted(std::int32_t errors) override { record({Event::Error, errors}); }
     void ended() override { record({Event::End, 0}); }
@@ -84,126 +78,97 @@ class RecordingReport : public diag::StabilityReport {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, kGenerous, [&] { return predicate(byThread_); });
     }
-    std::map<std::thread::id, std::vector<Event>> events() {
+    bool waitForEnded(std::size_t n) {
+        return waitFor([&](const Events& e) { return endedCount(e) == n; });
+    }
+    Events events() {
         std::lock_guard lock(mutex_);
         return byThread_;
     }
-
-  protected:
     void record(Event event) {
         std::lock_guard lock(mutex_);
         byThread_[std::this_thread::get_id()].push_back(event);
         changed_.notify_all();
     }
-
-  private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<std::thread::id, std::vector<Event>> byThread_;
+    Events byThread_;
 };
-
-using Events = std::map<std::thread::id, std::vector<Event>>;
-
-std::size_t endedCount(const Events& events) {
-    std::size_t n = 0;
-    for (const auto& [id, list] : events) n += !list.empty() && list.back().kind == Event::End;
-    return n;
-}
 
 class StabilityWorkersTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        gate.reset();
+        gate = &passes;
         diag::cpuTestStop.store(false);
     }
     void TearDown() override {
-        gate.openFully();
+        passes.openFully();
         workers.stopAndJoin();
     }
 
-    diag::ScopedStabilityPass pass{&gatedPass};
+    PassGate passes;
+    diag::ScopedStabilityPass injected{&gatedPass};
     std::shared_ptr<RecordingReport> report = std::make_shared<RecordingReport>();
     diag::StabilityWorkers workers;
 };
 
-TEST_F(StabilityWorkersTest, StopEndsEachWorkerAfterItsCurrentPass) {
+TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
+    passes.results = {true, true, false, false, true, true, false, true};
     workers.startTwo(report);
-    ASSERT_TRUE(gate.waitFor([] { return gate.inPass == 2; }));
+    passes.allow(8);
+    ASSERT_TRUE(passes.waitFor(2, 8));
     diag::cpuTestStop.store(true);
-    gate.allow(2);
-    ASSERT_TRUE(report->waitFor([](const Events& e) { return endedCount(e) == 2; }));
-    workers.stopAndJoin();
-    // Each worker showed the pass it was in, then ended; no pass was started after STOP.
-    for (const auto& [id, list] : report->events()) {
-        EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}, {Event::End, 0}}));
-    }
-    EXPECT_EQ(gate.started, 2);
-}
-
-TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndWrongPasses) {
-    gate.results = {true, true, false, false, true, true, false, true};
-    workers.startTwo(report);
-    gate.allow(8);
-    ASSERT_TRUE(gate.waitFor([] { return gate.started >= 8 && gate.inPass == 2; }));
-    diag::cpuTestStop.store(true);
-    gate.allow(2);
-    ASSERT_TRUE(report->waitFor([](const Events& e) { return endedCount(e) == 2; }));
+    passes.allow(2);
+    ASSERT_TRUE(report->waitForEnded(2));
 
     const Events events = report->events();
     ASSERT_EQ(events.size(), 2u);
-    std::int64_t passes = 0;
-    std::int64_t errors = 0;
+    std::int64_t passCount = 0;
+    std::int64_t errorCount = 0;
     for (const auto& [id, list] : events) {
-        // Within a worker: pass counts rise by one, an error follows its pass and rises by
-        // one, and the end comes last.
-        std::int64_t expectPass = 1;
-        std::int64_t expectError = 1;
+        // Within a worker: passes count 1, 2, ...; an error follows its pass and counts
+        // 1, 2, ...; the end comes last.
+        std::int64_t counted[2] = {0, 0};
         for (std::size_t i = 0; i + 1 < list.size(); ++i) {
-            if (list[i].kind == Event::Pass) {
-                EXPECT_EQ(list[i].value, expectPass++);
-            } else {
-                ASSERT_EQ(list[i].kind, Event::Error);
-                ASSERT_GT(i, 0u);
-                EXPECT_EQ(list[i - 1].kind, Event::Pass);
-                EXPECT_EQ(list[i].value, expectError++);
-            }
+            ASSERT_NE(list[i].kind, Event::End);
+            EXPECT_EQ(list[i].value, ++counted[list[i].kind]);
+            EXPECT_TRUE(list[i].kind == Event::Pass || (i > 0 && list[i - 1].kind == Event::Pass));
         }
         EXPECT_EQ(list.back().kind, Event::End);
-        passes += expectPass - 1;
-        errors += expectError - 1;
+        passCount += counted[Event::Pass];
+        errorCount += counted[Event::Error];
     }
-    EXPECT_EQ(passes, 10);
-    EXPECT_EQ(errors, 3);
+    EXPECT_EQ(passCount, 10);
+    EXPECT_EQ(errorCount, 3);
+    EXPECT_EQ(passes.started, 10);  // each worker ended after its pass; none began after STOP
 }
 
 TEST_F(StabilityWorkersTest, StopAndJoinWaitsForThePassesUnderWay) {
     workers.startTwo(report);
-    ASSERT_TRUE(gate.waitFor([] { return gate.inPass == 2; }));
-    gate.openFully();
+    ASSERT_TRUE(passes.waitFor(2));
+    passes.openFully();
     workers.stopAndJoin();
     EXPECT_TRUE(diag::cpuTestStop.load());
     EXPECT_EQ(workers.running(), 0u);
-    EXPECT_EQ(gate.inPass, 0);
+    EXPECT_EQ(passes.inPass, 0);
     EXPECT_EQ(endedCount(report->events()), 2u);
 }
 
 TEST_F(StabilityWorkersTest, WorkerStillRunningGoesOnBesideANewTest) {
     workers.startTwo(report);
-    ASSERT_TRUE(gate.waitFor([] { return gate.inPass == 2; }));
+    ASSERT_TRUE(passes.waitFor(2));
     diag::cpuTestStop.store(true);
-    gate.allow(1);  // one worker ends, the other is still in its pass
-    ASSERT_TRUE(report->waitFor([](const Events& e) { return endedCount(e) == 1; }));
-    ASSERT_TRUE(gate.waitFor([] { return gate.inPass == 1; }));
+    passes.allow(1);  // one worker ends, the other is still in its pass
+    ASSERT_TRUE(report->waitForEnded(1));
+    ASSERT_TRUE(passes.waitFor(1));
 
-    // RUN again: the flag is cleared before the new workers start.
-    diag::cpuTestStop.store(false);
+    diag::cpuTestStop.store(false);  // RUN again clears the flag, then starts two more
     workers.startTwo(report);
-    ASSERT_TRUE(gate.waitFor([] { return gate.inPass == 3; }));
+    ASSERT_TRUE(passes.waitFor(3));
     EXPECT_EQ(workers.running(), 3u);
 }
 
-class ThrowingReport : public RecordingReport {
-  public:
+struct ThrowingReport : RecordingReport {
     void passCounted(std::int64_t passes) override {
         if (passes == 2) throw std::runtime_error("no caption");
         RecordingReport::passCounted(passes);
@@ -213,8 +178,8 @@ class ThrowingReport : public RecordingReport {
 TEST_F(StabilityWorkersTest, FailingWorkerEndsQuietlyWithoutItsEndSteps) {
     auto failing = std::make_shared<ThrowingReport>();
     workers.startTwo(failing);
-    gate.allow(4);
-    ASSERT_TRUE(gate.waitFor([] { return gate.started == 4 && gate.inPass == 0; }));
+    passes.allow(4);
+    ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method
     for (const auto& [id, list] : failing->events()) {
         EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}}));
@@ -227,14 +192,12 @@ TEST(StabilityWorkersReal, SoundLoopCountsPassesAndNoErrors) {
     diag::StabilityWorkers workers;
     workers.startTwo(report);
     ASSERT_TRUE(report->waitFor([](const Events& e) {
-        if (e.size() < 2) return false;
-        for (const auto& [id, list] : e) {
-            if (list.size() < 2) return false;
-        }
-        return true;
+        return e.size() == 2 && e.begin()->second.size() >= 2 && e.rbegin()->second.size() >= 2;
     }));
     workers.stopAndJoin();
-    for (const auto& [id, list] : report->events()) {
+    const Events events = report->events();
+    ASSERT_EQ(events.size(), 2u);
+    for (const auto& [id, list] : events) {
         EXPECT_EQ(list.back().kind, Event::End);
         for (const Event& event : list) EXPECT_NE(event.kind, Event::Error);
     }

@@ -9,15 +9,12 @@
 #include <QDir>
 #include <QTimer>
 #include <condition_variable>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "app/look.h"
 #include "app/tform1.h"
-#include "diag/memtest.h"
 #include "diag/stability.h"
 #include "platform/memory_status.h"
 #include "platform/ticks.h"
@@ -65,28 +62,21 @@ struct PassGate {
     int started = 0;
     std::vector<bool> results;  // by a worker's pass number; missing means right
 
-    void allow(int worker, int n) {
+    void allow(int worker, int n, bool fully = false) {
         std::lock_guard lock(mutex);
         permits[worker] += n;
+        open = open || fully;
         changed.notify_all();
     }
-    void allowEach(int first, int n) {
-        allow(first, n);
-        allow(first + 1, n);
-    }
-    void openFully() {
+    void openFully() { allow(0, 0, true); }
+    int inPassNow() {
         std::lock_guard lock(mutex);
-        open = true;
-        changed.notify_all();
+        return inPass;
     }
     bool waitFor(int running, int startedAtLeast) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(60),
                                 [&] { return inPass == running && started >= startedAtLeast; });
-    }
-    int inPassNow() {
-        std::lock_guard lock(mutex);
-        return inPass;
     }
 };
 
@@ -109,11 +99,8 @@ bool gatedPass() {
 }
 
 // Counts the updates the workers hand to the window.
-class UpdateCounter : public QObject {
-  public:
+struct UpdateCounter : QObject {
     int updates = 0;
-
-  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::MetaCall) ++updates;
         return false;
@@ -132,67 +119,57 @@ class CpuTestWindow : public ::testing::Test {
         form.reset();
         gate = nullptr;
     }
-    QString text(QLabel* label) const { return label->text(); }
+    // RUN, with both workers then let through every pass.
+    void runWithBothWorkersInPass() {
+        form->Button5->click();
+        ASSERT_TRUE(passes.waitFor(2, 2));
+        passes.openFully();
+    }
 
     PassGate passes;
     diag::ScopedStabilityPass injected{&gatedPass};
     std::unique_ptr<TForm1> form;
 };
 
-TEST_F(CpuTestWindow, RunPausesTheClockAndStopBringsItBack) {
+TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
+    UpdateCounter counter;
+    form->installEventFilter(&counter);
+    passes.results = {false};  // each worker's first pass is wrong
     ASSERT_TRUE(form->Timer1->isActive());
     form->Button5->click();
     EXPECT_FALSE(form->Button5->isEnabled());
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(form->Panel15->caption(), "OFF");
 
-    passes.allowEach(0, 2);
+    passes.allow(0, 2);
+    passes.allow(1, 2);
     ASSERT_TRUE(passes.waitFor(2, 6));
-    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "2"; }));
+    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "2"; }));
+    EXPECT_EQ(form->Label93->text(), "1");  // each worker counted its one wrong pass
     EXPECT_FALSE(form->Button5->isEnabled());
 
+    // STOP: the first worker to end its pass brings RUN and the clock back.
     form->Button7->click();
-    passes.allowEach(0, 1);  // each worker finishes the pass it is in, then ends
-    ASSERT_TRUE(passes.waitFor(0, 6));
+    passes.allow(0, 1);
     ASSERT_TRUE(processUntil([&] { return form->Button5->isEnabled(); }));
-    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "3"; }));
-    EXPECT_EQ(form->Panel15->caption(), "ON");
     EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(text(form->Label93), "0");
-    EXPECT_EQ(passes.started, 6);
-}
-
-TEST_F(CpuTestWindow, WrongPassesShowInTheErrorLabel) {
-    passes.results = {false, true};
-    form->Button5->click();
-    passes.allowEach(0, 2);
-    ASSERT_TRUE(passes.waitFor(2, 6));
-    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "2"; }));
-    EXPECT_EQ(text(form->Label93), "1");  // each worker counted one wrong pass
-}
-
-TEST_F(CpuTestWindow, NewTestKeepsTheOldCountsUntilItsFirstPass) {
-    UpdateCounter counter;
-    form->installEventFilter(&counter);
-    passes.results = {false};
-    form->Button5->click();
-    passes.allowEach(0, 2);
-    ASSERT_TRUE(passes.waitFor(2, 6));
-    form->Button7->click();
-    passes.allowEach(0, 1);
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_TRUE(passes.waitFor(1, 6));
+    passes.allow(1, 1);
     // Both workers ended: three passes, one error and the end steps each.
     ASSERT_TRUE(processUntil([&] { return counter.updates == 10; }));
-    ASSERT_EQ(text(form->Label88), "3");
+    EXPECT_EQ(form->Label88->text(), "3");
+    EXPECT_EQ(form->Label93->text(), "1");
+    EXPECT_EQ(passes.started, 6);
 
+    // RUN again clears the flag; the old counts stay until the new test's first pass.
     form->Button5->click();
     EXPECT_FALSE(diag::cpuTestStop.load());
     ASSERT_TRUE(passes.waitFor(2, 8));
     QCoreApplication::processEvents();
-    EXPECT_EQ(text(form->Label88), "3");
-    EXPECT_EQ(text(form->Label93), "1");
-    passes.allow(2, 1);  // the first worker of the new test ends its first pass
-    ASSERT_TRUE(processUntil([&] { return text(form->Label88) == "1"; }));
-    EXPECT_EQ(text(form->Label93), "1");
+    EXPECT_EQ(form->Label88->text(), "3");
+    passes.allow(2, 1);
+    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "1"; }));
 }
 
 TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
@@ -203,16 +180,10 @@ TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
     EXPECT_TRUE(form->Button5->isEnabled());
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_EQ(form->Panel15->caption(), clock);
-
-    form->Button5->click();
-    EXPECT_FALSE(diag::cpuTestStop.load());
-    ASSERT_TRUE(passes.waitFor(2, 2));
 }
 
 TEST_F(CpuTestWindow, ClosingTheWindowWaitsForTheWorkers) {
-    form->Button5->click();
-    ASSERT_TRUE(passes.waitFor(2, 2));
-    passes.openFully();
+    runWithBothWorkersInPass();
     QCloseEvent close;
     QCoreApplication::sendEvent(form.get(), &close);
     EXPECT_TRUE(diag::cpuTestStop.load());
@@ -223,13 +194,10 @@ TEST_F(CpuTestWindow, ClosingTheWindowWaitsForTheWorkers) {
 }
 
 TEST_F(CpuTestWindow, DestroyingTheWindowWaitsForTheWorkers) {
-    form->Button5->click();
-    ASSERT_TRUE(passes.waitFor(2, 2));
-    passes.openFully();
+    runWithBothWorkersInPass();
     form.reset();
     EXPECT_EQ(passes.inPassNow(), 0);
-    // Updates the workers posted to the window went with it.
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();  // updates posted to the window went with it
 }
 
 // The memory test over an injected amount of free memory.
@@ -238,11 +206,9 @@ std::uint32_t tenMsTicks() {
     return clockTicks += 10;
 }
 
-platform::MemoryStatus availableBytes(std::int64_t bytes) {
-    platform::MemoryStatus status;
-    status.totalPhys = std::int64_t{1} << 30;
-    status.availPhys = bytes;
-    return status;
+// A memory report with `bytes` of free physical memory.
+platform::MemoryStatusSource available(std::int64_t bytes) {
+    return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
 }
 
 class MemTestWindow : public ::testing::Test {
@@ -273,7 +239,7 @@ class MemTestWindow : public ::testing::Test {
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
-    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(8'500'000); });
+    const platform::ScopedMemoryStatusSource memory(available(8'500'000));
     const platform::ScopedTickSource clock(&tenMsTicks);
     QString sizeWhileRunning;
     bool runWhileRunning = true;
@@ -300,34 +266,22 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     EXPECT_TRUE(message() == nullptr || message()->isHidden());
 }
 
-TEST_F(MemTestWindow, NoMemoryShowsAMessageAndEnablesRunAgain) {
-    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(100); });
-    form->Button8->click();
-    ASSERT_NE(message(), nullptr);
-    EXPECT_FALSE(message()->isHidden());
-    EXPECT_EQ(message()->text(), "Not enough free memory.");
-    EXPECT_EQ(form->Label80->text(), "0 Mb.");
-    EXPECT_TRUE(form->Button8->isEnabled());
-    EXPECT_EQ(form->Label81->text(), "0");
-}
-
-TEST_F(MemTestWindow, RefusedBlockShowsTheMessageAndAGoodRunHidesIt) {
-    {
-        const platform::ScopedMemoryStatusSource memory(
-            [] { return availableBytes(std::int64_t{1} << 62); });
+TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilAGoodRun) {
+    const platform::MemoryStatusSource sources[] = {
+        available(100), available(std::int64_t{1} << 62),        // the mapping is refused
+        [] { return std::optional<platform::MemoryStatus>(); },  // unreadable
+    };
+    for (const auto& source : sources) {
+        const platform::ScopedMemoryStatusSource memory(source);
         form->Button8->click();
         ASSERT_NE(message(), nullptr);
         EXPECT_FALSE(message()->isHidden());
-        EXPECT_TRUE(form->Button8->isEnabled());
+        EXPECT_EQ(message()->text(), "Not enough free memory.");
         EXPECT_EQ(form->Label80->text(), "0 Mb.");
+        EXPECT_EQ(form->Label81->text(), "0");
+        EXPECT_TRUE(form->Button8->isEnabled());
     }
-    {
-        const platform::ScopedMemoryStatusSource unreadable(
-            [] { return std::optional<platform::MemoryStatus>(); });
-        form->Button8->click();
-        EXPECT_FALSE(message()->isHidden());
-    }
-    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(2'200'000); });
+    const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     atEventPoint(1, [&] { form->Button9->click(); });
     form->Button8->click();
     EXPECT_TRUE(message()->isHidden());
@@ -335,7 +289,7 @@ TEST_F(MemTestWindow, RefusedBlockShowsTheMessageAndAGoodRunHidesIt) {
 }
 
 TEST_F(MemTestWindow, ClosingTheWindowEndsTheRun) {
-    const platform::ScopedMemoryStatusSource memory([] { return availableBytes(2'200'000); });
+    const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     atEventPoint(3, [&] {
         QCloseEvent close;
         QCoreApplication::sendEvent(form.get(), &close);
