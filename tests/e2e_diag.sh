@@ -10,30 +10,14 @@ start_xvfb
 start_corvane
 
 # Label88, the pass count of "CPU TEST", in window coordinates.
-pass_label() {
-  local origin
-  origin=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x " " y}')
-  set -- $origin
-  import -window root -crop "100x14+$(( $1 + 76 ))+$(( $2 + 220 ))" +repage rgb:- | md5sum
-}
-
-# Waits up to $2 seconds for the pass count to look different from $1; prints its new look.
-pass_label_changes_from() {
-  local now
-  for _ in $(seq $(( $2 * 10 ))); do
-    now=$(pass_label)
-    [ "$now" != "$1" ] && { echo "$now"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+PASSES=(100 14 76 220)
 
 lower_tab diag
-before=$(pass_label)
+before=$(area_look "${PASSES[@]}")
 click_at 225 320  # RUN in "CPU TEST"
-first=$(pass_label_changes_from "$before" 60) || fail "no pass was counted"
-second=$(pass_label_changes_from "$first" 60) || fail "the pass count did not rise"
-pass_label_changes_from "$second" 60 >/dev/null || fail "the pass count stopped rising"
+first=$(area_changes_from 60 "$before" "${PASSES[@]}") || fail "no pass was counted"
+second=$(area_changes_from 60 "$first" "${PASSES[@]}") || fail "the pass count did not rise"
+area_changes_from 60 "$second" "${PASSES[@]}" >/dev/null || fail "the pass count stopped rising"
 echo "passes rising"
 screenshot diag-cpu-test-running
 click_at 353 468  # CLOSE, with both workers in a pass

@@ -62,12 +62,35 @@ upper_tab() {
   sleep 0.5
 }
 
+# The screen position of the main window's client area: "X Y".
+window_origin() {
+  xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x " " y}'
+}
+
 # Saves the main window's client area as $SHOTS/$1.png.
 screenshot() {
-  local geometry
-  geometry=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print 393 "x" 490 "+" x "+" y}')
-  import -window root -crop "$geometry" +repage "$SHOTS/$1.png"
+  set -- "$1" $(window_origin)
+  import -window root -crop "393x490+$2+$3" +repage "$SHOTS/$1.png"
   echo "screenshot: $SHOTS/$1.png"
+}
+
+# A fingerprint of the W x H area at X, Y of the client area: area_look W H X Y.
+area_look() {
+  set -- "$@" $(window_origin)
+  import -window root -crop "$1x$2+$(( $5 + $3 ))+$(( $6 + $4 ))" +repage rgb:- | md5sum
+}
+
+# Waits up to SECONDS for an area to look different from BEFORE; prints its new look:
+# area_changes_from SECONDS BEFORE W H X Y.
+area_changes_from() {
+  local seconds=$1 before=$2 now
+  shift 2
+  for _ in $(seq $(( seconds * 10 ))); do
+    now=$(area_look "$@")
+    [ "$now" != "$before" ] && { echo "$now"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
 
 # Waits for the program to end; fails unless it ends within $1 seconds with code 0.
