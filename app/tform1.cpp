@@ -184,7 +184,9 @@ void TForm1::buildAboutPage() {
     LABEL(GroupBox3, 16, 48, "Processor and memory information, benchmarks and stability tests.",
           Label76);
     LABEL(GroupBox3, 16, 104,
-          QString::fromUtf8("\u00a9 2026 The Corvane developers. All rights reserved."), Label77);
+          QString::fromUtf8(
+              "\u00a9 2026 Corvane developers. Free software under the GNU GPL v3 or later."),
+          Label77);
 }
 
 void TForm1::buildCpuBenchmarkPage() {
