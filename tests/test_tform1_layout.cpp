@@ -204,16 +204,6 @@ TEST_F(MainWindow, ClockTicksShowEachNewMeasurementUntilSwitchedOff) {
     EXPECT_EQ(measured, stopped);
 }
 
-TEST_F(MainWindow, ResumingIsUnconditional) {
-    form->Panel15Click();  // the user switched the refresh off
-    form->pauseClockRefresh();
-    EXPECT_EQ(form->Panel15->caption(), "OFF");
-    EXPECT_FALSE(form->Timer1->isActive());
-    form->resumeClockRefresh();
-    EXPECT_EQ(form->Panel15->caption(), "ON");
-    EXPECT_TRUE(form->Timer1->isActive());
-}
-
 TEST_F(MainWindow, EachCloseButtonEndsTheEventLoopWithCodeZero) {
     for (QPushButton* close : {form->Button2, form->Button4, form->Button6}) {
         QTimer::singleShot(0, close, [close] { close->click(); });
