@@ -39,7 +39,6 @@ TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndHoldLargeCounts) {
     EXPECT_EQ(sysinfo::kbyteText(2560), "2 Kbyte");  // 2.5
     EXPECT_EQ(sysinfo::kbyteText(3584), "4 Kbyte");  // 3.5
     EXPECT_EQ(sysinfo::kbyteText(536'281'088), "523712 Kbyte");
-    EXPECT_EQ(sysinfo::kbyteText(6 * GiB), "6291456 Kbyte");
     EXPECT_EQ(sysinfo::kbyteText(std::int64_t{1} << 47), "137438953472 Kbyte");
     EXPECT_EQ(sysinfo::freeMbText(5 * GiB + reports::MiB - 1), "5120 Mb");
     EXPECT_EQ(sysinfo::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded

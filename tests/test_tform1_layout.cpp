@@ -44,10 +44,8 @@ class MainWindow : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MainWindow, TitleClientSizeAndTabCaptions) {
-    EXPECT_TRUE(form->windowTitle().startsWith("Corvane v. 3.0.0.4      ~"));
-    EXPECT_TRUE(form->windowTitle().endsWith("~"));
-    EXPECT_EQ(form->size(), QSize(393, 490));
+TEST_F(MainWindow, TabControlsAndTheirCaptions) {
+    // The title and the client size: the end-to-end window test and the maximising case.
     EXPECT_EQ(form->PageControl1->geometry(), QRect(0, 0, 393, 169));
     EXPECT_EQ(form->PageControl2->geometry(), QRect(0, 168, 393, 321));
     EXPECT_EQ(form->PageControl1->tabButton(0)->text(), "       CPU Info       ");
@@ -202,13 +200,6 @@ TEST_F(MainWindow, ClockTicksShowEachNewMeasurementUntilSwitchedOff) {
     const int stopped = measured;
     passes();
     EXPECT_EQ(measured, stopped);
-}
-
-TEST_F(MainWindow, EachCloseButtonEndsTheEventLoopWithCodeZero) {
-    for (QPushButton* close : {form->Button2, form->Button4, form->Button6}) {
-        QTimer::singleShot(0, close, [close] { close->click(); });
-        EXPECT_EQ(QCoreApplication::exec(), 0);
-    }
 }
 
 TEST_F(MainWindow, DisabledButtonsLookDisabled) {
