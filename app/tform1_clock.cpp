@@ -1,11 +1,12 @@
 // The live core clock on "CPU Info" and the pause/resume protocol of the runs.
 #include "app/tform1.h"
 #include "app/timers.h"
-#include "sysinfo/clock.h"
+#include "sysinfo/identification.h"
 
+// The same clock step as the start-up identification's last one, so both are replaced
+// together where the half-second measurement must not run.
 void TForm1::Timer1Timer() {
-    sysinfo::measureClock();
-    Panel6->setCaption(QString::fromStdString(sysinfo::clockText()));
+    Panel6->setCaption(QString::fromStdString(sysinfo::identificationSteps().measureClock()));
 }
 
 void TForm1::Panel15Click() {

@@ -10,7 +10,8 @@ namespace platform {
 std::string intToText(std::int64_t value);
 
 // General format with up to 15 significant digits: "2992.246912", "800.246912", "3000",
-// "1E20", "1E-5". Trailing zeros are dropped; '.' is the decimal separator.
+// "0.00001", and an exponent from 1E15 up or below 1E-5: "1E20", "1E-6". Trailing zeros
+// are dropped; '.' is the decimal separator.
 std::string floatToText(long double value);
 
 // Nearest integer with exact halves going to the even neighbour, from an 80-bit value.

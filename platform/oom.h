@@ -3,9 +3,10 @@
 //
 // Before the memory test takes most of the free memory, Corvane offers itself as the first
 // process to end should memory run short, so the kernel never picks the user's editor or
-// browser instead. Raising oom_score_adj is allowed to every process; putting it back down
-// may be refused to an ordinary user, and then it simply stays raised. Nothing here is
-// ever shown.
+// browser instead. Raising oom_score_adj is allowed to every process, and so is putting
+// back the value found: without CAP_SYS_RESOURCE a write is refused only below
+// oom_score_adj_min, the floor a privileged writer last set, and the value found is never
+// below that floor. Nothing here is ever shown.
 
 #include <filesystem>
 #include <optional>

@@ -1,10 +1,11 @@
 #pragma once
 // Best-effort raised priority for a short measurement on the calling thread.
 //
-// Where the system allows it (root or CAP_SYS_NICE) the thread runs SCHED_FIFO at the
-// highest priority and the process at nice -20; for an ordinary user the requests are
-// refused and nothing changes. Whatever was found is put back when the object ends,
-// thread first, then process, and no failure is ever shown.
+// Where the system allows it (root or CAP_SYS_NICE) the calling thread runs SCHED_FIFO at
+// the highest priority and at nice -20: on Linux setpriority(PRIO_PROCESS, 0) sets the
+// calling thread's nice value, so the other threads keep theirs. For an ordinary user both
+// requests are refused and nothing changes. Whatever was found is put back when the object
+// ends, the policy first, then the nice value, and no failure is ever shown.
 
 #include <sched.h>
 

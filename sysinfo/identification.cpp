@@ -12,7 +12,7 @@ const IdentificationSteps* activeSteps = nullptr;
 }  // namespace
 
 std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root) {
-    const auto key = platform::CpuDescription::open(kIdentificationKey, root);
+    const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath, root);
     if (!key) return std::nullopt;
     RegistryTexts texts;
     texts.identifier = key->text("Identifier").value_or("");

@@ -12,10 +12,6 @@
 
 namespace sysinfo {
 
-// The processor description key, written as the identification asks for it.
-inline constexpr const char* kIdentificationKey =
-    "hardware\\description\\system\\centralprocessor\\0";
-
 struct RegistryTexts {
     std::string cpuName;     // rated speed, " Mhz ", "ProcessorNameString"
     std::string identifier;  // "Identifier"
@@ -33,7 +29,8 @@ struct IdentificationSteps {
     std::function<std::optional<RegistryTexts>()> readRegistry;
     std::function<bool(const InstructionProbe&)> runProbe;
     std::function<CacheSweepRates()> runCacheSweeps;
-    std::function<std::string()> measureClock;  // returns the clock text
+    // Returns the clock text; the clock refresh's tick runs it too.
+    std::function<std::string()> measureClock;
 };
 
 // The real work on the live machine.

@@ -37,18 +37,18 @@ MemoryTexts MemoryMonitor::tick(const std::optional<platform::MemoryStatus>& rep
     texts.panels = {kbyteText(r.totalVirtual),  kbyteText(r.availVirtual),
                     kbyteText(r.totalPageFile), kbyteText(r.totalPageFile - r.availPageFile),
                     kbyteText(r.totalPhys),     kbyteText(r.totalPhys - r.availPhys)};
-    loadPercent_ = loadPercent(r);
+    const std::int32_t load = loadPercent(r);
     texts.freePhys = freeMbText(r.availPhys);
-    texts.load = loadText(loadPercent_);
-    recordSample();
+    texts.load = loadText(load);
+    recordSample(load);
     drawChart();
     return texts;
 }
 
-void MemoryMonitor::recordSample() {
+void MemoryMonitor::recordSample(std::int32_t percent) {
     if (position_ > kHistorySize - 1) position_ = 0;
     // The sample is its row on the chart: 0 % load sits one row below the surface.
-    history_[position_] = static_cast<std::uint8_t>(100 - loadPercent_);
+    history_[position_] = static_cast<std::uint8_t>(100 - percent);
     ++position_;
 }
 
@@ -80,8 +80,9 @@ void MemoryMonitor::drawChart() {
     for (int x = 0; x <= 120; ++x) {
         c.lineTo(x, static_cast<std::int8_t>(history_[x]));
     }
+    // Back to the top left, so the next tick's curve starts with a segment down column 0
+    // instead of one from column 120.
     c.moveTo(0, 0);
-    hasDrawn_ = true;
 }
 
 }  // namespace sysinfo

@@ -53,18 +53,13 @@ class MemoryMonitor {
     // The slot the next sample goes to, 0 to 128; 128 wraps to 0 on the next sample.
     int position() const { return position_; }
     const std::array<std::uint8_t, kHistorySize>& history() const { return history_; }
-    std::int32_t lastLoadPercent() const { return loadPercent_; }
-    // False until the first sample: the picture stays empty until then.
-    bool hasDrawn() const { return hasDrawn_; }
 
   private:
-    void recordSample();
+    void recordSample(std::int32_t percent);
     void drawChart();
 
     std::array<std::uint8_t, kHistorySize> history_{};
     int position_ = 0;
-    std::int32_t loadPercent_ = 0;
-    bool hasDrawn_ = false;
     platform::Canvas chart_{kChartWidth, kChartHeight};
 };
 

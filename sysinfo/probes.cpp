@@ -87,10 +87,11 @@ bool runProbe(const InstructionProbe& probe) {
         const_cast<InstructionProbe*>(&probe));
 }
 
-std::string instructionSetText(std::span<const InstructionProbe> probes) {
+std::string instructionSetText(std::span<const InstructionProbe> probes,
+                               const std::function<bool(const InstructionProbe&)>& run) {
     std::string text = "x86";
     for (const auto& probe : probes) {
-        if (runProbe(probe)) text += probe.text;
+        if (run(probe)) text += probe.text;
     }
     return text;
 }

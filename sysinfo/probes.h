@@ -3,6 +3,7 @@
 // seeing whether the processor refuses it, never by asking CPUID.
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -20,7 +21,9 @@ const std::array<InstructionProbe, 5>& instructionProbes();
 // refused probe leaves the floating-point unit as it found it.
 bool runProbe(const InstructionProbe& probe);
 
-// "x86" followed by the text of every probe that runs, in the order given.
-std::string instructionSetText(std::span<const InstructionProbe> probes);
+// "x86" followed by the text of every probe that `run` reports as executed, in the order
+// given; each probe runs on its own, so a refused one does not stop the next.
+std::string instructionSetText(std::span<const InstructionProbe> probes,
+                               const std::function<bool(const InstructionProbe&)>& run = runProbe);
 
 }  // namespace sysinfo

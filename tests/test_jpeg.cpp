@@ -49,29 +49,14 @@ TEST(JpegDecoding, TruncatedEmptyOrGarbageInputIsEmpty) {
     // Only the end-of-image marker missing: libjpeg alone would fill in and carry on.
     EXPECT_TRUE(platform::decodeJpeg(std::span(whole.data(), whole.size() - 2)).empty());
 
+    // A JPEG start followed by garbage.
     Bytes garbage(5000);
     std::uint32_t state = 12345;
     for (auto& b : garbage)
         b = static_cast<unsigned char>((state = state * 1664525u + 1013904223u) >> 24);
-    EXPECT_TRUE(platform::decodeJpeg(garbage).empty());
-    garbage[0] = 0xFF;  // a JPEG start followed by garbage
+    garbage[0] = 0xFF;
     garbage[1] = 0xD8;
     EXPECT_TRUE(platform::decodeJpeg(garbage).empty());
-}
-
-TEST(JpegDecoding, CorruptScanDataNeverCrashesAndKeepsItsSize) {
-    const Bytes whole = copyOf(assets::splashJpeg());
-    for (std::size_t at = whole.size() / 4; at < whole.size() - 2; at += whole.size() / 9) {
-        Bytes damaged = whole;
-        for (std::size_t i = at; i < at + 64 && i < damaged.size() - 2; ++i) damaged[i] ^= 0x5A;
-        const auto image = platform::decodeJpeg(damaged);
-        // Damage libjpeg notices gives an empty picture; damage it cannot see decodes to a
-        // picture of the right size with wrong colours. Never anything else.
-        if (!image.empty()) {
-            EXPECT_EQ(image.width, 401);
-            EXPECT_EQ(image.pixels.size(), 401u * 264u * 3u);
-        }
-    }
 }
 
 TEST(JpegDecoding, ForgedHugeDimensionsAreRefusedBeforeAllocating) {

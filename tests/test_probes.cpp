@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <set>
@@ -58,8 +57,6 @@ std::set<std::string> liveCpuFlags() {
     return {};
 }
 
-void ignoreSignal(int) {}
-
 }  // namespace
 
 TEST(InstructionProbes, AgreeWithTheProcessorFlags) {
@@ -103,23 +100,4 @@ TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
     EXPECT_EQ(control, startupControl) << "the signal handler's default 0x037F stayed";
     EXPECT_EQ(sse & 0xFFC0u, 0x7F80u);  // the control bits; the low six are sticky flags
     EXPECT_EQ(tags, 0xFFFF) << "x87 registers left in use by the MMX move";
-}
-
-TEST(InstructionProbes, LeaveTheCallersSignalHandlersInPlace) {
-    struct sigaction mine {
-    }, previousIll{}, previousFpe{};
-    mine.sa_handler = ignoreSignal;
-    sigemptyset(&mine.sa_mask);
-    sigaction(SIGILL, &mine, &previousIll);
-    sigaction(SIGFPE, &mine, &previousFpe);
-
-    sysinfo::runProbe({", UD2", refusedInstruction});
-    sysinfo::runProbe(sysinfo::instructionProbes()[0]);
-
-    struct sigaction ill {
-    }, fpe{};
-    sigaction(SIGILL, &previousIll, &ill);
-    sigaction(SIGFPE, &previousFpe, &fpe);
-    EXPECT_EQ(ill.sa_handler, ignoreSignal);
-    EXPECT_EQ(fpe.sa_handler, ignoreSignal);
 }
