@@ -27,14 +27,25 @@ void fillSweepBufferAscending() {
     clobberMemory();
 }
 
+// The loop value as a fresh unknown for each evaluation. Without it the compiler knows
+// x >= 1 and drops the sign multiplication, hoists x x + 1 out of the inner loops and shares
+// the integer-to-extended conversions between neighbouring evaluations; each evaluation is
+// to do all of that work itself.
+inline std::int32_t fresh(std::int32_t x) {
+    doNotOptimize(x);
+    return x;
+}
+
 // c(x) = cos((sign(x) sqrt(x x + 1) + 1) / x), x x + 1 formed as a 32-bit integer.
-inline long double signForm(std::int32_t x) {
+inline long double signForm(std::int32_t value) {
+    const std::int32_t x = fresh(value);
     const std::int32_t square = x * x + 1;
     return cosX87((signOf(x) * sqrtX87(square) + 1.0L) / x);
 }
 
 // k(x) = cos((sqrt(x x + 1) cos(x) + 1) / x).
-inline long double cosineForm(std::int32_t x) {
+inline long double cosineForm(std::int32_t value) {
+    const std::int32_t x = fresh(value);
     const std::int32_t square = x * x + 1;
     return cosX87((sqrtX87(square) * cosX87(x) + 1.0L) / x);
 }
@@ -87,16 +98,16 @@ std::int32_t hypotenuse() {
     ExtendedScratch scratch;
     const std::uint32_t start = startTiming();
     for (std::int32_t n = 1; n <= 6'400'000; ++n) {
-        const long double x = n;
-        scratch.store(65'000, hypotScaled(x, 3.3L));
-        scratch.store(32'000, hypotScaled(x, x));
-        scratch.store(16'000, hypotScaled(3.3L, x));
-        scratch.store(8'000, hypotScaled(3.1L, x));
-        scratch.store(4'000, hypotScaled(3.8L, x));
-        scratch.store(2'000, hypotScaled(3.9L, x));
-        scratch.store(1'000, hypotScaled(3.9L, x));
-        scratch.store(500, hypotScaled(3.2L, x));
-        scratch.store(200, hypotScaled(3.9L, x));
+        // n is converted for each use, as each hypotenuse takes it afresh.
+        scratch.store(65'000, hypotScaled(fresh(n), 3.3L));
+        scratch.store(32'000, hypotScaled(fresh(n), fresh(n)));
+        scratch.store(16'000, hypotScaled(3.3L, fresh(n)));
+        scratch.store(8'000, hypotScaled(3.1L, fresh(n)));
+        scratch.store(4'000, hypotScaled(3.8L, fresh(n)));
+        scratch.store(2'000, hypotScaled(3.9L, fresh(n)));
+        scratch.store(1'000, hypotScaled(3.9L, fresh(n)));
+        scratch.store(500, hypotScaled(3.2L, fresh(n)));
+        scratch.store(200, hypotScaled(3.9L, fresh(n)));
     }
     sysinfo::sweepTail(42);
     return stopTiming(start);
@@ -111,8 +122,10 @@ std::int32_t digitPi() {
     const std::uint32_t start = startTiming();
     for (std::int32_t k = 0; k <= 5'000'000; ++k) {
         for (int twice = 0; twice < 2; ++twice) {
-            numerator = static_cast<double>(power(-1.0L, k));
-            denominator = 2 * k + 1;
+            // Both terms convert k and form 2k + 1 themselves.
+            const std::int32_t term = fresh(k);
+            numerator = static_cast<double>(power(-1.0L, term));
+            denominator = 2 * term + 1;
             sum = static_cast<double>(static_cast<long double>(sum) +
                                       static_cast<long double>(numerator) /
                                           static_cast<long double>(denominator));
