@@ -55,7 +55,7 @@ std::int32_t fibonacciDigits() {
             : "cc");
         std::swap(previous, current);
     }
-    sysinfo::sweepTail(32);
+    sysinfo::sweepTail(kFibonacciTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     lastAluRun.fibonacciPrevious = previous;
     lastAluRun.fibonacciCurrent = current;
@@ -75,7 +75,7 @@ std::int32_t calculFactorial() {
             multiplier = multiplier + 1;
         } while (multiplier != 35);
     }
-    sysinfo::sweepTail(48);
+    sysinfo::sweepTail(kCalculFactorialTailFactor);
     return stopTiming(start);
 }
 
@@ -105,7 +105,7 @@ std::int32_t formulaFerma() {
     };
     const bool found = search();
     // An equality would leave every loop at once, the sweep tail included.
-    if (!found) sysinfo::sweepTail(52);
+    if (!found) sysinfo::sweepTail(kFermaTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     lastAluRun.fermaFoundEquality = found;
     return elapsed;
@@ -181,7 +181,7 @@ std::int32_t additionMatrix() {
             globalI = globalI + 1;
         } while (globalI != 101);
     }
-    sysinfo::sweepTail(52);
+    sysinfo::sweepTail(kAdditionMatrixTailFactor);
     return stopTiming(start);
 }
 
@@ -217,7 +217,7 @@ std::int32_t multiplicationMatrix() {
             globalI = globalI + 1;
         } while (globalI != 101);
     }
-    sysinfo::sweepTail(32);
+    sysinfo::sweepTail(kMultiplicationMatrixTailFactor);
     return stopTiming(start);
 }
 

@@ -13,6 +13,13 @@ std::int32_t additionMatrix();        // "Addition matrix........"
 std::int32_t multiplicationMatrix();  // "Multiplication matrix..."
 std::int32_t quickSort();             // "Quick sort.............."
 
+// Volume factors of the sweep tails that end these kernels' timed work.
+inline constexpr std::int32_t kFibonacciTailFactor = 32;
+inline constexpr std::int32_t kCalculFactorialTailFactor = 48;
+inline constexpr std::int32_t kFermaTailFactor = 52;
+inline constexpr std::int32_t kAdditionMatrixTailFactor = 52;
+inline constexpr std::int32_t kMultiplicationMatrixTailFactor = 32;
+
 }  // namespace bench
 
 namespace bench {

@@ -74,7 +74,7 @@ std::int32_t hyperbolicCosecant() {
             }
         }
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kCosecantTailFactor);
     return stopTiming(start);
 }
 
@@ -90,7 +90,7 @@ std::int32_t hyperbolicTangent() {
             }
         }
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kTangentTailFactor);
     return stopTiming(start);
 }
 
@@ -109,7 +109,7 @@ std::int32_t hypotenuse() {
         scratch.store(500, hypotScaled(3.2L, fresh(n)));
         scratch.store(200, hypotScaled(3.9L, fresh(n)));
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kHypotenuseTailFactor);
     return stopTiming(start);
 }
 
@@ -131,7 +131,7 @@ std::int32_t digitPi() {
                                           static_cast<long double>(denominator));
         }
     }
-    sysinfo::sweepTail(22);
+    sysinfo::sweepTail(kDigitPiTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     lastFpuRun.digitPiSum = sum;
     return elapsed;
@@ -148,7 +148,7 @@ std::int32_t factorial() {
             scratch.store(65'000, static_cast<long double>(m) * scratch.load(65'000));
         }
     }
-    sysinfo::sweepTail(32);
+    sysinfo::sweepTail(kFactorialTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     lastFpuRun.factorialResult = scratch.load(65'000);
     return elapsed;
@@ -179,7 +179,7 @@ std::int32_t objects3D() {
                             kPi * scratch.load(65'000) * scratch.load(64'000));
         }
     }
-    sysinfo::sweepTail(62);
+    sysinfo::sweepTail(kObjects3DTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     lastFpuRun.objects3DLastX1 = scratch.load(64'000);
     return elapsed;

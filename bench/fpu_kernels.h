@@ -13,6 +13,14 @@ std::int32_t factorial();           // "Factorial................"
 std::int32_t objects3D();           // "3D objects.............."
 std::int32_t precatching();         // "Precatching............"
 
+// Volume factors of the sweep tails that end these kernels' timed work.
+inline constexpr std::int32_t kCosecantTailFactor = 42;
+inline constexpr std::int32_t kTangentTailFactor = 42;
+inline constexpr std::int32_t kHypotenuseTailFactor = 42;
+inline constexpr std::int32_t kDigitPiTailFactor = 22;
+inline constexpr std::int32_t kFactorialTailFactor = 32;
+inline constexpr std::int32_t kObjects3DTailFactor = 62;
+
 }  // namespace bench
 
 namespace bench {
