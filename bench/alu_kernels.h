@@ -29,17 +29,6 @@ namespace bench {
 extern volatile std::int32_t globalI;
 extern volatile std::int32_t globalJ;
 
-// What the last run of a kernel left in its registers and locals, recorded after its
-// closing tick reading (outside the timing) so tests and the runner can check the work.
-struct AluRunStats {
-    std::uint32_t fibonacciPrevious = 0;  // F(n + 2) and F(n + 3) modulo 2^32 after n steps
-    std::uint32_t fibonacciCurrent = 0;
-    bool fermaFoundEquality = false;
-    std::int32_t bruteForceMatches = 0;  // visits that met the all-sixes combination
-    std::int32_t quickSortPasses = 0;
-};
-extern AluRunStats lastAluRun;
-
 // Elements of the sweep buffer the quick sort works on: 1 to kQuickSortElements.
 inline constexpr std::int32_t kQuickSortElements = 32'500;
 

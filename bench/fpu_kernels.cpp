@@ -13,7 +13,6 @@ volatile std::int64_t precatchP1 = 0;
 volatile std::int64_t precatchP2 = 0;
 volatile std::int64_t precatchP3 = 0;
 volatile std::int64_t precatchP4 = 0;
-FpuRunStats lastFpuRun;
 
 namespace {
 
@@ -132,9 +131,7 @@ std::int32_t digitPi() {
         }
     }
     sysinfo::sweepTail(kDigitPiTailFactor);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.digitPiSum = sum;
-    return elapsed;
+    return stopTiming(start);
 }
 
 std::int32_t factorial() {
@@ -149,9 +146,7 @@ std::int32_t factorial() {
         }
     }
     sysinfo::sweepTail(kFactorialTailFactor);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.factorialResult = scratch.load(65'000);
-    return elapsed;
+    return stopTiming(start);
 }
 
 std::int32_t objects3D() {
@@ -180,9 +175,7 @@ std::int32_t objects3D() {
         }
     }
     sysinfo::sweepTail(kObjects3DTailFactor);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.objects3DLastX1 = scratch.load(64'000);
-    return elapsed;
+    return stopTiming(start);
 }
 
 std::int32_t precatching() {

@@ -107,16 +107,16 @@ bool stabilityPass(std::int64_t iterations = kIterationsPerPass, Fault fault = {
     bool right = true;
     std::int64_t i = 0;
     if (i < iterations) {
-        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingFirst, detail::kEndFirst,
-                                        fault);
+        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingFirst,
+                                        detail::kEndFirst, fault);
     }
     if (i < iterations) {
         right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingSecond,
                                         detail::kEndSteady, fault);
     }
     for (; i < iterations; ++i) {
-        right &= detail::iterationRight(a, b, two, i, detail::kBeforeRoundingSteady, detail::kEndSteady,
-                                        fault);
+        right &= detail::iterationRight(a, b, two, i, detail::kBeforeRoundingSteady,
+                                        detail::kEndSteady, fault);
     }
     return right && a == detail::kEndSteady;
 }

@@ -42,8 +42,8 @@ CacheSweeps measureCacheSweeps(const SweepRoutine& sweep) {
         for (int repeat = 0; repeat < kConfirmSweeps; ++repeat) {
             for (const int size : {k - 1, k}) {
                 if (swept[size]) continue;
-                sweeps.confirmed[size] = std::max(
-                    sweeps.confirmed[size], sweep(cacheSweepLength(size), kCacheSweepFactor));
+                sweeps.confirmed[size] = std::max(sweeps.confirmed[size],
+                                                  sweep(cacheSweepLength(size), kCacheSweepFactor));
             }
         }
         swept[k - 1] = swept[k] = true;

@@ -99,24 +99,6 @@ TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
     EXPECT_GE(position("group: INSTR. GROUP      score: 430"), 0);
 }
 
-// A row that returned 0 (equal tick readings) is a result like any other, not a failure.
-TEST_F(BenchmarkRun, ShowsWhatScoringTheSameResultsGives) {
-    for (int row = 1; row <= 29; ++row) fake::script.returns[row] = 37 * row + 1;
-    fake::script.returns[3] = 0;
-    fake::script.returns[19] = 0;
-    fake::script.faults[24] = true;
-    fake::script.faults[28] = true;
-    const bench::RunResult result = run();
-    EXPECT_EQ(shown[3], "0 Mark");
-    const bench::RunTexts texts = bench::scoreRun(rows_, result.returned);
-    for (int row = 1; row <= 29; ++row) EXPECT_EQ(shown[row], texts.results[row - 1]);
-    EXPECT_GE(position("group: " + texts.aluGroup), 0);
-    EXPECT_GE(position("group: " + texts.fpuGroup), 0);
-    EXPECT_GE(position("group: " + texts.instrGroup), 0);
-    EXPECT_EQ(log.back(), "status: " + texts.status);
-    EXPECT_EQ(result.cpuScore, texts.cpuScore);
-}
-
 // The real table, field by field: a row in the wrong group, slot or guard, or a kernel with
 // the wrong sweep tail, would otherwise only show as a wrong score.
 TEST(KernelTable, MatchesTheRowsAsListed) {

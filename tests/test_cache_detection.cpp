@@ -113,7 +113,7 @@ TEST(CacheConfirmation, ADropMadeBySlowSweepsVanishesAndTheScanGoesOnToARealOne)
     EXPECT_EQ(sweeps.rates, script.first);
     // Each size's fastest rate; the repeats alternate between the drop's two sizes.
     const std::vector<int> expected{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
-                                    3, 4, 3, 4, 3, 4, 6, 7, 6, 7, 6, 7};
+                                    3, 4, 3, 4, 3, 4, 6, 7, 6, 7, 6,  7};
     EXPECT_EQ(script.swept, expected);
     EXPECT_EQ(sweeps.confirmed[4], 26'500);
     EXPECT_EQ(sweeps.confirmed[6], 26'300);

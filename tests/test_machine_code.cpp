@@ -36,8 +36,8 @@ Library disassemble(const std::string& path) {
         std::string line(buffer);
         if (!line.empty() && line.back() == '\n') line.pop_back();
         const auto open = line.find(" <");
-        if (open != std::string::npos && line.size() > 2 && line.compare(line.size() - 2, 2, ">:") == 0 &&
-            line[0] != ' ') {
+        if (open != std::string::npos && line.size() > 2 &&
+            line.compare(line.size() - 2, 2, ">:") == 0 && line[0] != ' ') {
             current = &library[line.substr(open + 2, line.size() - open - 4)];
             continue;
         }
@@ -166,13 +166,20 @@ TEST(MachineCode, InstructionBlocksHoldTheirOpcodeAndCopyCount) {
         int copies;
     };
     const Block blocks[] = {
-        {"bench::instrAddition()", "add", 64},     {"bench::instrSubstraction()", "sub", 64},
-        {"bench::instrMultiplication()", "imul", 64}, {"bench::instrDivision()", "not", 32},
-        {"bench::fpuAdd()", "fadd", 64},           {"bench::fpuSub()", "fsub", 64},
-        {"bench::fpuMul()", "fmul", 80},           {"bench::fpuDiv()", "fdiv", 32},
-        {"bench::mmxAdd()", "paddw", 16},          {"bench::mmxSub()", "psubw", 16},
-        {"bench::mmxMul()", "pmullw", 16},         {"bench::sseAdd()", "addss", 32},
-        {"bench::sseSub()", "subss", 32},          {"bench::sseMul()", "mulss", 32},
+        {"bench::instrAddition()", "add", 64},
+        {"bench::instrSubstraction()", "sub", 64},
+        {"bench::instrMultiplication()", "imul", 64},
+        {"bench::instrDivision()", "not", 32},
+        {"bench::fpuAdd()", "fadd", 64},
+        {"bench::fpuSub()", "fsub", 64},
+        {"bench::fpuMul()", "fmul", 80},
+        {"bench::fpuDiv()", "fdiv", 32},
+        {"bench::mmxAdd()", "paddw", 16},
+        {"bench::mmxSub()", "psubw", 16},
+        {"bench::mmxMul()", "pmullw", 16},
+        {"bench::sseAdd()", "addss", 32},
+        {"bench::sseSub()", "subss", 32},
+        {"bench::sseMul()", "mulss", 32},
         {"bench::sseDiv()", "divss", 32},
     };
     for (const Block& block : blocks) {
@@ -190,7 +197,8 @@ TEST(MachineCode, InstructionBlocksHoldTheirOpcodeAndCopyCount) {
 }
 
 TEST(MachineCode, SweepStepLoadsNineElementsDownwardEachIntoTheSink) {
-    const Routine& sweep = routine(CORVANE_SYSINFO_LIBRARY, "sysinfo::sweepBlock(long const*, int, long)");
+    const Routine& sweep =
+        routine(CORVANE_SYSINFO_LIBRARY, "sysinfo::sweepBlock(long const*, int, long)");
     ASSERT_FALSE(sweep.empty());
     const Routine step = innermostLoop(sweep, mnemonic("mov"));
     ASSERT_EQ(step.size(), 21u) << listing(step);  // 9 loads, 9 stores, add, cmp, jg
@@ -212,7 +220,8 @@ TEST(MachineCode, SweepStepLoadsNineElementsDownwardEachIntoTheSink) {
 }
 
 TEST(MachineCode, WriteLoopStores256WordsPer1024Bytes) {
-    const Routine& write = routine(CORVANE_MEMBENCH_LIBRARY, "membench::writePattern(void*, unsigned long, int)");
+    const Routine& write =
+        routine(CORVANE_MEMBENCH_LIBRARY, "membench::writePattern(void*, unsigned long, int)");
     ASSERT_FALSE(write.empty());
     const Routine step = innermostLoop(write, mnemonic("movl"));
     EXPECT_EQ(count(step, mnemonic("movl")), 256) << listing(step);
@@ -226,20 +235,25 @@ TEST(MachineCode, WriteLoopStores256WordsPer1024Bytes) {
         EXPECT_EQ(instruction.operands.rfind(expected.str(), 0), 0u) << instruction.operands;
         ++k;
     }
-    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x400,", 0) == 0; }), 1)
+    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x400,", 0) == 0; }),
+              1)
         << listing(step);
 }
 
 TEST(MachineCode, ReadLoopLoadsOneWordPer32Bytes) {
-    const Routine& read = routine(CORVANE_MEMBENCH_LIBRARY, "membench::stridedReadPass(void const*, unsigned int, int)");
+    const Routine& read = routine(CORVANE_MEMBENCH_LIBRARY,
+                                  "membench::stridedReadPass(void const*, unsigned int, int)");
     ASSERT_FALSE(read.empty());
     const Match load32 = [](const Instruction& i) {
         return i.mnemonic == "mov" && i.operands.find("),%e") != std::string::npos;
     };
     const Routine step = innermostLoop(read, load32);
     EXPECT_EQ(count(step, load32), 1) << listing(step);
-    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.find('(') != std::string::npos; }), 1)
+    EXPECT_EQ(
+        count(step, [](const Instruction& i) { return i.operands.find('(') != std::string::npos; }),
+        1)
         << listing(step);
-    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x20,", 0) == 0; }), 1)
+    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x20,", 0) == 0; }),
+              1)
         << listing(step);
 }
