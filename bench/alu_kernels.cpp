@@ -12,7 +12,6 @@ namespace bench {
 
 volatile std::int32_t globalI = 0;
 volatile std::int32_t globalJ = 0;
-AluRunStats lastAluRun;
 
 namespace {
 
@@ -55,11 +54,8 @@ std::int32_t fibonacciDigits() {
             : "cc");
         std::swap(previous, current);
     }
-    sysinfo::sweepTail(32);
-    const std::int32_t elapsed = stopTiming(start);
-    lastAluRun.fibonacciPrevious = previous;
-    lastAluRun.fibonacciCurrent = current;
-    return elapsed;
+    sysinfo::sweepTail(kFibonacciTailFactor);
+    return stopTiming(start);
 }
 
 std::int32_t calculFactorial() {
@@ -75,7 +71,7 @@ std::int32_t calculFactorial() {
             multiplier = multiplier + 1;
         } while (multiplier != 35);
     }
-    sysinfo::sweepTail(48);
+    sysinfo::sweepTail(kCalculFactorialTailFactor);
     return stopTiming(start);
 }
 
@@ -105,10 +101,8 @@ std::int32_t formulaFerma() {
     };
     const bool found = search();
     // An equality would leave every loop at once, the sweep tail included.
-    if (!found) sysinfo::sweepTail(52);
-    const std::int32_t elapsed = stopTiming(start);
-    lastAluRun.fermaFoundEquality = found;
-    return elapsed;
+    if (!found) sysinfo::sweepTail(kFermaTailFactor);
+    return stopTiming(start);
 }
 
 std::int32_t bruteForce() {
@@ -118,7 +112,6 @@ std::int32_t bruteForce() {
     volatile std::int32_t d2 = 0;
     volatile std::int32_t d3 = 0;
     volatile std::int32_t d4 = 0;
-    std::int32_t matches = 0;
     const std::uint32_t start = startTiming();
     for (d0 = 0; d0 < 8; stepInMemory(d0)) {
         for (d1 = 0; d1 < 8; stepInMemory(d1)) {
@@ -133,7 +126,6 @@ std::int32_t bruteForce() {
                                             if (d0 == 6 && d1 == 6 && d2 == 6 && d3 == 6 &&
                                                 d4 == 6 && d5 == 6 && d6 == 6 && d7 == 6 &&
                                                 d8 == 6 && d9 == 6) {
-                                                ++matches;
                                                 break;
                                             }
                                         }
@@ -146,9 +138,7 @@ std::int32_t bruteForce() {
             }
         }
     }
-    const std::int32_t elapsed = stopTiming(start);
-    lastAluRun.bruteForceMatches = matches;
-    return elapsed;
+    return stopTiming(start);
 }
 
 std::int32_t additionMatrix() {
@@ -181,7 +171,7 @@ std::int32_t additionMatrix() {
             globalI = globalI + 1;
         } while (globalI != 101);
     }
-    sysinfo::sweepTail(52);
+    sysinfo::sweepTail(kAdditionMatrixTailFactor);
     return stopTiming(start);
 }
 
@@ -217,7 +207,7 @@ std::int32_t multiplicationMatrix() {
             globalI = globalI + 1;
         } while (globalI != 101);
     }
-    sysinfo::sweepTail(32);
+    sysinfo::sweepTail(kMultiplicationMatrixTailFactor);
     return stopTiming(start);
 }
 
@@ -225,7 +215,6 @@ std::int32_t quickSort() {
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
     // The fill comes before the timing, so every call sorts the same ascending input.
     for (std::int32_t k = 1; k <= kQuickSortElements; ++k) e[k] = k;
-    std::int32_t passes = 0;
     const std::uint32_t start = startTiming();
     std::int32_t exchanges = 0;
     do {
@@ -239,11 +228,8 @@ std::int32_t quickSort() {
                 ++exchanges;
             }
         }
-        ++passes;
     } while (exchanges != 0);
-    const std::int32_t elapsed = stopTiming(start);
-    lastAluRun.quickSortPasses = passes;
-    return elapsed;
+    return stopTiming(start);
 }
 
 }  // namespace bench

@@ -13,6 +13,13 @@ std::int32_t additionMatrix();        // "Addition matrix........"
 std::int32_t multiplicationMatrix();  // "Multiplication matrix..."
 std::int32_t quickSort();             // "Quick sort.............."
 
+// Volume factors of the sweep tails that end these kernels' timed work.
+inline constexpr std::int32_t kFibonacciTailFactor = 32;
+inline constexpr std::int32_t kCalculFactorialTailFactor = 48;
+inline constexpr std::int32_t kFermaTailFactor = 52;
+inline constexpr std::int32_t kAdditionMatrixTailFactor = 52;
+inline constexpr std::int32_t kMultiplicationMatrixTailFactor = 32;
+
 }  // namespace bench
 
 namespace bench {
@@ -21,17 +28,6 @@ namespace bench {
 // step writes them back, as part of the measured work.
 extern volatile std::int32_t globalI;
 extern volatile std::int32_t globalJ;
-
-// What the last run of a kernel left in its registers and locals, recorded after its
-// closing tick reading (outside the timing) so tests and the runner can check the work.
-struct AluRunStats {
-    std::uint32_t fibonacciPrevious = 0;  // F(n + 2) and F(n + 3) modulo 2^32 after n steps
-    std::uint32_t fibonacciCurrent = 0;
-    bool fermaFoundEquality = false;
-    std::int32_t bruteForceMatches = 0;  // visits that met the all-sixes combination
-    std::int32_t quickSortPasses = 0;
-};
-extern AluRunStats lastAluRun;
 
 // Elements of the sweep buffer the quick sort works on: 1 to kQuickSortElements.
 inline constexpr std::int32_t kQuickSortElements = 32'500;

@@ -79,7 +79,8 @@ inline std::int64_t nearestInt64(long double x) {
 
 // base^exponent in extended precision. Exponent 0 gives 1. An integral exponent is
 // evaluated by square-and-multiply over its bits (exact for integer powers that fit the
-// 64-bit significand, cost growing with the logarithm of the exponent); a negative one
+// 64-bit significand; one squaring per bit below the top one and one multiplication per
+// further set bit, so the cost grows with the exponent, slowly); a negative one
 // gives 1 / base^|n|. Other exponents go through 2^(exponent log2 base); a negative base
 // then has no real result and gives NaN.
 long double power(long double base, long double exponent);

@@ -13,7 +13,6 @@ volatile std::int64_t precatchP1 = 0;
 volatile std::int64_t precatchP2 = 0;
 volatile std::int64_t precatchP3 = 0;
 volatile std::int64_t precatchP4 = 0;
-FpuRunStats lastFpuRun;
 
 namespace {
 
@@ -27,14 +26,25 @@ void fillSweepBufferAscending() {
     clobberMemory();
 }
 
+// The loop value as a fresh unknown for each evaluation. Without it the compiler knows
+// x >= 1 and drops the sign multiplication, hoists x x + 1 out of the inner loops and shares
+// the integer-to-extended conversions between neighbouring evaluations; each evaluation is
+// to do all of that work itself.
+inline std::int32_t fresh(std::int32_t x) {
+    doNotOptimize(x);
+    return x;
+}
+
 // c(x) = cos((sign(x) sqrt(x x + 1) + 1) / x), x x + 1 formed as a 32-bit integer.
-inline long double signForm(std::int32_t x) {
+inline long double signForm(std::int32_t value) {
+    const std::int32_t x = fresh(value);
     const std::int32_t square = x * x + 1;
     return cosX87((signOf(x) * sqrtX87(square) + 1.0L) / x);
 }
 
 // k(x) = cos((sqrt(x x + 1) cos(x) + 1) / x).
-inline long double cosineForm(std::int32_t x) {
+inline long double cosineForm(std::int32_t value) {
+    const std::int32_t x = fresh(value);
     const std::int32_t square = x * x + 1;
     return cosX87((sqrtX87(square) * cosX87(x) + 1.0L) / x);
 }
@@ -63,7 +73,7 @@ std::int32_t hyperbolicCosecant() {
             }
         }
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kCosecantTailFactor);
     return stopTiming(start);
 }
 
@@ -79,7 +89,7 @@ std::int32_t hyperbolicTangent() {
             }
         }
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kTangentTailFactor);
     return stopTiming(start);
 }
 
@@ -87,18 +97,18 @@ std::int32_t hypotenuse() {
     ExtendedScratch scratch;
     const std::uint32_t start = startTiming();
     for (std::int32_t n = 1; n <= 6'400'000; ++n) {
-        const long double x = n;
-        scratch.store(65'000, hypotScaled(x, 3.3L));
-        scratch.store(32'000, hypotScaled(x, x));
-        scratch.store(16'000, hypotScaled(3.3L, x));
-        scratch.store(8'000, hypotScaled(3.1L, x));
-        scratch.store(4'000, hypotScaled(3.8L, x));
-        scratch.store(2'000, hypotScaled(3.9L, x));
-        scratch.store(1'000, hypotScaled(3.9L, x));
-        scratch.store(500, hypotScaled(3.2L, x));
-        scratch.store(200, hypotScaled(3.9L, x));
+        // n is converted for each use, as each hypotenuse takes it afresh.
+        scratch.store(65'000, hypotScaled(fresh(n), 3.3L));
+        scratch.store(32'000, hypotScaled(fresh(n), fresh(n)));
+        scratch.store(16'000, hypotScaled(3.3L, fresh(n)));
+        scratch.store(8'000, hypotScaled(3.1L, fresh(n)));
+        scratch.store(4'000, hypotScaled(3.8L, fresh(n)));
+        scratch.store(2'000, hypotScaled(3.9L, fresh(n)));
+        scratch.store(1'000, hypotScaled(3.9L, fresh(n)));
+        scratch.store(500, hypotScaled(3.2L, fresh(n)));
+        scratch.store(200, hypotScaled(3.9L, fresh(n)));
     }
-    sysinfo::sweepTail(42);
+    sysinfo::sweepTail(kHypotenuseTailFactor);
     return stopTiming(start);
 }
 
@@ -111,17 +121,17 @@ std::int32_t digitPi() {
     const std::uint32_t start = startTiming();
     for (std::int32_t k = 0; k <= 5'000'000; ++k) {
         for (int twice = 0; twice < 2; ++twice) {
-            numerator = static_cast<double>(power(-1.0L, k));
-            denominator = 2 * k + 1;
+            // Both terms convert k and form 2k + 1 themselves.
+            const std::int32_t term = fresh(k);
+            numerator = static_cast<double>(power(-1.0L, term));
+            denominator = 2 * term + 1;
             sum = static_cast<double>(static_cast<long double>(sum) +
                                       static_cast<long double>(numerator) /
                                           static_cast<long double>(denominator));
         }
     }
-    sysinfo::sweepTail(22);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.digitPiSum = sum;
-    return elapsed;
+    sysinfo::sweepTail(kDigitPiTailFactor);
+    return stopTiming(start);
 }
 
 std::int32_t factorial() {
@@ -135,10 +145,8 @@ std::int32_t factorial() {
             scratch.store(65'000, static_cast<long double>(m) * scratch.load(65'000));
         }
     }
-    sysinfo::sweepTail(32);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.factorialResult = scratch.load(65'000);
-    return elapsed;
+    sysinfo::sweepTail(kFactorialTailFactor);
+    return stopTiming(start);
 }
 
 std::int32_t objects3D() {
@@ -166,10 +174,8 @@ std::int32_t objects3D() {
                             kPi * scratch.load(65'000) * scratch.load(64'000));
         }
     }
-    sysinfo::sweepTail(62);
-    const std::int32_t elapsed = stopTiming(start);
-    lastFpuRun.objects3DLastX1 = scratch.load(64'000);
-    return elapsed;
+    sysinfo::sweepTail(kObjects3DTailFactor);
+    return stopTiming(start);
 }
 
 std::int32_t precatching() {

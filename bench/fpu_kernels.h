@@ -13,6 +13,14 @@ std::int32_t factorial();           // "Factorial................"
 std::int32_t objects3D();           // "3D objects.............."
 std::int32_t precatching();         // "Precatching............"
 
+// Volume factors of the sweep tails that end these kernels' timed work.
+inline constexpr std::int32_t kCosecantTailFactor = 42;
+inline constexpr std::int32_t kTangentTailFactor = 42;
+inline constexpr std::int32_t kHypotenuseTailFactor = 42;
+inline constexpr std::int32_t kDigitPiTailFactor = 22;
+inline constexpr std::int32_t kFactorialTailFactor = 32;
+inline constexpr std::int32_t kObjects3DTailFactor = 62;
+
 }  // namespace bench
 
 namespace bench {
@@ -23,15 +31,6 @@ extern volatile std::int64_t precatchP1;
 extern volatile std::int64_t precatchP2;
 extern volatile std::int64_t precatchP3;
 extern volatile std::int64_t precatchP4;
-
-// Values the last runs left in their scratch arrays, copied out after the closing tick
-// reading so tests and the runner can check the work.
-struct FpuRunStats {
-    long double factorialResult = 0;  // element 65,000 after 1 x 2 x ... x 1000
-    double digitPiSum = 0;            // the double sum of 10,000,002 terms, near pi / 2
-    long double objects3DLastX1 = 0;  // element 64,000: 2,067,152 x pi
-};
-extern FpuRunStats lastFpuRun;
 
 // Element 64,000 of the precatching scratch array, which that kernel reads but never
 // writes: the value "3D objects.............." leaves there (2,067,152 x pi) when the

@@ -10,29 +10,18 @@
 #include "bench/instr_kernels.h"
 
 #include "bench/asm_repeat.h"
+#include "bench/barriers.h"
 #include "bench/scoring.h"
 #include "platform/ticks.h"
 
 namespace bench {
 namespace {
 
-// The tick readings around a timed section, turned into the kernel's rate.
-class TimedSection {
-  public:
-    TimedSection() : start_(platform::tickCount()) {}
-    std::int32_t rate(std::int32_t numerator) const {
-        return perMs(numerator, platform::elapsedMs(start_, platform::tickCount()));
-    }
-
-  private:
-    std::uint32_t start_;
-};
-
 // The 32-bit integer family: accumulator and operand both start at 1.
 #define CORVANE_INTEGER_KERNEL(name, instruction, k, n, N)                                 \
     std::int32_t name() {                                                                  \
         std::int32_t one = 1;                                                              \
-        const TimedSection timed;                                                          \
+        const std::uint32_t start = startTiming();                                         \
         std::int32_t accumulator, operand;                                                 \
         std::uint32_t counter;                                                             \
         asm volatile(                                                                    \
@@ -47,17 +36,18 @@ class TimedSection {
             : [one] "rm"(one), [iterations] "i"(n)                                       \
             : "cc", "memory"); \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                      \
-        return timed.rate(N);                                                              \
+        return perMs(N, stopTiming(start));                                                \
     }
 
 // The x87 family. FINIT and both loads are part of the timed section; the two values are
 // popped before the closing tick reading, because the calling convention wants the x87
-// stack empty at every call. The control word stays at the FINIT default (all exceptions
-// masked), as these kernels have always left it.
+// stack empty at every call. The control word is left at the FINIT default, all exceptions
+// masked: the rest of the benchmark run computes under it, as it would after these
+// instructions anywhere, and no displayed figure depends on it.
 #define CORVANE_X87_KERNEL(name, load, OperandType, value, instruction, k, n, N)           \
     std::int32_t name() {                                                                  \
         OperandType operandValue = value;                                                  \
-        const TimedSection timed;                                                          \
+        const std::uint32_t start = startTiming();                                         \
         std::uint32_t counter;                                                             \
         asm volatile(                                                                    \
             "movl %[iterations], %[counter]\n\t"                                         \
@@ -72,7 +62,7 @@ class TimedSection {
             : [x] "m"(operandValue), [iterations] "i"(n)                                 \
             : "cc", "memory", "st", "st(1)"); \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                      \
-        return timed.rate(N);                                                              \
+        return perMs(N, stopTiming(start));                                                \
     }
 
 // The MMX family: both registers hold the 16-bit lanes 1, 0, 0, 0; every block ends with
@@ -80,7 +70,7 @@ class TimedSection {
 #define CORVANE_MMX_KERNEL(name, instruction, k, n, N)                                     \
     std::int32_t name() {                                                                  \
         std::int32_t one = 1;                                                              \
-        const TimedSection timed;                                                          \
+        const std::uint32_t start = startTiming();                                         \
         std::uint32_t counter;                                                             \
         asm volatile(                                                                    \
             "movd %[one], %%mm0\n\t"                                                     \
@@ -95,14 +85,14 @@ class TimedSection {
             : [one] "rm"(one), [iterations] "i"(n)                                       \
             : "cc", "memory", "mm0", "mm1"); \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                      \
-        return timed.rate(N);                                                              \
+        return perMs(N, stopTiming(start));                                                \
     }
 
 // The SSE family: the lowest single-precision lanes of both registers start at 1.0.
 #define CORVANE_SSE_KERNEL(name, instruction, k, n, N)                                     \
     std::int32_t name() {                                                                  \
         std::int32_t one = 1;                                                              \
-        const TimedSection timed;                                                          \
+        const std::uint32_t start = startTiming();                                         \
         float accumulator, operand;                                                        \
         std::uint32_t counter;                                                             \
         asm volatile(                                                                    \
@@ -117,7 +107,7 @@ class TimedSection {
             : [one] "rm"(one), [iterations] "i"(n)                                       \
             : "cc", "memory"); \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                      \
-        return timed.rate(N);                                                              \
+        return perMs(N, stopTiming(start));                                                \
     }
 
 // The single-precision operand of FPU Mul and FPU Div: 1 + 2^-23, the float just above 1.
@@ -137,7 +127,7 @@ CORVANE_INTEGER_KERNEL(instrMultiplication, "imull", 64, 10'000'000, 640'000)
 // Counts one operation per block of 32 NOTs, not 32: 400,000 / ms.
 std::int32_t instrDivision() {
     constexpr std::uint32_t kIterations = 400'000'000;
-    const TimedSection timed;
+    const std::uint32_t start = startTiming();
     std::uint32_t accumulator, counter;
     asm volatile(
         "movl %[iterations], %[counter]\n\t"
@@ -149,7 +139,7 @@ std::int32_t instrDivision() {
         : [acc] "=&r"(accumulator), [counter] "=&r"(counter)
         : [iterations] "i"(kIterations)
         : "cc", "memory");
-    return timed.rate(static_cast<std::int32_t>(kIterations / 1000));
+    return perMs(static_cast<std::int32_t>(kIterations / 1000), stopTiming(start));
 }
 
 CORVANE_X87_KERNEL(fpuAdd, "fldl", double, 1.1, "fadd", 64, 30'000'000, 1'920'000)

@@ -3,6 +3,7 @@
 // headless runners both walk, so no row is ever listed twice.
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "bench/kernel.h"
@@ -24,6 +25,7 @@ struct KernelRow {
     std::string_view resultLabel;
     Kernel routine;
     Guard guard;
+    std::int32_t sweepTailFactor;  // volume factor of the sweep tail; 0: none
 };
 
 inline constexpr int kRowCount = 29;

@@ -33,8 +33,6 @@ std::int32_t wrappingSum(const std::array<std::int32_t, N>& entries, std::size_t
 
 std::int32_t perMs(std::int32_t numerator, std::int32_t elapsedMs) {
     if (elapsedMs == 0) return 0;
-    // The one quotient that does not fit 32 bits; no kernel's numerator comes near it.
-    if (numerator == INT32_MIN && elapsedMs == -1) return INT32_MIN;
     return numerator / elapsedMs;
 }
 
@@ -124,26 +122,6 @@ std::string Scoreboard::completeGroup(Group group) {
 std::string Scoreboard::completeRun() {
     cpuScore_ = bench::cpuScore(scores_.alu[0], scores_.fpu[0], scores_.instr[0]);
     return cpuScoreCaption(cpuScore_);
-}
-
-RunTexts scoreRun(std::span<const KernelRow> rows,
-                  std::span<const std::optional<std::int32_t>> returned) {
-    if (returned.size() != rows.size()) {
-        throw std::invalid_argument("one kernel result per benchmark row is needed");
-    }
-    Scoreboard board;
-    RunTexts texts;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        texts.results.push_back(returned[i] ? board.recordRow(rows[i], *returned[i])
-                                            : std::string(kResetResultCaption));
-    }
-    texts.aluGroup = board.completeGroup(Group::Alu);
-    texts.fpuGroup = board.completeGroup(Group::Fpu);
-    texts.instrGroup = board.completeGroup(Group::Instr);
-    texts.status = board.completeRun();
-    texts.scores = board.scores();
-    texts.cpuScore = board.cpuScore();
-    return texts;
 }
 
 }  // namespace bench

@@ -58,8 +58,7 @@ std::string groupCaption(Group group);                        // "ALU GROUP"
 std::string groupScoreCaption(Group group, std::int32_t score);
 std::string cpuScoreCaption(std::int64_t score);  // "Your CPU score: 4677 Mark!"
 
-// One run's scores as its rows complete, shared by the run driver and scoreRun so that the
-// window and a headless report cannot disagree.
+// One run's scores as its rows complete.
 class Scoreboard {
   public:
     // Stores the row's result and returns its label's caption.
@@ -76,21 +75,5 @@ class Scoreboard {
     ScoreArrays scores_;
     std::int64_t cpuScore_ = 0;
 };
-
-// Every text a finished run shows.
-struct RunTexts {
-    std::vector<std::string> results;  // one per row, in the order of the rows
-    std::string aluGroup;              // GroupBox5
-    std::string fpuGroup;              // GroupBox6
-    std::string instrGroup;            // GroupBox7
-    std::string status;                // Panel14
-    ScoreArrays scores;
-    std::int64_t cpuScore = 0;
-};
-
-// From what each row's kernel returned (nullopt: it did not complete) to what the page
-// shows once the run is over. `returned` holds one entry per row.
-RunTexts scoreRun(std::span<const KernelRow> rows,
-                  std::span<const std::optional<std::int32_t>> returned);
 
 }  // namespace bench

@@ -69,24 +69,26 @@ inline constexpr double kBeforeRoundingSteady = valueBeforeRounding(100.0, 10.0)
 inline constexpr double kEndFirst = 99.0;
 inline constexpr double kEndSteady = 100.0;
 
-// Keeps a value in a register the compiler knows nothing about, so no step is folded.
+// Keeps a value in a register the compiler knows nothing about, so no step is folded. The
+// constants go through it too: a known 2.0 would turn the halving into a multiplication by
+// 0.5 and the doubling into an addition, and the divider would do a third less work.
 inline void opaque(double& value) {
     asm volatile("" : "+x"(value));
 }
 
 template <class Fault>
-inline bool iterationRight(double& a, double b, std::int64_t iteration, double beforeRounding,
-                           double end, Fault& fault) {
+inline bool iterationRight(double& a, double b, double two, std::int64_t iteration,
+                           double beforeRounding, double end, Fault& fault) {
     a = fault(iteration, Step::Add, a + b);
     a = fault(iteration, Step::Multiply, a * b);
     a = fault(iteration, Step::Reciprocal, b / a);
     a = fault(iteration, Step::Subtract, b - a);
     a = fault(iteration, Step::MultiplyTwice, a * b * b);
-    a = fault(iteration, Step::Halve, a / 2.0);
+    a = fault(iteration, Step::Halve, a / two);
     const bool roundedFromRight = a == beforeRounding;
     a = fault(iteration, Step::RoundToInteger, nearestInteger(a));
     a = fault(iteration, Step::Divide, a / b);
-    a = fault(iteration, Step::Double, a * 2.0);
+    a = fault(iteration, Step::Double, a * two);
     // Also a NaN compares unequal, so a step that went invalid is caught here.
     return roundedFromRight & (a == end);
 }
@@ -99,20 +101,22 @@ template <class Fault = NoFault>
 bool stabilityPass(std::int64_t iterations = kIterationsPerPass, Fault fault = {}) {
     double a = 1.0;
     double b = 10.0;
+    double two = 2.0;
     detail::opaque(b);
+    detail::opaque(two);
     bool right = true;
     std::int64_t i = 0;
     if (i < iterations) {
-        right &= detail::iterationRight(a, b, i++, detail::kBeforeRoundingFirst, detail::kEndFirst,
-                                        fault);
+        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingFirst,
+                                        detail::kEndFirst, fault);
     }
     if (i < iterations) {
-        right &= detail::iterationRight(a, b, i++, detail::kBeforeRoundingSecond,
+        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingSecond,
                                         detail::kEndSteady, fault);
     }
     for (; i < iterations; ++i) {
-        right &= detail::iterationRight(a, b, i, detail::kBeforeRoundingSteady, detail::kEndSteady,
-                                        fault);
+        right &= detail::iterationRight(a, b, two, i, detail::kBeforeRoundingSteady,
+                                        detail::kEndSteady, fault);
     }
     return right && a == detail::kEndSteady;
 }

@@ -36,7 +36,10 @@ CpuFigures collectCpu() {
     if (const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath))
         cpu.name = key->text("ProcessorNameString");
     cpu.instructions = sysinfo::instructionSetText(sysinfo::instructionProbes());
-    cpu.l2Cache = sysinfo::cacheSizeText(sysinfo::runCacheSweeps()).value_or("-");
+    const sysinfo::CacheSweeps sweeps = sysinfo::measureCacheSweeps();
+    cpu.l2Cache = sysinfo::cacheSizeText(sweeps.confirmed).value_or("-");
+    for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
+        cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
     cpu.l2CacheOs = l2CacheBytesFromOs();
     const std::uint32_t cycles = sysinfo::measureClockCycles();
     cpu.clockText = sysinfo::clockTextFromCycles(cycles);

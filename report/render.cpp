@@ -87,6 +87,10 @@ nlohmann::json renderJson(const Report& r) {
     using nlohmann::json;
     const auto& c = r.cpu;
     json out;
+    json cacheSweeps = json::array();
+    for (const CacheSweep& sweep : c.cacheSweeps)
+        cacheSweeps.push_back(
+            {{"kib", sweep.kib}, {"rate", sweep.rate}, {"confirmed", sweep.confirmed}});
     out["cpu"] = {
         {"panel1", c.panel1},
         {"name", orNull(c.name)},
@@ -96,6 +100,7 @@ nlohmann::json renderJson(const Report& r) {
         {"instructions", c.instructions},
         {"l2_cache", c.l2Cache},
         {"l2_cache_os", orNull(c.l2CacheOs)},
+        {"cache_sweeps", cacheSweeps},
         {"clock_text", c.clockText},
         {"clock_mhz", orNull(c.clockMhz)},
         {"tsc_mhz_os", orNull(c.tscMhzOs)},

@@ -12,6 +12,14 @@
 
 namespace report {
 
+// One sweep of the cache detection: its buffer size, its rate, and the rate the detection
+// went by (the fastest of the repeats where it confirmed a drop, else the same rate).
+struct CacheSweep {
+    std::int32_t kib = 0;
+    std::int32_t rate = 0;
+    std::int32_t confirmed = 0;
+};
+
 // "CPU Info", with what the operating system reports beside Corvane's own figures.
 struct CpuFigures {
     std::string panel1 = "-";  // rated speed, " Mhz ", name: as the window shows it
@@ -22,6 +30,7 @@ struct CpuFigures {
     std::string instructions;
     std::string l2Cache = "-";  // the timed detection's text, or "-"
     std::optional<std::int64_t> l2CacheOs;
+    std::vector<CacheSweep> cacheSweeps;  // the twelve sweeps behind l2Cache
     std::string clockText;
     std::optional<double> clockMhz;  // the time-stamp counter's rate, unrounded
     std::optional<double> tscMhzOs;

@@ -41,6 +41,7 @@ std::int32_t sweepRate(std::int32_t elapsedMs) {
     return kRateNumerator / elapsedMs;
 }
 
+// Each step reads elements i + 8 down to i and stores each read into the sweep sink.
 void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes) {
     std::int32_t* const sink = const_cast<std::int32_t*>(&sweepSink);
     const std::int64_t limit = blockLength;
@@ -78,17 +79,18 @@ void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64
     }
 }
 
-std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor) {
+std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
+                         SweepBlockRoutine block) {
     const std::int64_t passes = sweepPassCount(blockLength, volumeFactor);
     const std::uint32_t start = platform::tickCount();
-    sweepBlock(sweepBuffer, blockLength, passes);
+    block(sweepBuffer, blockLength, passes);
     const std::uint32_t end = platform::tickCount();
     return sweepRate(platform::elapsedMs(start, end));
 }
 
-void sweepTail(std::int32_t volumeFactor) {
+void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block) {
     for (const std::int32_t blockLength : kSweepTailBlocks) {
-        memorySweep(blockLength, volumeFactor);
+        memorySweep(blockLength, volumeFactor, block);
     }
 }
 

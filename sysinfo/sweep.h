@@ -18,12 +18,20 @@ extern volatile std::int32_t sweepSink;
 // called once at start, before the first sweep. The contents stay zero.
 void backSweepBuffer();
 
+// The untimed inner work of a sweep: `passes` passes over elements 0 to blockLength of
+// `buffer`. sweepBlock below, or a test's recorder.
+using SweepBlockRoutine = void (*)(const std::int64_t* buffer, std::int32_t blockLength,
+                                   std::int64_t passes);
+
+void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes);
+
 // Sweeps `blockLength` elements (a positive multiple of 8, at most 2,097,152) with the
 // given volume factor (1 to 2047); returns 640000 / elapsed ms.
-std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor);
+std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
+                         SweepBlockRoutine block = sweepBlock);
 
 // The six sweeps from 512 KiB to 16 MiB that end most ALU and FPU kernels.
-void sweepTail(std::int32_t volumeFactor);
+void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block = sweepBlock);
 
 // The pieces of memorySweep, for its tests and the benchmark runner.
 
@@ -32,10 +40,6 @@ std::int64_t sweepPassCount(std::int32_t blockLength, std::int32_t volumeFactor)
 
 // 640000 / elapsed ms; an elapsed time of 0 (or less) rates as 640000, see sweep.cpp.
 std::int32_t sweepRate(std::int32_t elapsedMs);
-
-// The untimed inner work: `passes` passes over elements 0 to blockLength of `buffer`,
-// each step reading elements i + 8 down to i, each read stored into the sweep sink.
-void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes);
 
 // Block lengths of the sweep tail, in order.
 inline constexpr std::int32_t kSweepTailBlocks[6] = {65'536,  131'072,   262'144,

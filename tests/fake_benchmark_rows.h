@@ -61,7 +61,7 @@ inline std::array<bench::KernelRow, kRows> rows() {
         const bench::Guard guard = row >= 26   ? bench::Guard::Sse
                                    : row >= 23 ? bench::Guard::Mmx
                                                : bench::Guard::None;
-        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard};
+        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard, 0};
     }
     return table;
 }

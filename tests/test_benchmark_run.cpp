@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/alu_kernels.h"
 #include "bench/benchmark_run.h"
+#include "bench/fpu_kernels.h"
+#include "bench/instr_kernels.h"
+#include "bench/kernel_table.h"
 #include "fake_benchmark_rows.h"
 
 namespace {
@@ -95,20 +99,57 @@ TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
     EXPECT_GE(position("group: INSTR. GROUP      score: 430"), 0);
 }
 
-// A row that returned 0 (equal tick readings) is a result like any other, not a failure.
-TEST_F(BenchmarkRun, ShowsWhatScoringTheSameResultsGives) {
-    for (int row = 1; row <= 29; ++row) fake::script.returns[row] = 37 * row + 1;
-    fake::script.returns[3] = 0;
-    fake::script.returns[19] = 0;
-    fake::script.faults[24] = true;
-    fake::script.faults[28] = true;
-    const bench::RunResult result = run();
-    EXPECT_EQ(shown[3], "0 Mark");
-    const bench::RunTexts texts = bench::scoreRun(rows_, result.returned);
-    for (int row = 1; row <= 29; ++row) EXPECT_EQ(shown[row], texts.results[row - 1]);
-    EXPECT_GE(position("group: " + texts.aluGroup), 0);
-    EXPECT_GE(position("group: " + texts.fpuGroup), 0);
-    EXPECT_GE(position("group: " + texts.instrGroup), 0);
-    EXPECT_EQ(log.back(), "status: " + texts.status);
-    EXPECT_EQ(result.cpuScore, texts.cpuScore);
+// The real table, field by field: a row in the wrong group, slot or guard, or a kernel with
+// the wrong sweep tail, would otherwise only show as a wrong score.
+TEST(KernelTable, MatchesTheRowsAsListed) {
+    using bench::Group;
+    using bench::Guard;
+    struct Expected {
+        Group group;
+        int index;
+        bench::Kernel routine;
+        Guard guard;
+        std::int32_t tail;
+    };
+    const Expected expected[bench::kRowCount] = {
+        {Group::Alu, 1, bench::fibonacciDigits, Guard::None, 32},
+        {Group::Alu, 2, bench::calculFactorial, Guard::None, 48},
+        {Group::Alu, 3, bench::formulaFerma, Guard::None, 52},
+        {Group::Alu, 4, bench::bruteForce, Guard::None, 0},
+        {Group::Alu, 5, bench::additionMatrix, Guard::None, 52},
+        {Group::Alu, 6, bench::multiplicationMatrix, Guard::None, 32},
+        {Group::Alu, 7, bench::quickSort, Guard::None, 0},
+        {Group::Fpu, 1, bench::hyperbolicCosecant, Guard::None, 42},
+        {Group::Fpu, 2, bench::hyperbolicTangent, Guard::None, 42},
+        {Group::Fpu, 3, bench::hypotenuse, Guard::None, 42},
+        {Group::Fpu, 4, bench::digitPi, Guard::None, 22},
+        {Group::Fpu, 5, bench::factorial, Guard::None, 32},
+        {Group::Fpu, 6, bench::objects3D, Guard::None, 62},
+        {Group::Fpu, 7, bench::precatching, Guard::None, 0},
+        {Group::Instr, 1, bench::instrAddition, Guard::None, 0},
+        {Group::Instr, 2, bench::instrSubstraction, Guard::None, 0},
+        {Group::Instr, 3, bench::instrMultiplication, Guard::None, 0},
+        {Group::Instr, 4, bench::instrDivision, Guard::None, 0},
+        {Group::Instr, 5, bench::fpuAdd, Guard::None, 0},
+        {Group::Instr, 6, bench::fpuSub, Guard::None, 0},
+        {Group::Instr, 7, bench::fpuMul, Guard::None, 0},
+        {Group::Instr, 8, bench::fpuDiv, Guard::None, 0},
+        {Group::Instr, 9, bench::mmxAdd, Guard::Mmx, 0},
+        {Group::Instr, 10, bench::mmxSub, Guard::Mmx, 0},
+        {Group::Instr, 11, bench::mmxMul, Guard::Mmx, 0},
+        {Group::Instr, 12, bench::sseAdd, Guard::Sse, 0},
+        {Group::Instr, 13, bench::sseSub, Guard::Sse, 0},
+        {Group::Instr, 14, bench::sseMul, Guard::Sse, 0},
+        {Group::Instr, 15, bench::sseDiv, Guard::Sse, 0},
+    };
+    const auto& table = bench::kernelTable();
+    for (int k = 0; k < bench::kRowCount; ++k) {
+        SCOPED_TRACE(table[k].caption);
+        EXPECT_EQ(table[k].row, k + 1);
+        EXPECT_EQ(table[k].group, expected[k].group);
+        EXPECT_EQ(table[k].index, expected[k].index);
+        EXPECT_EQ(table[k].routine, expected[k].routine);
+        EXPECT_EQ(table[k].guard, expected[k].guard);
+        EXPECT_EQ(table[k].sweepTailFactor, expected[k].tail);
+    }
 }

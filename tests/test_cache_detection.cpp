@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 #include "sysinfo/cache_detection.h"
 
@@ -65,4 +67,62 @@ TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
     EXPECT_EQ(cacheSizeText(rates), "8 Kbyte");
     rates.fill(INT32_MAX);
     EXPECT_EQ(cacheSizeText(rates), std::nullopt);
+}
+
+namespace {
+
+// Rates by size: the first sweep of a size gives first[k], every repeat repeat[k]. Records
+// the sizes swept, in order, and checks each sweep's factor.
+struct ScriptedSweeps {
+    CacheSweepRates first{};
+    CacheSweepRates repeat{};
+    std::vector<int> swept;
+
+    sysinfo::CacheSweeps measure() {
+        return sysinfo::measureCacheSweeps([this](std::int32_t length, std::int32_t factor) {
+            EXPECT_EQ(factor, 80);
+            int k = 0;
+            while (sysinfo::cacheSweepLength(k) != length) ++k;
+            const bool again = std::count(swept.begin(), swept.end(), k) > 0;
+            swept.push_back(k);
+            return again ? repeat[k] : first[k];
+        });
+    }
+};
+
+}  // namespace
+
+TEST(CacheConfirmation, AFlatCurveIsSweptTwelveTimesAndFindsNothing) {
+    ScriptedSweeps script;
+    script.first.fill(26'700);
+    const sysinfo::CacheSweeps sweeps = script.measure();
+    EXPECT_EQ(script.swept, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+    EXPECT_EQ(sweeps.confirmed, sweeps.rates);
+    EXPECT_EQ(cacheSizeText(sweeps.confirmed), std::nullopt);
+}
+
+TEST(CacheConfirmation, ADropMadeBySlowSweepsVanishesAndTheScanGoesOnToARealOne) {
+    ScriptedSweeps script;
+    // Slowed first sweeps at 64 KiB (test 4) and a real drop from 512 KiB to 1 MiB (test 7).
+    script.first = {26'700, 26'700, 26'700, 26'700, 15'000, 26'000,
+                    26'000, 16'000, 16'000, 16'000, 16'000, 16'000};
+    script.repeat = {26'700, 26'700, 26'700, 26'700, 26'500, 26'100,
+                     26'300, 16'500, 16'000, 16'000, 16'000, 16'000};
+    const sysinfo::CacheSweeps sweeps = script.measure();
+    EXPECT_EQ(cacheSizeText(sweeps.rates), "512 Kbyte");  // test 4 passed too, unconfirmed
+    EXPECT_EQ(sweeps.rates, script.first);
+    // Each size's fastest rate; the repeats alternate between the drop's two sizes.
+    const std::vector<int> expected{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,
+                                    3, 4, 3, 4, 3, 4, 6, 7, 6, 7, 6,  7};
+    EXPECT_EQ(script.swept, expected);
+    EXPECT_EQ(sweeps.confirmed[4], 26'500);
+    EXPECT_EQ(sweeps.confirmed[6], 26'300);
+    EXPECT_EQ(sweeps.confirmed[7], 16'500);
+    EXPECT_EQ(sweeps.confirmed[5], 26'000);  // never suspected, never swept again
+    EXPECT_EQ(cacheSizeText(sweeps.confirmed), "512 Kbyte");
+
+    // The same curve without the real drop: the slow sweep alone reports nothing.
+    for (int k = 7; k < sysinfo::kCacheSweepCount; ++k) script.first[k] = script.repeat[k] = 26'000;
+    script.swept.clear();
+    EXPECT_EQ(cacheSizeText(script.measure().confirmed), std::nullopt);
 }

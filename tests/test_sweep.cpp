@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/ticks.h"
 #include "sysinfo/sweep.h"
@@ -156,11 +157,43 @@ TEST(SweepBlockDeathTest, FullBufferReadsItsLastElement) {
     EXPECT_DEATH(sysinfo::sweepBlock(block.elements(), 2'097'152, 1), "");
 }
 
-TEST(SweepTail, SixTimedSweepsInOrder) {
+namespace {
+
+struct BlockCall {
+    const std::int64_t* buffer;
+    std::int32_t length;
+    std::int64_t passes;
+    bool operator==(const BlockCall&) const = default;
+};
+std::vector<BlockCall> blockCalls;
+void recordBlock(const std::int64_t* buffer, std::int32_t length, std::int64_t passes) {
+    blockCalls.push_back({buffer, length, passes});
+}
+
+}  // namespace
+
+TEST(MemorySweep, SweepsTheStaticBufferWithPPlusOnePasses) {
+    blockCalls.clear();
+    tickValue = 0;
+    tickStep = 4;
+    platform::ScopedTickSource ticks(&steppingTicks);
+    EXPECT_EQ(sysinfo::memorySweep(1'024, 80, &recordBlock), 160'000);
+    EXPECT_EQ(blockCalls, (std::vector<BlockCall>{{sysinfo::sweepBuffer, 1'024, 81'921}}));
+}
+
+TEST(SweepTail, SixTimedSweepsOfTheTailBlocksInOrder) {
+    blockCalls.clear();
     tickValue = 0;
     tickStep = 1;
     platform::ScopedTickSource ticks(&steppingTicks);
-    sysinfo::sweepTail(1);
+    sysinfo::sweepTail(22, &recordBlock);
+    const std::int64_t* const buffer = sysinfo::sweepBuffer;
+    EXPECT_EQ(blockCalls, (std::vector<BlockCall>{{buffer, 65'536, 353},
+                                                  {buffer, 131'072, 177},
+                                                  {buffer, 262'144, 89},
+                                                  {buffer, 524'288, 45},
+                                                  {buffer, 1'048'576, 23},
+                                                  {buffer, 2'097'152, 12}}));
     EXPECT_EQ(tickValue, 12u);  // two readings per sweep
 }
 

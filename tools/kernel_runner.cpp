@@ -45,7 +45,6 @@ std::string loadAverage() {
 struct Work {
     double operations;
     const char* unit;
-    std::int32_t tailFactor;  // 0: no sweep tail
     // Above this many operations per cycle the kernel cannot have done its work. For a
     // serial chain that is one dependent operation per cycle.
     double plausiblePerCycle;
@@ -54,20 +53,20 @@ struct Work {
 
 // Indexed by row - 1, rows 1 to 14.
 constexpr Work kWork[14] = {
-    {6'999'930'007.0, "dependent additions", 32, 1.0, true},
-    {157'500'035.0, "64-bit multiplications", 48, 1.0, true},  // chains of 35
-    {9'317'000.0, "power-sum comparisons", 52, 0.5, false},
-    {1'719'926'782.0, "combination visits", 0, 3.0, false},
-    {675'000'000.0, "byte additions", 52, 3.0, false},
-    {594'000'000.0, "byte multiply-adds", 32, 3.0, false},
-    {1'056'217'500.0, "sort comparisons", 0, 3.0, false},
-    {29'744'000.0, "cosines", 42, 0.2, false},
-    {42'108'000.0, "exponentials", 42, 0.5, false},
-    {57'600'000.0, "hypotenuses", 42, 0.5, false},
-    {10'000'002.0, "series terms", 22, 0.2, false},
-    {89'000'000.0, "dependent extended multiplications", 32, 1.0, true},
-    {8'268'608.0, "steps of 3 cosines", 62, 0.1, false},
-    {8'388'608.0, "steps of 4 sin/cos", 0, 0.1, false},
+    {6'999'930'007.0, "dependent additions", 1.0, true},
+    {157'500'035.0, "64-bit multiplications", 1.0, true},  // chains of 35
+    {9'317'000.0, "power-sum comparisons", 0.5, false},
+    {1'719'926'782.0, "combination visits", 3.0, false},
+    {675'000'000.0, "byte additions", 3.0, false},
+    {594'000'000.0, "byte multiply-adds", 3.0, false},
+    {1'056'217'500.0, "sort comparisons", 3.0, false},
+    {29'744'000.0, "cosines", 0.2, false},
+    {42'108'000.0, "exponentials", 0.5, false},
+    {57'600'000.0, "hypotenuses", 0.5, false},
+    {10'000'002.0, "series terms", 0.2, false},
+    {89'000'000.0, "dependent extended multiplications", 1.0, true},
+    {8'268'608.0, "steps of 3 cosines", 0.1, false},
+    {8'388'608.0, "steps of 4 sin/cos", 0.1, false},
 };
 
 struct Options {
@@ -111,9 +110,9 @@ void runScoredRow(const bench::KernelRow& row, double mhz) {
     const std::int64_t ns = threadNs() - start;
     // The sweep tail is timed again on its own, so the rates below are of the arithmetic.
     std::int64_t tailNs = 0;
-    if (work.tailFactor > 0) {
+    if (row.sweepTailFactor > 0) {
         const std::int64_t tailStart = threadNs();
-        sysinfo::sweepTail(work.tailFactor);
+        sysinfo::sweepTail(row.sweepTailFactor);
         tailNs = threadNs() - tailStart;
     }
     const double toCycles = mhz > 0 ? 1000.0 / mhz : 0.0;
