@@ -44,10 +44,10 @@ TEST(RegistryTexts, IntelUsesTheBaseFrequencyAndTheModelName) {
     EXPECT_EQ(texts->vendor, "GenuineIntel");
 }
 
-TEST(RegistryTexts, AmdUsesTheMaximumFrequency) {
+TEST(RegistryTexts, AmdUsesTheNominalFrequency) {
     const auto texts = sysinfo::readRegistryTexts(fixture("amd"));
     ASSERT_TRUE(texts);
-    EXPECT_EQ(texts->cpuName, "4426 Mhz AMD Ryzen 7 3700X 8-Core Processor");
+    EXPECT_EQ(texts->cpuName, "3600 Mhz AMD Ryzen 7 3700X 8-Core Processor");
     EXPECT_EQ(texts->identifier, "AMD64 Family 23 Model 113 Stepping 0");
     EXPECT_EQ(texts->vendor, "AuthenticAMD");
 }
@@ -59,12 +59,17 @@ TEST(RegistryTexts, VirtualMachineWithoutCpufreqRoundsCpuMhz) {
     EXPECT_EQ(texts->identifier, "AMD64 Family 25 Model 1 Stepping 1");
 }
 
-TEST(RegistryTexts, MissingValuesReadEmptyAndNoSpeedReadsZero) {
+TEST(RegistryTexts, MissingValuesReadEmptyOrDashAndNoSpeedReadsZero) {
     const auto texts = sysinfo::readRegistryTexts(fixture("fields-missing"));
     ASSERT_TRUE(texts);
     EXPECT_EQ(texts->cpuName, "0 Mhz ");  // the blank after "Mhz" stays
-    EXPECT_EQ(texts->identifier, "");     // no model or stepping: no identifier value
+    EXPECT_EQ(texts->identifier, "-");    // no model or stepping: "Family Id" keeps "-"
     EXPECT_EQ(texts->vendor, "GenuineIntel");
+}
+
+TEST_F(MadeTree, NoSteppingLeavesFamilyIdAtDash) {
+    writeCpuinfo("processor\t: 0\nvendor_id\t: GenuineIntel\ncpu family\t: 6\nmodel\t\t: 85\n");
+    EXPECT_EQ(sysinfo::readRegistryTexts(root)->identifier, "-");
 }
 
 TEST(RegistryTexts, KeyDoesNotOpenWithoutAProcessor) {
