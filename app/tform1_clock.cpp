@@ -4,8 +4,8 @@
 #include "sysinfo/clock.h"
 
 void TForm1::Timer1Timer() {
-    sysinfo::measureClock();
-    Panel6->setCaption(QString::fromStdString(sysinfo::clockText()));
+    // A reading from a disturbed sleep is dropped; the caption keeps the last clock.
+    if (sysinfo::measureClock()) Panel6->setCaption(QString::fromStdString(sysinfo::clockText()));
 }
 
 void TForm1::Panel15Click() {

@@ -38,9 +38,12 @@ CpuFigures collectCpu() {
     cpu.instructions = sysinfo::instructionSetText(sysinfo::instructionProbes());
     cpu.l2Cache = sysinfo::cacheSizeText(sysinfo::runCacheSweeps()).value_or("-");
     cpu.l2CacheOs = l2CacheBytesFromOs();
-    const std::uint32_t cycles = sysinfo::measureClockCycles();
-    cpu.clockText = sysinfo::clockTextFromCycles(cycles);
-    cpu.clockMhz = cycles / 500000.0;
+    if (const auto cycles = sysinfo::measureClockCycles()) {
+        cpu.clockText = sysinfo::clockTextFromCycles(*cycles);
+        cpu.clockMhz = *cycles / 500000.0;
+    } else {
+        cpu.clockText = "-";  // both sleeps were disturbed: no clock rather than a made-up one
+    }
     cpu.tscMhzOs = tscMHzFromOs();
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;
