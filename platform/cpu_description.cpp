@@ -4,47 +4,19 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+
+#include "platform/system_file.h"
 
 namespace platform {
 namespace {
 
-constexpr std::size_t kMaxFileBytes = 4u << 20;
 constexpr std::size_t kMaxLineBytes = 64u << 10;
 
-// Reads at most kMaxFileBytes; a missing or unreadable file is nullopt.
-std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string content(kMaxFileBytes, '\0');
-    in.read(content.data(), static_cast<std::streamsize>(content.size()));
-    if (in.bad()) return std::nullopt;
-    content.resize(static_cast<std::size_t>(in.gcount()));
-    return content;
-}
+// Fields of the identifier: far beyond any real family, model or stepping.
+constexpr std::int64_t kMaxIdField = 0xFFFF;
 
 std::string_view trim(std::string_view s) {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-std::optional<std::int64_t> parseInteger(std::string_view s) {
-    s = trim(s);
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (error != std::errc() || end != s.data() + s.size() || s.empty()) return std::nullopt;
-    return value;
-}
-
-std::optional<double> parseDecimal(std::string_view s) {
-    s = trim(s);
-    double value = 0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (error != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return trimBlanks(s);
 }
 
 std::string lowerCase(std::string_view s) {
@@ -54,22 +26,37 @@ std::string lowerCase(std::string_view s) {
     return out;
 }
 
-// A frequency file of cpufreq holds kHz.
+// A frequency file of cpufreq holds kHz; a refused value counts as missing.
 std::optional<std::int32_t> cpufreqMHz(const std::filesystem::path& file) {
-    const auto content = readSmallFile(file);
+    const auto content = readSystemFile(file);
     if (!content) return std::nullopt;
-    const auto kHz = parseInteger(*content);
-    if (!kHz || *kHz <= 0 || *kHz / 1000 > INT32_MAX) return std::nullopt;
+    const auto kHz = parseInteger(*content, static_cast<std::int64_t>(kMinClockMHz * 1000),
+                                  static_cast<std::int64_t>(kMaxClockMHz * 1000));
+    if (!kHz) return std::nullopt;
     return static_cast<std::int32_t>((*kHz + 500) / 1000);
 }
 
+// A file that holds MHz, as acpi_cppc's nominal_freq does.
+std::optional<std::int32_t> wholeMHz(const std::filesystem::path& file) {
+    const auto content = readSystemFile(file);
+    if (!content) return std::nullopt;
+    const auto mhz = parseInteger(*content, static_cast<std::int64_t>(kMinClockMHz),
+                                  static_cast<std::int64_t>(kMaxClockMHz));
+    if (!mhz) return std::nullopt;
+    return static_cast<std::int32_t>(*mhz);
+}
+
+// The rated clock, most trustworthy source first. Under amd-pstate and intel_pstate
+// cpuinfo_max_freq is the boost clock, so it comes only after the two that hold the
+// nominal one.
 std::optional<std::int32_t> ratedMHz(const std::map<std::string, std::string>& fields,
                                      const std::filesystem::path& root) {
-    const auto cpufreq = root / "sys/devices/system/cpu/cpu0/cpufreq";
-    if (auto mhz = cpufreqMHz(cpufreq / "base_frequency")) return mhz;
-    if (auto mhz = cpufreqMHz(cpufreq / "cpuinfo_max_freq")) return mhz;
+    const auto cpu0 = root / "sys/devices/system/cpu/cpu0";
+    if (auto mhz = cpufreqMHz(cpu0 / "cpufreq/base_frequency")) return mhz;
+    if (auto mhz = wholeMHz(cpu0 / "acpi_cppc/nominal_freq")) return mhz;
+    if (auto mhz = cpufreqMHz(cpu0 / "cpufreq/cpuinfo_max_freq")) return mhz;
     if (auto it = fields.find("cpu MHz"); it != fields.end()) {
-        if (auto mhz = parseDecimal(it->second); mhz && *mhz > 0 && *mhz < INT32_MAX)
+        if (auto mhz = parseDecimal(it->second, kMinClockMHz, kMaxClockMHz))
             return static_cast<std::int32_t>(std::lround(*mhz));
     }
     return std::nullopt;
@@ -78,7 +65,7 @@ std::optional<std::int32_t> ratedMHz(const std::map<std::string, std::string>& f
 std::optional<std::string> identifier(const std::map<std::string, std::string>& fields) {
     const auto number = [&](const char* key) -> std::optional<std::int64_t> {
         auto it = fields.find(key);
-        return it == fields.end() ? std::nullopt : parseInteger(it->second);
+        return it == fields.end() ? std::nullopt : parseInteger(it->second, 0, kMaxIdField);
     };
     const auto family = number("cpu family");
     const auto model = number("model");
@@ -108,7 +95,8 @@ std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo
         if (colon == std::string_view::npos) continue;
         const auto key = trim(line.substr(0, colon));
         if (key.empty()) continue;
-        fields.emplace(std::string(key), std::string(trim(line.substr(colon + 1))));
+        // Cleaned once here, so that every output shows the same characters.
+        fields.emplace(cleanText(key), cleanText(trim(line.substr(colon + 1))));
     }
     return fields;
 }
@@ -118,7 +106,7 @@ std::optional<CpuDescription> CpuDescription::open(std::string_view keyPath,
     if (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
     if (lowerCase(keyPath) != kKeyPath) return std::nullopt;
 
-    const auto cpuinfo = readSmallFile(root / "proc/cpuinfo");
+    const auto cpuinfo = readSystemFile(root / "proc/cpuinfo");
     if (!cpuinfo) return std::nullopt;
     const auto fields = firstProcessorFields(*cpuinfo);
     if (fields.empty()) return std::nullopt;

@@ -4,8 +4,9 @@
 //   "VendorIdentifier"    vendor_id
 //   "ProcessorNameString" model name
 //   "Identifier"          "Intel64 Family F Model M Stepping S" (AMD64 for AMD)
-//   "~MHz"                rated MHz: cpufreq base_frequency, else cpuinfo_max_freq,
-//                         else "cpu MHz" rounded
+//   "~MHz"                rated MHz: cpufreq base_frequency, else acpi_cppc nominal_freq,
+//                         else cpuinfo_max_freq, else "cpu MHz" rounded
+// Texts are valid UTF-8; a number out of the plausible range counts as missing.
 // Nothing is ever written, so opening with full access succeeds for any user.
 
 #include <cstdint>
@@ -44,8 +45,8 @@ class CpuDescription {
     std::map<std::string, Value> values_;
 };
 
-// The fields of the first "processor" block of a /proc/cpuinfo text, trimmed. Lines
-// without a colon and lines over 64 KiB are passed over.
+// The fields of the first "processor" block of a /proc/cpuinfo text, trimmed and made
+// valid UTF-8. Lines without a colon and lines over 64 KiB are passed over.
 std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo);
 
 }  // namespace platform

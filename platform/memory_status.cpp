@@ -1,54 +1,48 @@
 #include "platform/memory_status.h"
 
-#include <charconv>
-#include <fstream>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "platform/system_file.h"
 
 namespace platform {
 namespace {
 
 // Far beyond any real machine, and small enough that the sums of two counts in bytes
 // still fit 64 bits.
-constexpr std::uint64_t kMaxKb = std::uint64_t{1} << 50;
-
-std::string_view trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
+constexpr std::int64_t kMaxKb = std::int64_t{1} << 50;
 
 // "   24683748 kB" -> bytes; anything else (no digits, a sign, another unit) is refused.
 std::optional<std::int64_t> kbToBytes(std::string_view text) {
-    text = trim(text);
-    std::uint64_t kb = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), kb);
-    if (error != std::errc() || end == text.data()) return std::nullopt;
-    if (trim(std::string_view(end, text.data() + text.size() - end)) != "kB") return std::nullopt;
-    if (kb > kMaxKb) return std::nullopt;
-    return static_cast<std::int64_t>(kb * 1024);
+    text = trimBlanks(text);
+    const auto unit = text.find_first_not_of("0123456789");
+    if (unit == std::string_view::npos || trimBlanks(text.substr(unit)) != "kB")
+        return std::nullopt;
+    const auto kb = parseInteger(text.substr(0, unit), 0, kMaxKb);
+    if (!kb) return std::nullopt;
+    return *kb * 1024;
 }
 
+using KeyedFields = std::map<std::string, std::string_view, std::less<>>;
+
 // The "Key: value" lines of a /proc file; the first line of each key wins.
-std::optional<std::map<std::string, std::string, std::less<>>> readKeyedFile(
-    const std::filesystem::path& path) {
-    std::ifstream in(path);
-    if (!in) return std::nullopt;
-    std::map<std::string, std::string, std::less<>> fields;
-    std::string line;
-    while (std::getline(in, line)) {
+KeyedFields keyedFields(std::string_view text) {
+    KeyedFields fields;
+    while (!text.empty()) {
+        const auto newline = text.find('\n');
+        const std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
         const auto colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        fields.emplace(line.substr(0, colon), line.substr(colon + 1));
+        if (colon == std::string_view::npos) continue;
+        fields.emplace(std::string(line.substr(0, colon)), line.substr(colon + 1));
     }
     return fields;
 }
 
-std::optional<std::int64_t> kbField(const std::map<std::string, std::string, std::less<>>& fields,
-                                    std::string_view key) {
+std::optional<std::int64_t> kbField(const KeyedFields& fields, std::string_view key) {
     const auto found = fields.find(key);
     if (found == fields.end()) return std::nullopt;
     return kbToBytes(found->second);
@@ -56,19 +50,17 @@ std::optional<std::int64_t> kbField(const std::map<std::string, std::string, std
 
 // The soft RLIMIT_AS from "Max address space  <soft>  <hard>  bytes"; empty when unlimited,
 // missing or unreadable.
-std::optional<std::int64_t> addressSpaceLimit(const std::filesystem::path& path) {
-    std::ifstream in(path);
+std::optional<std::int64_t> addressSpaceLimit(std::string_view limits) {
     constexpr std::string_view kName = "Max address space";
-    std::string line;
-    while (std::getline(in, line)) {
+    while (!limits.empty()) {
+        const auto newline = limits.find('\n');
+        const std::string_view line = limits.substr(0, newline);
+        limits.remove_prefix(newline == std::string_view::npos ? limits.size() : newline + 1);
         if (!line.starts_with(kName)) continue;
-        std::string_view rest = trim(std::string_view(line).substr(kName.size()));
+        std::string_view rest = trimBlanks(line.substr(kName.size()));
         rest = rest.substr(0, rest.find_first_of(" \t"));
-        std::uint64_t bytes = 0;
-        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), bytes);
-        if (error != std::errc() || end != rest.data() + rest.size()) return std::nullopt;
-        if (bytes >= static_cast<std::uint64_t>(kUserAddressSpace)) return std::nullopt;
-        return static_cast<std::int64_t>(bytes);
+        // "unlimited", or anything not a count below the user address space: no limit.
+        return parseInteger(rest, 0, kUserAddressSpace - 1);
     }
     return std::nullopt;
 }
@@ -80,27 +72,41 @@ MemoryStatusSource& currentSource() {
 
 }  // namespace
 
-std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root) {
-    const auto meminfo = readKeyedFile(root / "proc/meminfo");
-    const auto status = readKeyedFile(root / "proc/self/status");
-    if (!meminfo || !status) return std::nullopt;
-
-    const auto memTotal = kbField(*meminfo, "MemTotal");
-    const auto memAvailable = kbField(*meminfo, "MemAvailable");
-    const auto swapTotal = kbField(*meminfo, "SwapTotal");
-    const auto swapFree = kbField(*meminfo, "SwapFree");
-    const auto vmSize = kbField(*status, "VmSize");
+std::optional<MemoryStatus> memoryStatusFromTexts(std::string_view meminfoText,
+                                                  std::string_view statusText,
+                                                  std::string_view limitsText) {
+    const KeyedFields meminfo = keyedFields(meminfoText);
+    const KeyedFields status = keyedFields(statusText);
+    const auto memTotal = kbField(meminfo, "MemTotal");
+    const auto memAvailable = kbField(meminfo, "MemAvailable");
+    const auto swapTotal = kbField(meminfo, "SwapTotal");
+    const auto swapFree = kbField(meminfo, "SwapFree");
+    const auto vmSize = kbField(status, "VmSize");
     if (!memTotal || !memAvailable || !swapTotal || !swapFree || !vmSize) return std::nullopt;
     if (*memTotal == 0) return std::nullopt;
 
+    // Some container setups report more available than total; nothing can be in use below
+    // zero, so what is available is capped at what there is.
+    const std::int64_t availPhys = std::min(*memAvailable, *memTotal);
+    const std::int64_t availSwap = std::min(*swapFree, *swapTotal);
     MemoryStatus report;
     report.totalPhys = *memTotal;
-    report.availPhys = *memAvailable;
+    report.availPhys = availPhys;
     report.totalPageFile = *memTotal + *swapTotal;
-    report.availPageFile = *memAvailable + *swapFree;
-    report.totalVirtual = addressSpaceLimit(root / "proc/self/limits").value_or(kUserAddressSpace);
-    report.availVirtual = report.totalVirtual - *vmSize;
+    report.availPageFile = availPhys + availSwap;
+    report.totalVirtual = addressSpaceLimit(limitsText).value_or(kUserAddressSpace);
+    // A limit set below what the process already maps leaves nothing available, not less.
+    report.availVirtual =
+        std::clamp<std::int64_t>(report.totalVirtual - *vmSize, 0, report.totalVirtual);
     return report;
+}
+
+std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root) {
+    const auto meminfo = readSystemFile(root / "proc/meminfo");
+    const auto status = readSystemFile(root / "proc/self/status");
+    if (!meminfo || !status) return std::nullopt;
+    const auto limits = readSystemFile(root / "proc/self/limits");
+    return memoryStatusFromTexts(*meminfo, *status, limits.value_or(""));
 }
 
 std::optional<MemoryStatus> memoryStatus() {

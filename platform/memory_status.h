@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string_view>
 
 namespace platform {
 
@@ -27,8 +28,13 @@ inline constexpr std::int64_t kUserAddressSpace = std::int64_t{1} << 47;
 // Reads the report below `root`. Empty when /proc/meminfo or /proc/self/status cannot be
 // read, or one of MemTotal, MemAvailable, SwapTotal, SwapFree, VmSize is missing, not a
 // plain count of kB, or MemTotal is 0 (no load can be computed from it). A missing or
-// unreadable limits file means no address-space limit.
+// unreadable limits file means no address-space limit. What is available is capped at the
+// total: MemAvailable at MemTotal, SwapFree at SwapTotal, the virtual space at 0.
 std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root = "/");
+
+// The same from the texts of the three files; an empty limits text means no limit.
+std::optional<MemoryStatus> memoryStatusFromTexts(std::string_view meminfo, std::string_view status,
+                                                  std::string_view limits);
 
 // The report as the program reads it: readMemoryStatus("/") unless a test replaced it.
 using MemoryStatusSource = std::function<std::optional<MemoryStatus>()>;

@@ -41,9 +41,12 @@ CpuFigures collectCpu() {
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
         cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
     cpu.l2CacheOs = l2CacheBytesFromOs();
-    const std::uint32_t cycles = sysinfo::measureClockCycles();
-    cpu.clockText = sysinfo::clockTextFromCycles(cycles);
-    cpu.clockMhz = cycles / 500000.0;
+    if (const auto cycles = sysinfo::measureClockCycles()) {
+        cpu.clockText = sysinfo::clockTextFromCycles(*cycles);
+        cpu.clockMhz = *cycles / 500000.0;
+    } else {
+        cpu.clockText = "-";  // both sleeps were disturbed: no clock rather than a made-up one
+    }
     cpu.tscMhzOs = tscMHzFromOs();
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;

@@ -1,62 +1,49 @@
 #include "report/os_figures.h"
 
-#include <charconv>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/cpu_description.h"
+#include "platform/system_file.h"
 
 namespace report {
-namespace {
 
-std::optional<std::string> firstLine(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::string line;
-    if (!in || !std::getline(in, line)) return std::nullopt;
-    return line;
+std::optional<std::int64_t> cacheSizeBytes(std::string_view text) {
+    text = platform::trimBlanks(text);
+    std::int64_t unit = 1;
+    if (!text.empty() && (text.back() == 'K' || text.back() == 'M' || text.back() == 'G')) {
+        unit = text.back() == 'K' ? kKiB : text.back() == 'M' ? kKiB * kKiB : kKiB * kKiB * kKiB;
+        text.remove_suffix(1);
+        if (text.empty() || text.back() < '0' || text.back() > '9') return std::nullopt;
+    }
+    // Bounded before the multiplication, so no size can overflow on the way.
+    const auto count = platform::parseInteger(text, 1, kMaxCacheBytes / unit);
+    if (!count || *count * unit < kMinCacheBytes) return std::nullopt;
+    return *count * unit;
 }
-
-std::optional<std::string> wholeFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-}  // namespace
 
 std::optional<std::int64_t> l2CacheBytesFromOs(const std::filesystem::path& root) {
     const auto cacheDir = root / "sys/devices/system/cpu/cpu0/cache";
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(cacheDir, error)) {
-        if (firstLine(entry.path() / "level") != "2") continue;
-        const auto type = firstLine(entry.path() / "type");
+        if (platform::readFirstLine(entry.path() / "level") != "2") continue;
+        const auto type = platform::readFirstLine(entry.path() / "type");
         if (type != "Unified" && type != "Data") continue;
-        const auto size = firstLine(entry.path() / "size");  // "2048K"
-        if (!size || size->empty()) return std::nullopt;
-        std::int64_t value = 0;
-        const char* end = size->data() + size->size();
-        const auto [unitAt, failure] = std::from_chars(size->data(), end, value);
-        if (failure != std::errc() || value <= 0) return std::nullopt;
-        const std::string unit(unitAt, end);
-        if (unit == "K") return value * 1024;
-        if (unit == "M") return value * 1024 * 1024;
-        if (unit.empty()) return value;
-        return std::nullopt;
+        const auto size = platform::readFirstLine(entry.path() / "size");  // "2048K"
+        return size ? cacheSizeBytes(*size) : std::nullopt;
     }
     return std::nullopt;
 }
 
 std::optional<double> tscMHzFromOs(const std::filesystem::path& root) {
-    if (const auto khz = firstLine(root / "sys/devices/system/cpu/cpu0/tsc_freq_khz")) {
-        double value = 0;
-        const auto [end, failure] = std::from_chars(khz->data(), khz->data() + khz->size(), value);
-        if (failure == std::errc() && value > 0) return value / 1000.0;
+    const auto cpu0 = root / "sys/devices/system/cpu/cpu0";
+    if (const auto khz = platform::readFirstLine(cpu0 / "tsc_freq_khz")) {
+        if (const auto value = platform::parseInteger(
+                *khz, static_cast<std::int64_t>(platform::kMinClockMHz * 1000),
+                static_cast<std::int64_t>(platform::kMaxClockMHz * 1000)))
+            return static_cast<double>(*value) / 1000.0;
     }
-    if (std::filesystem::exists(root / "sys/devices/system/cpu/cpu0/cpufreq")) return std::nullopt;
-    const auto cpuinfo = wholeFile(root / "proc/cpuinfo");
+    if (std::filesystem::exists(cpu0 / "cpufreq")) return std::nullopt;
+    const auto cpuinfo = platform::readSystemFile(root / "proc/cpuinfo");
     if (!cpuinfo) return std::nullopt;
     const auto fields = platform::firstProcessorFields(*cpuinfo);
     const auto flags = fields.find("flags");
@@ -64,11 +51,7 @@ std::optional<double> tscMHzFromOs(const std::filesystem::path& root) {
     if (flags == fields.end() || mhz == fields.end()) return std::nullopt;
     if ((" " + flags->second + " ").find(" constant_tsc ") == std::string::npos)
         return std::nullopt;
-    double value = 0;
-    const auto& text = mhz->second;
-    const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (failure != std::errc() || value <= 0) return std::nullopt;
-    return value;
+    return platform::parseDecimal(mhz->second, platform::kMinClockMHz, platform::kMaxClockMHz);
 }
 
 }  // namespace report

@@ -5,8 +5,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 namespace report {
+
+inline constexpr std::int64_t kKiB = 1024;
+// Plausible cache sizes: 1 KiB to 4 GiB; anything else counts as missing.
+inline constexpr std::int64_t kMinCacheBytes = kKiB;
+inline constexpr std::int64_t kMaxCacheBytes = std::int64_t{4} * kKiB * kKiB * kKiB;
+
+// A cache "size" file's text ("2048K", "1M", "512") in bytes.
+std::optional<std::int64_t> cacheSizeBytes(std::string_view text);
 
 // The first processor's level-2 cache in bytes, from
 // <root>/sys/devices/system/cpu/cpu0/cache/index*/{level,type,size}.

@@ -1,13 +1,41 @@
 #include "sysinfo/clock.h"
 
+#include <time.h>
+
 #include "platform/format.h"
 #include "platform/priority.h"
 #include "platform/ticks.h"
 
 namespace sysinfo {
 namespace {
+
 std::string lastClockText;
+
+std::int64_t monotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
 }
+
+// One count across the sleep, with the sleep's length as CLOCK_MONOTONIC saw it.
+std::optional<std::uint32_t> undisturbedCycles(const ClockSources& sources) {
+    sources.sleepMs(10);
+    std::uint64_t cycles = 0;
+    std::int64_t sleptNs = 0;
+    {
+        platform::RaisedPriority raised;
+        const std::int64_t startNs = sources.monotonicNs();
+        const std::uint64_t start = sources.timeStampCounter();
+        sources.sleepMs(500);
+        cycles = sources.timeStampCounter() - start;
+        sleptNs = sources.monotonicNs() - startNs;
+    }
+    const std::int64_t strayNs = sleptNs - kClockSleepNs;
+    if (strayNs > kClockSleepToleranceNs || strayNs < -kClockSleepToleranceNs) return std::nullopt;
+    return static_cast<std::uint32_t>(cycles);
+}
+
+}  // namespace
 
 double ratedSpeedFrom(const platform::CpuDescription& key) {
     for (const char* name : {"~MHz", "~Mhz", "~mhz"}) {
@@ -26,29 +54,29 @@ double ratedSpeedMHz(const std::filesystem::path& root) {
     return key ? ratedSpeedFrom(*key) : 0;
 }
 
-std::uint32_t measureClockCycles() {
-    platform::sleepMs(10);
-    std::uint64_t cycles = 0;
-    {
-        platform::RaisedPriority raised;
-        const std::uint64_t start = readTimeStampCounter();
-        platform::sleepMs(500);
-        cycles = readTimeStampCounter() - start;
-    }
-    return static_cast<std::uint32_t>(cycles);
+ClockSources machineClockSources() {
+    return {readTimeStampCounter, monotonicNs, platform::sleepMs};
+}
+
+std::optional<std::uint32_t> measureClockCycles(const ClockSources& sources) {
+    if (const auto cycles = undisturbedCycles(sources)) return cycles;
+    return undisturbedCycles(sources);
 }
 
 std::string clockTextFromCycles(std::uint32_t cycles) {
     const double mhz = static_cast<double>(cycles) / 500000.0;
-    return platform::floatToText(mhz).substr(0, 7);
+    return platform::firstCharacters(platform::floatToText(mhz), 7);
 }
 
 const std::string& clockText() {
     return lastClockText;
 }
 
-void measureClock() {
-    lastClockText = clockTextFromCycles(measureClockCycles());
+bool measureClock(const ClockSources& sources) {
+    const auto cycles = measureClockCycles(sources);
+    if (!cycles) return false;
+    lastClockText = clockTextFromCycles(*cycles);
+    return true;
 }
 
 }  // namespace sysinfo

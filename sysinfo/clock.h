@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "platform/cpu_description.h"
@@ -27,8 +28,24 @@ inline std::uint64_t readTimeStampCounter() {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
 
+// What the measurement reads and how it sleeps; tests drive a clock that jumps.
+struct ClockSources {
+    std::uint64_t (*timeStampCounter)();
+    std::int64_t (*monotonicNs)();  // CLOCK_MONOTONIC
+    void (*sleepMs)(std::uint32_t);
+};
+ClockSources machineClockSources();
+
+// The sleep the cycles are counted across, and how far its measured length may stray.
+inline constexpr std::int64_t kClockSleepNs = 500'000'000;
+inline constexpr std::int64_t kClockSleepToleranceNs = kClockSleepNs / 20;  // 5 %
+
 // Time-stamp-counter cycles across a 500 ms sleep at raised priority, low 32 bits kept.
-std::uint32_t measureClockCycles();
+// A sleep that lasted more than 5 % off 500 ms (the process was stopped, the machine
+// suspended, the thread starved) is measured once more; nullopt when that one strays too,
+// since the count would make up a clock.
+std::optional<std::uint32_t> measureClockCycles(
+    const ClockSources& sources = machineClockSources());
 
 // cycles / 500000.0 in general format, cut (not rounded) to 7 characters.
 std::string clockTextFromCycles(std::uint32_t cycles);
@@ -36,7 +53,8 @@ std::string clockTextFromCycles(std::uint32_t cycles);
 // The last measured clock text, at most 7 characters; empty until the first measurement.
 const std::string& clockText();
 
-// Runs the measurement and stores its text as the clock text.
-void measureClock();
+// Runs the measurement and stores its text as the clock text. A measurement without a
+// reading keeps the previous text; returns whether there was a reading.
+bool measureClock(const ClockSources& sources = machineClockSources());
 
 }  // namespace sysinfo

@@ -15,8 +15,10 @@ std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root
     const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath, root);
     if (!key) return std::nullopt;
     RegistryTexts texts;
-    texts.identifier = key->text("Identifier").value_or("");
-    texts.vendor = key->text("VendorIdentifier").value_or("");
+    // A panel that cannot be filled keeps "-": cpuinfo without a stepping, say, gives no
+    // identifier at all.
+    texts.identifier = key->text("Identifier").value_or("-");
+    texts.vendor = key->text("VendorIdentifier").value_or("-");
     // The rated speed is read through its own key, after the identifier and vendor.
     const std::string speed = platform::floatToText(ratedSpeedMHz(root));
     texts.cpuName = speed + " Mhz " + key->text("ProcessorNameString").value_or("");
@@ -29,8 +31,9 @@ IdentificationSteps machineIdentificationSteps() {
         [](const InstructionProbe& probe) { return sysinfo::runProbe(probe); },
         [] { return sysinfo::runCacheSweeps(); },
         [] {
+            // Two disturbed sleeps in a row leave no reading: "Core speed" keeps "-".
             sysinfo::measureClock();
-            return sysinfo::clockText();
+            return sysinfo::clockText().empty() ? std::string("-") : sysinfo::clockText();
         },
     };
 }

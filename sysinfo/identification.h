@@ -19,8 +19,8 @@ struct RegistryTexts {
 };
 
 // Reads the three registry panels from the description below `root`. nullopt when the
-// key does not open; a missing value reads as empty text, and a rated speed that cannot
-// be read shows as 0.
+// key does not open; a missing name reads as empty text, a missing identifier or vendor
+// as "-", and a rated speed that cannot be read shows as 0.
 std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root = "/");
 
 // The work of the start-up identification, one function per step, in the order the

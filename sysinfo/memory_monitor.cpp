@@ -34,7 +34,8 @@ MemoryTexts MemoryMonitor::tick(const std::optional<platform::MemoryStatus>& rep
         return texts;
     }
     const platform::MemoryStatus& r = *report;
-    texts.panels = {kbyteText(r.totalVirtual),  kbyteText(r.availVirtual),
+    // "Virtual m. in use" is what is in use, total minus available, as on the other two.
+    texts.panels = {kbyteText(r.totalVirtual),  kbyteText(r.totalVirtual - r.availVirtual),
                     kbyteText(r.totalPageFile), kbyteText(r.totalPageFile - r.availPageFile),
                     kbyteText(r.totalPhys),     kbyteText(r.totalPhys - r.availPhys)};
     const std::int32_t load = loadPercent(r);

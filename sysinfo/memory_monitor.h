@@ -27,7 +27,7 @@ std::string loadText(std::int32_t percent);
 
 // What one tick shows; every text is "-" when the report could not be read.
 struct MemoryTexts {
-    // Panel7 to Panel12: total virtual, available virtual, page-file size, page file in use,
+    // Panel7 to Panel12: total virtual, virtual in use, page-file size, page file in use,
     // physical memory, physical memory in use.
     std::array<std::string, 6> panels;
     std::string freePhys;  // Label26

@@ -3,10 +3,42 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <clocale>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
 #include "platform/priority.h"
 #include "sysinfo/clock.h"
 
 using sysinfo::clockTextFromCycles;
+
+namespace {
+
+// A machine whose clock runs at 2445.78 MHz and whose sleeps last as scripted: each
+// sleep of 500 ms takes the next scripted length, and the monotonic clock and the counter
+// advance by it, as a pause or a suspend would make them.
+struct JumpingMachine {
+    static constexpr std::uint64_t kCyclesPerMs = 2'445'780;
+    static inline std::deque<std::int64_t> sleepLengthsMs;
+    static inline std::int64_t nowMs = 0;
+
+    static std::uint64_t counter() { return static_cast<std::uint64_t>(nowMs) * kCyclesPerMs; }
+    static std::int64_t monotonicNs() { return nowMs * 1'000'000; }
+    static void sleep(std::uint32_t ms) {
+        if (ms == 500 && !sleepLengthsMs.empty()) {
+            nowMs += sleepLengthsMs.front();
+            sleepLengthsMs.pop_front();
+        } else {
+            nowMs += ms;
+        }
+    }
+    explicit JumpingMachine(std::deque<std::int64_t> lengths) { sleepLengthsMs = lengths; }
+    sysinfo::ClockSources sources() const { return {counter, monotonicNs, sleep}; }
+};
+
+}  // namespace
 
 TEST(ClockText, IsTheQuotientCutToSevenCharactersNotRounded) {
     EXPECT_EQ(clockTextFromCycles(1'496'123'456u), "2992.24");  // 2992.246912
@@ -20,6 +52,57 @@ TEST(ClockText, CountsAboveThirtyTwoBitsHaveWrappedBeforeTheyArrive) {
     const std::uint64_t cycles = 4'500'000'000ull;
     EXPECT_EQ(clockTextFromCycles(static_cast<std::uint32_t>(cycles)), "410.065");
     EXPECT_EQ(clockTextFromCycles(0xFFFFFFFFu), "8589.93");
+}
+
+TEST(ClockMeasurement, NoReadingFromADisturbedSleepIsShown) {
+    {
+        JumpingMachine normal({500});
+        EXPECT_TRUE(sysinfo::measureClock(normal.sources()));
+        EXPECT_EQ(sysinfo::clockText(), "2445.78");
+    }
+    {
+        // 1 s and 2.5 s stops in the sleep: each is measured once more.
+        for (std::int64_t stopped : {1500, 3000, 400, 526}) {
+            JumpingMachine paused({stopped, 524});
+            EXPECT_TRUE(sysinfo::measureClock(paused.sources())) << stopped;
+            EXPECT_EQ(sysinfo::clockText(), "2563.17") << stopped;  // 524 ms of cycles
+        }
+    }
+    {
+        // Both sleeps disturbed: the text stays as it was, and the report gets nothing.
+        JumpingMachine twice({1000, 2500});
+        EXPECT_FALSE(sysinfo::measureClock(twice.sources()));
+        EXPECT_EQ(sysinfo::clockText(), "2563.17");
+        JumpingMachine again({1000, 2500});
+        EXPECT_FALSE(sysinfo::measureClockCycles(again.sources()));
+    }
+}
+
+// The separator is the C locale's, as QApplication sets it from the environment. A locale
+// with a comma is made at test time, so the test needs no locale generated on the machine.
+TEST(ClockText, UsesTheUsersDecimalSeparator) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("corvane-locale-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "comma.src") << "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+                                        "LC_NUMERIC\ndecimal_point \"<U002C>\"\n"
+                                        "thousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n";
+    // localedef warns about the categories left out and says so in its status; the files
+    // it writes are what counts.
+    const std::string make = "localedef -c -f UTF-8 -i " + (dir / "comma.src").string() + " " +
+                             (dir / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
+    (void)std::system(make.c_str());
+    setenv("LOCPATH", dir.c_str(), 1);
+
+    const std::uint32_t cycles = 1'222'890'000;  // 2445.78 MHz
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
+    EXPECT_EQ(clockTextFromCycles(cycles), "2445,78");
+    for (const char* name : {"C", "POSIX"}) {
+        ASSERT_TRUE(std::setlocale(LC_NUMERIC, name));
+        EXPECT_EQ(clockTextFromCycles(cycles), "2445.78") << name;
+    }
+    unsetenv("LOCPATH");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(RaisedPriority, PutsBackThePolicyItFound) {

@@ -2,10 +2,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <random>
 
 #include "platform/cpu_description.h"
+#include "report/report.h"
 #include "sysinfo/clock.h"
+#include "sysinfo/identification.h"
 
 namespace fs = std::filesystem;
 using platform::CpuDescription;
@@ -23,10 +26,13 @@ class GeneratedTree {
             fs::temp_directory_path() /
             ("corvane-cpu-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
              "-" + std::to_string(counter_++));
-        fs::create_directories(root_ / "proc");
-        std::ofstream(root_ / "proc/cpuinfo", std::ios::binary) << cpuinfo;
+        write("proc/cpuinfo", cpuinfo);
     }
     ~GeneratedTree() { fs::remove_all(root_); }
+    void write(const fs::path& file, const std::string& content) const {
+        fs::create_directories((root_ / file).parent_path());
+        std::ofstream(root_ / file, std::ios::binary) << content;
+    }
     const fs::path& root() const { return root_; }
 
   private:
@@ -45,11 +51,17 @@ TEST(CpuDescription, IntelTreeGivesTheValuesASixtyFourBitSystemRecords) {
     EXPECT_EQ(key->integer("~MHz"), 3200);  // base frequency, not the turbo maximum
 }
 
-TEST(CpuDescription, AmdTreeUsesAmd64AndTheMaximumFrequency) {
+TEST(CpuDescription, AmdTreeUsesAmd64AndTheNominalNotTheBoostFrequency) {
     const auto key = CpuDescription::open(kKey, kFixtures / "amd");
     ASSERT_TRUE(key);
     EXPECT_EQ(key->text("Identifier"), "AMD64 Family 23 Model 113 Stepping 0");
-    EXPECT_EQ(key->integer("~MHz"), 4426);
+    EXPECT_EQ(key->integer("~MHz"), 3600);  // acpi_cppc, not cpuinfo_max_freq's 4426
+}
+
+TEST(CpuDescription, WithoutANominalFrequencyTheMaximumIsTheRatedSpeed) {
+    const auto key = CpuDescription::open(kKey, kFixtures / "max-freq-only");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->integer("~MHz"), 3301);
 }
 
 TEST(CpuDescription, WithoutCpufreqTheSpeedComesFromCpuMHz) {
@@ -103,6 +115,60 @@ TEST(CpuDescription, GarbageAndHugeLinesNeverCrash) {
     EXPECT_EQ(key->integer("~MHz"), 2400);
 }
 
+// Each odd value counts as missing, so the next source speaks: here "cpu MHz" of 1996.
+TEST(CpuDescription, ImplausibleOrMalformedNumbersCountAsMissing) {
+    const std::string cpuinfo =
+        "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 23\nmodel\t\t: 1\n"
+        "stepping\t: 2\ncpu MHz\t\t: 1996.249\n";
+    const std::string cpu0 = "sys/devices/system/cpu/cpu0/";
+    // kHz in cpufreq, MHz in acpi_cppc.
+    for (const auto& [kHz, mhz] : {std::pair{"2147483647500", "100001"},
+                                   {"499", "0"},
+                                   {"-2400000", "-2400"},
+                                   {"2445432 garbage", "3600 MHz"},
+                                   {"9223372036854775808", "9223372036854775808"},
+                                   {"1e308", "inf"},
+                                   {"", ""}}) {
+        GeneratedTree tree(cpuinfo);
+        tree.write(cpu0 + "cpufreq/base_frequency", std::string(kHz) + "\n");
+        tree.write(cpu0 + "cpufreq/cpuinfo_max_freq", kHz);
+        tree.write(cpu0 + "acpi_cppc/nominal_freq", mhz);
+        EXPECT_EQ(CpuDescription::open(kKey, tree.root())->integer("~MHz"), 1996) << kHz;
+    }
+    for (const char* mhz : {"1e308", "inf", "nan", "0.4", "100001", "2400 MHz"}) {
+        GeneratedTree tree("processor : 0\ncpu MHz : " + std::string(mhz) + "\n");
+        EXPECT_FALSE(CpuDescription::open(kKey, tree.root())->integer("~MHz")) << mhz;
+    }
+    GeneratedTree negative("processor : 0\ncpu family : -1\nmodel : 1\nstepping : 99999999\n");
+    EXPECT_FALSE(CpuDescription::open(kKey, negative.root())->text("Identifier"));
+}
+
+// A name that is not valid UTF-8, or that carries control characters, is cleaned where it
+// is read: the window, the text report and the JSON then show the same characters, and
+// writing the JSON cannot throw.
+TEST(CpuDescription, HostileNamesBecomeValidUtf8InEveryOutput) {
+    GeneratedTree tree(
+        "processor\t: 0\nvendor_id\t: Authentic\x1b[31mAMD\nmodel name\t: AMD \xff EPYC "
+        "\xe2\x82 \xed\xa0\x80 \xc2\x9b \xf0\x9f\x98\x80 \xc3\xa9\n");
+    const auto texts = sysinfo::readRegistryTexts(tree.root());
+    ASSERT_TRUE(texts);
+    const std::string bad = "\xef\xbf\xbd";  // U+FFFD
+    const std::string name = "AMD " + bad + " EPYC " + bad + " " + bad + bad + bad + " " + bad +
+                             " \xf0\x9f\x98\x80 \xc3\xa9";
+    EXPECT_EQ(texts->cpuName, "0 Mhz " + name);
+    EXPECT_EQ(texts->vendor, "Authentic" + bad + "[31mAMD");
+
+    report::Report r;
+    r.cpu.panel1 = texts->cpuName;
+    r.cpu.name = CpuDescription::open(kKey, tree.root())->text("ProcessorNameString");
+    r.cpu.vendor = texts->vendor;
+    const auto json = nlohmann::json::parse(report::renderJson(r).dump());
+    EXPECT_EQ(json["cpu"]["panel1"], texts->cpuName);
+    EXPECT_EQ(json["cpu"]["name"], name);
+    EXPECT_EQ(json["cpu"]["vendor"], texts->vendor);
+    EXPECT_NE(report::renderText(r).find(texts->cpuName), std::string::npos);
+}
+
 TEST(FirstProcessorFields, StopsAtTheEndOfTheFirstBlock) {
     const auto fields = platform::firstProcessorFields(
         "\n\nprocessor : 0\ncpu MHz : 800.0\n\nprocessor : 1\ncpu MHz : 4000.0\n");
@@ -132,6 +198,7 @@ TEST(RatedSpeed, AFailedReadEndsTheReadingWithZero) {
 
 TEST(RatedSpeed, ReadsFixtureTreesAndFallsBackToZero) {
     EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "intel"), 3200);
+    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "amd"), 3600);
     EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "vm-no-cpufreq"), 2096);
     EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "fields-missing"), 0);
     EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "empty"), 0);

@@ -56,3 +56,13 @@ TEST(RoundHalfEven, KeepsSixtyFourBitRange) {
     EXPECT_EQ(roundHalfEven(6'000'000'000.4L), 6'000'000'000);
     EXPECT_EQ(roundHalfEven(-6'000'000'000.6L), -6'000'000'001);
 }
+
+TEST(FloatToText, TakesTheSeparatorItIsGiven) {
+    EXPECT_EQ(floatToText(2445.78, ","), "2445,78");
+    EXPECT_EQ(floatToText(0.5L, ","), "0,5");
+    EXPECT_EQ(floatToText(1.5e20L, ","), "1,5E20");
+    // A separator of two bytes counts as one character when the clock text is cut.
+    EXPECT_EQ(platform::firstCharacters(floatToText(2445.78, "\xd9\xab"), 7),
+              "2445\xd9\xab"
+              "78");
+}

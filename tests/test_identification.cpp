@@ -26,7 +26,7 @@ TEST(RegistryTexts, SpeedMhzAndNameJoinedAndMissingValuesReadEmpty) {
     const auto missing = sysinfo::readRegistryTexts(fixture("fields-missing"));
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->cpuName, "0 Mhz ");  // no speed reads 0; the blank after "Mhz" stays
-    EXPECT_EQ(missing->identifier, "");
+    EXPECT_EQ(missing->identifier, "-");    // no model or stepping: "Family Id" keeps "-"
     EXPECT_EQ(missing->vendor, "GenuineIntel");
 
     EXPECT_FALSE(sysinfo::readRegistryTexts(fixture("empty")));  // the key does not open

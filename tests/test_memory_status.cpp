@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -96,6 +97,34 @@ TEST(MemoryStatusBadInput, EachMalformedFieldIsRefused) {
         // The first of a key wins.
         EXPECT_FALSE(readMemoryStatus(makeRoot("bad", std::string(line) + "\n" + good))) << line;
     }
+}
+
+// Container setups can report more available than there is: nothing in use is negative.
+TEST(MemoryStatusRead, WhatIsAvailableIsCappedAtTheTotal) {
+    const auto report = readMemoryStatus(makeRoot(
+        "over", "MemTotal: 1000 kB\nMemAvailable: 1200 kB\nSwapTotal: 100 kB\nSwapFree: 300 kB\n",
+        "VmSize: 5000 kB\n", "Max address space  4096  unlimited  bytes\n"));
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->availPhys, report->totalPhys);
+    EXPECT_EQ(report->availPageFile, report->totalPageFile);
+    EXPECT_EQ(report->totalVirtual, 4096);
+    EXPECT_EQ(report->availVirtual, 0);  // a limit below what is already mapped
+}
+
+// A device, a pipe or a huge file served in a file's place is never read to its end.
+TEST(MemoryStatusBadInput, OddFilesAreRefusedOrReadOnlyToTheCap) {
+    const std::string good =
+        "MemTotal: 1000 kB\nMemAvailable: 500 kB\nSwapTotal: 0 kB\nSwapFree: 0 kB\n";
+    // The fields beyond the first 4 MiB are never seen.
+    EXPECT_FALSE(readMemoryStatus(makeRoot("huge", std::string(5 << 20, 'x') + "\n" + good)));
+    EXPECT_TRUE(readMemoryStatus(makeRoot("near-cap", std::string(3 << 20, 'x') + "\n" + good)));
+
+    const fs::path root = makeRoot("odd", std::nullopt);
+    fs::create_symlink("/dev/zero", root / "proc/meminfo");
+    EXPECT_FALSE(readMemoryStatus(root));
+    fs::remove(root / "proc/meminfo");
+    ASSERT_EQ(mkfifo((root / "proc/meminfo").c_str(), 0600), 0);  // nobody ever writes it
+    EXPECT_FALSE(readMemoryStatus(root));
 }
 
 TEST(MemoryStatusRead, ThisMachineReportsConsistentFigures) {

@@ -177,3 +177,20 @@ TEST(OsFigures, LevelTwoCacheAndTscFromSysfs) {
     fs::remove_all(root);
     EXPECT_FALSE(report::l2CacheBytesFromOs(root));
 }
+
+TEST(OsFigures, OddNumbersCountAsMissing) {
+    EXPECT_EQ(report::cacheSizeBytes("512K\n"), 512 * 1024);
+    EXPECT_EQ(report::cacheSizeBytes("4G"), std::int64_t{4} << 30);
+    for (const char* odd :
+         {"9223372036854775807K", "5G", "1023", "0K", "-1K", "2048 K", "2048KB", "K", "12x", ""})
+        EXPECT_FALSE(report::cacheSizeBytes(odd)) << odd;
+
+    const fs::path root = fs::temp_directory_path() / "corvane-os-figures-odd";
+    fs::remove_all(root);
+    fs::create_directories(root / "sys/devices/system/cpu/cpu0");
+    for (const char* odd : {"1e308", "inf", "2445432 garbage", "999", "100000001", "-2600000"}) {
+        std::ofstream(root / "sys/devices/system/cpu/cpu0/tsc_freq_khz") << odd << "\n";
+        EXPECT_FALSE(report::tscMHzFromOs(root)) << odd;  // and no cpuinfo to fall back on
+    }
+    fs::remove_all(root);
+}

@@ -72,8 +72,8 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     EXPECT_TRUE(form->Image1->image().isNull());
     report = reports::desktop();
     form->Timer2Timer();
-    const char* expected[] = {"137438953472 Kbyte", "137438641016 Kbyte", "24692544 Kbyte",
-                              "6692996 Kbyte",      "16303940 Kbyte",     "6427396 Kbyte"};
+    const char* expected[] = {"137438953472 Kbyte", "312456 Kbyte",   "24692544 Kbyte",
+                              "6692996 Kbyte",      "16303940 Kbyte", "6427396 Kbyte"};
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(figurePanels()[i]->caption(), expected[i]);
     EXPECT_EQ(form->Label26->text(), "9645 Mb");
     EXPECT_EQ(form->Label27->text(), "39%");  // 39.42 %
@@ -118,6 +118,9 @@ TEST_F(RamPages, BenchmarkShowsBothSpeedsAndResumesTheClockRefresh) {
         during73 = form->Label73->text();
         during74 = form->Label74->text();
         timer1During = form->Timer1->isActive();
+        // A second RUN here is ignored: a nested run would take the scripted ticks and
+        // leave the outer run with none.
+        form->Button3->click();
     });
     form->Label73->setText("123 Mb/sec");
     // Write from 100 to 4100, read from 5000 to 6000.

@@ -4,14 +4,17 @@
 #include <string_view>
 
 #include "platform/cpu_description.h"
+#include "platform/system_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto fields = platform::firstProcessorFields(text);
-    // Every field the parser keeps has a non-empty key without surrounding blanks.
+    // Every field the parser keeps has a non-empty key without surrounding blanks, and key
+    // and value are clean already: cleaning them again changes nothing.
     for (const auto& [key, value] : fields) {
         if (key.empty() || key.front() == ' ' || key.back() == ' ') __builtin_trap();
-        (void)value;
+        if (platform::cleanText(key) != key || platform::cleanText(value) != value)
+            __builtin_trap();
     }
     return 0;
 }

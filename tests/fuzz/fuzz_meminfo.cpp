@@ -1,0 +1,13 @@
+// Feeds arbitrary bytes as /proc/meminfo to the memory-status reader.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/memory_status.h"
+#include "report_invariants.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view meminfo(reinterpret_cast<const char*>(data), size);
+    checkMemoryReport(platform::memoryStatusFromTexts(meminfo, "VmSize:\t  312456 kB\n", ""));
+    return 0;
+}
