@@ -169,6 +169,10 @@ std::string renderCompareText(const Comparison& c) {
     for (const auto& note : c.notes) out << "Note: " << note << "\n";
     for (const auto& warning : c.warnings) out << "Warning: " << warning << "\n";
     char line[160];
+    if (c.lines.empty()) {
+        out << "No benchmark figures in common.\n";
+        return out.str();
+    }
     std::snprintf(line, sizeof line, "%-26s %10s %10s %7s\n", "", "saved", "now", "ratio");
     out << line;
     for (const auto& l : c.lines) {
