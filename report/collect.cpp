@@ -1,9 +1,15 @@
 #include "report/collect.h"
 
-#include <atomic>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "bench/benchmark_run.h"
 #include "bench/scoring.h"
@@ -65,30 +71,64 @@ MemoryFigures collectMemory() {
     return memory;
 }
 
-BenchFigures runCpuBenchmark(const Progress& progress) {
+MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory) {
+    MachineFigures machine;
+    machine.cpuName = cpu.name;
+    machine.identifier = cpu.identifier;
+    machine.vendor = cpu.vendor;
+    machine.logicalCpus = static_cast<int>(std::thread::hardware_concurrency());
+    machine.tscMhz = cpu.tscMhzOs ? cpu.tscMhzOs : cpu.clockMhz;
+    machine.effectiveMhz = cpu.effectiveMhz;
+    if (memory.status) machine.memoryTotal = memory.status->totalPhys;
+    if (utsname names{}; uname(&names) == 0) {
+        machine.kernelRelease = names.release;
+        machine.hostname = names.nodename;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char when[32];
+    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    machine.when = when;
+    return machine;
+}
+
+BenchFigures runCpuBenchmark(const Progress& progress,
+                             const std::function<void(const BenchRow&)>& rowDone) {
     BenchFigures figures;
+    figures.repetitions = 1;
     std::map<int, std::string> shown;  // each row's label as the window would show it
     bench::RunCallbacks callbacks;
     callbacks.beforeRow = [] {};
     callbacks.showResult = [&](const bench::KernelRow& row, const std::string& caption) {
         shown[row.row] = caption;
-        if (caption != bench::kResetResultCaption)
-            progress(std::string(row.caption) + " " + caption);
+        if (caption == bench::kResetResultCaption) return;
+        progress(std::string(row.caption) + " " + caption);
+        if (rowDone) {
+            BenchRow done;
+            done.row = row.row;
+            done.group = std::string(bench::groupName(row.group));
+            done.caption = std::string(row.caption);
+            // The caption starts with the result; the raw value comes only with the run's end.
+            std::from_chars(caption.data(), caption.data() + caption.size(), done.result);
+            done.text = caption;
+            rowDone(done);
+        }
     };
     callbacks.showGroup = [&](bench::Group group, const std::string& caption) {
         switch (group) {
             case bench::Group::Alu:
-                figures.aluText = caption;
+                figures.alu.text = caption;
                 break;
             case bench::Group::Fpu:
-                figures.fpuText = caption;
+                figures.fpu.text = caption;
                 break;
             case bench::Group::Instr:
-                figures.instrText = caption;
+                figures.instr.text = caption;
                 break;
         }
     };
-    callbacks.showStatus = [&](const std::string& caption) { figures.cpuText = caption; };
+    callbacks.showStatus = [&](const std::string& caption) { figures.cpuScore.text = caption; };
 
     const auto rows = bench::benchmarkRows();
     const bench::RunResult result = bench::runBenchmark(rows, callbacks);
@@ -101,12 +141,16 @@ BenchFigures runCpuBenchmark(const Progress& progress) {
         out.raw = result.returned[i];
         out.result = result.scores.entry(row.group, row.index);
         out.text = shown[row.row];
+        out.runs = {out.raw};
+        out.results = {out.result};
         figures.rows.push_back(std::move(out));
     }
-    figures.alu = result.scores.alu[0];
-    figures.fpu = result.scores.fpu[0];
-    figures.instr = result.scores.instr[0];
-    figures.cpuScore = result.cpuScore;
+    figures.alu.value = result.scores.alu[0];
+    figures.fpu.value = result.scores.fpu[0];
+    figures.instr.value = result.scores.instr[0];
+    figures.cpuScore.value = result.cpuScore;
+    for (auto* score : {&figures.alu, &figures.fpu, &figures.instr}) score->runs = {score->value};
+    figures.cpuScore.runs = {figures.cpuScore.value};
     return figures;
 }
 
@@ -120,6 +164,8 @@ RamBenchFigures runRamBenchmark(const Progress& progress) {
     figures.readText = membench::speedText(read);
     if (read.outcome == membench::Outcome::measured) figures.read = read.speed;
     progress("Read memory speed: " + figures.readText);
+    figures.writeRuns = {figures.write};
+    figures.readRuns = {figures.read};
     return figures;
 }
 
@@ -128,22 +174,42 @@ RamBenchFigures runRamBenchmark(const Progress& progress) {
 namespace report {
 namespace {
 
-// Counts every worker's passes and wrong passes; called on the workers' threads.
+// Counts every worker's passes and wrong passes, and keeps each worker's own pass count,
+// which is what the window shows; called on the workers' threads.
 class StabilityTally : public diag::StabilityReport {
   public:
-    void passCounted(std::int64_t) override { passes.fetch_add(1, std::memory_order_relaxed); }
-    void errorCounted(std::int32_t) override { errors.fetch_add(1, std::memory_order_relaxed); }
+    void passCounted(std::int64_t workerPasses) override {
+        std::lock_guard lock(mutex_);
+        ++passes_;
+        perThread_[std::this_thread::get_id()] = workerPasses;
+    }
+    void errorCounted(std::int32_t) override {
+        std::lock_guard lock(mutex_);
+        ++errors_;
+    }
     void ended() override {}
 
-    std::atomic<std::int64_t> passes{0};
-    std::atomic<std::int64_t> errors{0};
+    void copyTo(StabilityFigures& figures) const {
+        std::lock_guard lock(mutex_);
+        figures.passes = passes_;
+        figures.errors = errors_;
+        figures.threadPasses.clear();
+        for (const auto& [thread, count] : perThread_) figures.threadPasses.push_back(count);
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::int64_t passes_ = 0;
+    std::int64_t errors_ = 0;
+    std::map<std::thread::id, std::int64_t> perThread_;
 };
 
 // Runs the requested number of cycles and keeps what the window would show.
 class MemtestRecorder : public diag::MemTestView {
   public:
-    MemtestRecorder(int cycles, MemtestFigures& figures, const Progress& progress)
-        : cycles_(cycles), figures_(figures), progress_(progress) {}
+    MemtestRecorder(int cycles, MemtestFigures& figures, const Progress& progress,
+                    const std::function<void(const MemtestFigures&)>& soFar)
+        : cycles_(cycles), figures_(figures), progress_(progress), soFar_(soFar) {}
 
     void showSize(std::int64_t) override {}
     void showWriteSpeed(std::int64_t mbPerSec) override {
@@ -163,6 +229,7 @@ class MemtestRecorder : public diag::MemTestView {
         ++done_;
         progress_("Memory test cycle " + std::to_string(done_) + ": " +
                   std::to_string(figures_.errors) + " errors");
+        if (soFar_) soFar_(figures_);
         if (done_ >= cycles_) diag::memTestStop.store(1);
     }
     void showNoMemory() override {}
@@ -173,40 +240,49 @@ class MemtestRecorder : public diag::MemTestView {
     int done_ = 0;
     MemtestFigures& figures_;
     const Progress& progress_;
+    const std::function<void(const MemtestFigures&)>& soFar_;
 };
 
 }  // namespace
 
-StabilityFigures runStability(int seconds, const Progress& progress) {
+StabilityFigures runStability(int seconds, const Progress& progress,
+                              const std::function<void(const StabilityFigures&)>& soFar) {
     StabilityFigures figures;
     figures.seconds = seconds;
+    const auto line = [&](int second) {
+        progress("CPU test: " + std::to_string(second) + " s, " + std::to_string(figures.passes) +
+                 " passes, " + std::to_string(figures.errors) + " errors");
+    };
     auto tally = std::make_shared<StabilityTally>();
     {
         diag::StabilityWorkers workers;
         diag::cpuTestStop.store(false);
         workers.startTwo(tally);
-        for (int second = 1; second <= seconds; ++second) {
+        for (int second = 1; second < seconds; ++second) {
             platform::sleepMs(1000);
-            if (second % 10 == 0 || second == seconds)
-                progress("CPU test: " + std::to_string(second) + " s, " +
-                         std::to_string(tally->passes.load()) + " passes, " +
-                         std::to_string(tally->errors.load()) + " errors");
+            tally->copyTo(figures);
+            if (soFar) soFar(figures);
+            if (second % 10 == 0) line(second);
         }
+        platform::sleepMs(1000);
+        // Each worker still ends the pass it is in: the last line comes after them, so
+        // that it gives the same final count as the summary.
         workers.stopAndJoin();
     }
-    figures.passes = tally->passes.load();
-    figures.errors = tally->errors.load();
+    tally->copyTo(figures);
+    line(seconds);
     return figures;
 }
 
-MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress) {
+MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress,
+                          const std::function<void(const MemtestFigures&)>& soFar) {
     MemtestFigures figures;
     figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
     figures.writeText = figures.readText = "-";
     platform::FirstOomChoice firstChoice;
     diag::TestBlock block = diag::TestBlock::allocate(figures.bytes);
     if (!block) throw std::runtime_error(diag::kNoMemoryMessage);
-    MemtestRecorder recorder(passes, figures, progress);
+    MemtestRecorder recorder(passes, figures, progress, soFar);
     diag::memTestStop.store(0);
     const diag::MemTestTotals totals = diag::runMemTestCycles(
         block.data(), block.count(), diag::memTestSizeMiB(figures.bytes), recorder);

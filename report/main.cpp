@@ -1,14 +1,104 @@
 // corvane-report: Corvane's figures without a window.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <iostream>
+#include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/memory_status.h"
 #include "platform/x87.h"
 #include "report/collect.h"
+#include "report/compare.h"
 #include "report/options.h"
+#include "report/repeat.h"
+#include "report/save.h"
 #include "sysinfo/sweep.h"
+
+namespace {
+
+using report::Format;
+
+std::string jsonText(const nlohmann::json& json) {
+    // System strings that are not UTF-8 must not end the program after a long run.
+    return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+std::string rendered(const report::Report& result, Format format,
+                     const std::optional<report::Comparison>& comparison) {
+    switch (format) {
+        case Format::Json: {
+            nlohmann::json json = report::renderJson(result);
+            if (comparison) json["compare"] = report::compareJson(*comparison);
+            return jsonText(json);
+        }
+        case Format::OpenMetrics:
+            return report::renderOpenMetrics(result);
+        case Format::Text:
+            break;
+    }
+    return report::renderText(result) +
+           (comparison ? report::renderCompareText(*comparison) : std::string());
+}
+
+// Ctrl-C: prints the figures measured so far, marked incomplete, and ends with status 130.
+// A thread of its own takes the signal, so printing is ordinary code rather than a signal
+// handler; the main thread keeps the copy it prints up to date.
+class Interruption {
+  public:
+    explicit Interruption(Format format) : format_(format) {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        // Blocked before any other thread starts, so every thread inherits it.
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        std::thread([this, set] {
+            int signal = 0;
+            sigwait(&set, &signal);
+            {
+                std::lock_guard lock(mutex_);
+                if (!finishing_) {
+                    soFar_.incomplete = true;
+                    std::fputs("corvane-report: interrupted\n", stderr);
+                    report::writeAll(stdout, rendered(soFar_, format_, std::nullopt));
+                }
+            }
+            _exit(130);
+        }).detach();
+    }
+
+    template <class Change>
+    void update(Change change) {
+        std::lock_guard lock(mutex_);
+        change(soFar_);
+    }
+
+    // The complete output is about to be written: Ctrl-C from now on only ends the program.
+    void finishing() {
+        std::lock_guard lock(mutex_);
+        finishing_ = true;
+    }
+
+  private:
+    Format format_;
+    std::mutex mutex_;
+    report::Report soFar_;
+    bool finishing_ = false;
+};
+
+report::Progress repetitionProgress(const report::Progress& progress, int repetition,
+                                    int repetitions) {
+    if (repetitions == 1) return progress;
+    const std::string prefix =
+        "[" + std::to_string(repetition) + "/" + std::to_string(repetitions) + "] ";
+    return [progress, prefix](const std::string& line) { progress(prefix + line); };
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const auto parsed = report::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -18,6 +108,25 @@ int main(int argc, char** argv) {
     }
     const auto& options = std::get<report::Options>(parsed);
 
+    // Everything that can make the run useless is checked before it starts.
+    std::optional<nlohmann::json> saved;
+    if (options.compareFile) {
+        auto loaded = report::loadSaved(*options.compareFile);
+        if (const auto* failure = std::get_if<std::string>(&loaded)) {
+            std::fprintf(stderr, "%s\n", failure->c_str());
+            return 2;
+        }
+        saved = std::move(std::get<nlohmann::json>(loaded));
+    }
+    if (options.saveFile) {
+        std::filesystem::path directory = std::filesystem::path(*options.saveFile).parent_path();
+        std::error_code ignored;
+        if (!std::filesystem::is_directory(directory.empty() ? "." : directory, ignored)) {
+            std::fprintf(stderr, "corvane-report: --save: %s: no such directory\n",
+                         directory.c_str());
+            return 2;
+        }
+    }
     if (options.memtestBytes) {
         const auto status = platform::memoryStatus();
         if (!status || *options.memtestBytes > status->availPhys) {
@@ -27,6 +136,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    Interruption interruption(options.format);
 
     // The same floating-point setting and memory backing the window starts with.
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
@@ -39,34 +150,71 @@ int main(int argc, char** argv) {
     progress("Identifying the processor...");
     result.cpu = report::collectCpu();
     result.memory = report::collectMemory();
+    result.machine = report::collectMachine(result.cpu, result.memory);
+    interruption.update([&](report::Report& soFar) { soFar = result; });
+
     if (options.benchCpu) {
         progress("CPU benchmark...");
-        result.bench = report::runCpuBenchmark(progress);
+        std::vector<report::BenchFigures> repetitions;
+        for (int k = 1; k <= options.repeat; ++k) {
+            report::BenchFigures partial;  // this repetition's rows, for an interruption
+            const auto rowDone = [&](const report::BenchRow& row) {
+                partial.rows.push_back(row);
+                if (repetitions.empty())
+                    interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
+            };
+            repetitions.push_back(
+                report::runCpuBenchmark(repetitionProgress(progress, k, options.repeat), rowDone));
+            result.bench = report::combineBench(repetitions);
+            interruption.update([&](report::Report& soFar) { soFar.bench = result.bench; });
+        }
     }
     if (options.benchRam) {
         progress("RAM benchmark...");
-        result.ramBench = report::runRamBenchmark(progress);
+        std::vector<report::RamBenchFigures> repetitions;
+        for (int k = 1; k <= options.repeat; ++k) {
+            repetitions.push_back(
+                report::runRamBenchmark(repetitionProgress(progress, k, options.repeat)));
+            result.ramBench = report::combineRam(repetitions);
+            interruption.update([&](report::Report& soFar) { soFar.ramBench = result.ramBench; });
+        }
     }
-
     if (options.stabilitySeconds) {
         progress("CPU stability test...");
-        result.stability = report::runStability(*options.stabilitySeconds, progress);
+        result.stability = report::runStability(
+            *options.stabilitySeconds, progress, [&](const report::StabilityFigures& figures) {
+                interruption.update([&](report::Report& soFar) { soFar.stability = figures; });
+            });
+        interruption.update([&](report::Report& soFar) { soFar.stability = result.stability; });
     }
     if (options.memtestBytes) {
         progress("Memory test...");
         try {
-            result.memtest =
-                report::runMemtest(*options.memtestBytes, options.memtestPasses, progress);
+            result.memtest = report::runMemtest(
+                *options.memtestBytes, options.memtestPasses, progress,
+                [&](const report::MemtestFigures& figures) {
+                    interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
+                });
         } catch (const std::exception& failure) {
             std::fprintf(stderr, "corvane-report: --memtest: %s\n", failure.what());
             return 2;
         }
     }
 
-    if (options.json) {
-        std::cout << report::renderJson(result).dump(2) << "\n";
-    } else {
-        std::cout << report::renderText(result);
+    interruption.finishing();
+    std::optional<report::Comparison> comparison;
+    const nlohmann::json json = report::renderJson(result);
+    if (saved) comparison = report::compareResults(*saved, json, *options.compareFile);
+    if (const auto failure =
+            report::writeAll(stdout, rendered(result, options.format, comparison))) {
+        std::fprintf(stderr, "%s\n", failure->c_str());
+        return 2;
+    }
+    if (options.saveFile) {
+        if (const auto failure = report::saveAtomically(*options.saveFile, jsonText(json))) {
+            std::fprintf(stderr, "%s\n", failure->c_str());
+            return 2;
+        }
     }
     return result.foundErrors() ? 1 : 0;
 }

@@ -30,15 +30,32 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
     CLI::App app{
         "Prints what Corvane's window shows: processor and memory figures, and on request the\n"
         "CPU and memory benchmarks and the stability tests. Exit status: 0 when all went well,\n"
-        "1 when a stability test found an error, 2 for a usage error.",
+        "1 when a stability test found an error, 2 for a usage error, an unusable --compare\n"
+        "file or a failed write.",
         "corvane-report"};
     Options options;
     std::string bench;
     std::string memtestSize;
+    std::string format = "text";
+    std::string saveFile, compareFile;
     int stability = 0;
-    app.add_flag("--json", options.json, "print one JSON object instead of text");
-    app.add_option("--bench", bench, "run a benchmark: cpu, ram or all")
-        ->check(CLI::IsMember({"cpu", "ram", "all"}));
+    auto* formatOption =
+        app.add_option("--format", format, "text, json (one JSON object) or openmetrics")
+            ->check(CLI::IsMember({"text", "json", "openmetrics"}));
+    bool json = false;
+    app.add_flag("--json", json, "the same as --format json")->excludes(formatOption);
+    auto* benchOption = app.add_option("--bench", bench, "run a benchmark: cpu, ram or all")
+                            ->check(CLI::IsMember({"cpu", "ram", "all"}));
+    app.add_option("--repeat", options.repeat, "run the benchmarks N times (default 1)")
+        ->check(CLI::Range(1, 100))
+        ->type_name("N")
+        ->needs(benchOption);
+    auto* saveOption =
+        app.add_option("--save", saveFile, "also write the JSON object to FILE")->type_name("FILE");
+    auto* compareOption =
+        app.add_option("--compare", compareFile, "compare the benchmarks with a saved FILE")
+            ->type_name("FILE")
+            ->needs(benchOption);
     auto* stabilityOption =
         app.add_option("--stability", stability, "run the CPU stability test for SECONDS")
             ->check(CLI::Range(1, 7 * 24 * 3600))
@@ -59,6 +76,16 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
         return EarlyExit{2, std::string("corvane-report: ") + error.what() + "\n"};
     }
 
+    if (json) format = "json";
+    options.format = format == "json"          ? Format::Json
+                     : format == "openmetrics" ? Format::OpenMetrics
+                                               : Format::Text;
+    if (saveOption->count() > 0) options.saveFile = saveFile;
+    if (compareOption->count() > 0) {
+        if (options.format == Format::OpenMetrics)
+            return EarlyExit{2, "corvane-report: --compare has no OpenMetrics form\n"};
+        options.compareFile = compareFile;
+    }
     options.benchCpu = bench == "cpu" || bench == "all";
     options.benchRam = bench == "ram" || bench == "all";
     if (stabilityOption->count() > 0) options.stabilitySeconds = stability;
@@ -66,6 +93,9 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
         options.memtestBytes = parseSize(memtestSize);
         if (!options.memtestBytes)
             return EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"};
+        if (*options.memtestBytes < kMinMemtestBytes)
+            return EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
+                                    " is under the smallest test, 1M\n"};
     }
     return options;
 }

@@ -9,8 +9,13 @@
 
 namespace report {
 
+enum class Format { Text, Json, OpenMetrics };
+
 struct Options {
-    bool json = false;
+    Format format = Format::Text;
+    int repeat = 1;
+    std::optional<std::string> saveFile;
+    std::optional<std::string> compareFile;
     bool benchCpu = false;
     bool benchRam = false;
     std::optional<int> stabilitySeconds;
@@ -26,6 +31,9 @@ struct EarlyExit {
 };
 
 std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments);
+
+// The smallest memory test worth running: smaller blocks round to no whole MiB.
+inline constexpr std::int64_t kMinMemtestBytes = std::int64_t{1} << 20;
 
 // "512M", "1G", "65536", "64K": binary multiples; nullopt for anything else, 0, or a size
 // that does not fit in 64 bits.

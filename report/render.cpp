@@ -1,6 +1,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "bench/kernel_table.h"
+#include "report/repeat.h"
 #include "report/report.h"
 
 namespace report {
@@ -9,6 +11,12 @@ namespace {
 template <class T>
 nlohmann::json orNull(const std::optional<T>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json orNulls(const std::vector<std::optional<std::int32_t>>& values) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const auto& value : values) out.push_back(orNull(value));
+    return out;
 }
 
 std::string mhz(double value) {
@@ -22,6 +30,49 @@ std::string besides(const std::optional<std::string>& what) {
     return what ? "   (" + *what + ")" : "";
 }
 
+// "   min 3050, max 3160, spread 3.5 %" after a median; nothing for a single run.
+std::string spreadText(const std::vector<std::int64_t>& values) {
+    if (values.size() < 2) return "";
+    const Spread spread = spreadOf(values);
+    char percent[32] = "-";
+    if (spread.percent) std::snprintf(percent, sizeof percent, "%.1f %%", *spread.percent);
+    return "   min " + std::to_string(spread.min) + ", max " + std::to_string(spread.max) +
+           ", spread " + percent;
+}
+
+template <class T>
+std::vector<std::int64_t> wide(const std::vector<T>& values) {
+    return {values.begin(), values.end()};
+}
+
+std::vector<std::int64_t> measured(const std::vector<std::optional<std::int32_t>>& runs) {
+    std::vector<std::int64_t> values;
+    for (const auto& run : runs)
+        if (run) values.push_back(*run);
+    return values;
+}
+
+// "100 per thread, 201 in all", or "100 and 101 per thread, 201 in all".
+std::string passesText(const StabilityFigures& s) {
+    std::string perThread;
+    bool allEqual = true;
+    for (std::size_t i = 0; i < s.threadPasses.size(); ++i) {
+        if (s.threadPasses[i] != s.threadPasses[0]) allEqual = false;
+    }
+    if (s.threadPasses.empty()) {
+        perThread = "0";
+    } else if (allEqual) {
+        perThread = std::to_string(s.threadPasses[0]);
+    } else {
+        for (std::size_t i = 0; i < s.threadPasses.size(); ++i)
+            perThread += (i == 0 ? "" : " and ") + std::to_string(s.threadPasses[i]);
+    }
+    return perThread + " per thread, " + std::to_string(s.passes) + " in all";
+}
+
+constexpr const char* kIncompleteLine =
+    "INCOMPLETE: interrupted; only what was measured before is shown.\n";
+
 }  // namespace
 
 bool Report::foundErrors() const {
@@ -30,6 +81,7 @@ bool Report::foundErrors() const {
 
 std::string renderText(const Report& r) {
     std::ostringstream out;
+    if (r.incomplete) out << kIncompleteLine << "\n";
     const auto& c = r.cpu;
     out << "CPU Name       " << c.panel1 << "\n"
         << "Family Id      " << c.identifier << "\n"
@@ -59,19 +111,25 @@ std::string renderText(const Report& r) {
         << "Load               " << r.memory.loadText << "\n";
 
     if (r.bench) {
+        const BenchFigures& b = *r.bench;
         out << "\n";
-        for (const auto& row : r.bench->rows) out << row.caption << " " << row.text << "\n";
-        out << r.bench->aluText << "\n"
-            << r.bench->fpuText << "\n"
-            << r.bench->instrText << "\n"
-            << r.bench->cpuText << "\n";
+        if (b.repetitions > 1) out << "Median of " << b.repetitions << " runs\n";
+        for (const auto& row : b.rows)
+            out << row.caption << " " << row.text << spreadText(wide(row.results)) << "\n";
+        // An interrupted first repetition has rows but no scores yet.
+        for (const auto* score : {&b.alu, &b.fpu, &b.instr})
+            if (!score->text.empty()) out << score->text << spreadText(wide(score->runs)) << "\n";
+        if (!b.cpuScore.text.empty()) out << b.cpuScore.text << spreadText(b.cpuScore.runs) << "\n";
     }
     if (r.ramBench) {
-        out << "\nWrite memory speed: " << r.ramBench->writeText << "\n"
-            << "Read memory speed: " << r.ramBench->readText << "\n";
+        const RamBenchFigures& m = *r.ramBench;
+        out << "\n";
+        if (m.writeRuns.size() > 1) out << "Median of " << m.writeRuns.size() << " runs\n";
+        out << "Write memory speed: " << m.writeText << spreadText(measured(m.writeRuns)) << "\n"
+            << "Read memory speed: " << m.readText << spreadText(measured(m.readRuns)) << "\n";
     }
     if (r.stability) {
-        out << "\nCPU TEST (" << r.stability->seconds << " s)  Pass: " << r.stability->passes
+        out << "\nCPU TEST (" << r.stability->seconds << " s)  Pass: " << passesText(*r.stability)
             << "  Errors: " << r.stability->errors << "\n";
     }
     if (r.memtest) {
@@ -80,17 +138,35 @@ std::string renderText(const Report& r) {
             << "  Write speed: " << r.memtest->writeText
             << "  Read and Test: " << r.memtest->readText << "\n";
     }
+    if (r.incomplete) out << "\n" << kIncompleteLine;
     return out.str();
 }
 
 nlohmann::json renderJson(const Report& r) {
     using nlohmann::json;
     const auto& c = r.cpu;
+    const auto& m = r.machine;
     json out;
     json cacheSweeps = json::array();
     for (const CacheSweep& sweep : c.cacheSweeps)
         cacheSweeps.push_back(
             {{"kib", sweep.kib}, {"rate", sweep.rate}, {"confirmed", sweep.confirmed}});
+    out["schema"] = kSchema;
+    out["corvane"] = {{"version", CORVANE_VERSION}, {"build_type", CORVANE_BUILD_TYPE}};
+    out["when"] = m.when;
+    out["bench_revision"] = bench::kBenchRevision;
+    out["incomplete"] = r.incomplete;
+    out["machine"] = {
+        {"cpu_name", orNull(m.cpuName)},
+        {"identifier", m.identifier},
+        {"vendor", m.vendor},
+        {"logical_cpus", m.logicalCpus},
+        {"tsc_mhz", orNull(m.tscMhz)},
+        {"effective_mhz", orNull(m.effectiveMhz)},
+        {"memory_total", orNull(m.memoryTotal)},
+        {"kernel_release", m.kernelRelease},
+        {"hostname", m.hostname},
+    };
     out["cpu"] = {
         {"panel1", c.panel1},
         {"name", orNull(c.name)},
@@ -128,24 +204,36 @@ nlohmann::json renderJson(const Report& r) {
                             {"caption", row.caption},
                             {"raw", orNull(row.raw)},
                             {"result", row.result},
-                            {"text", row.text}});
+                            {"text", row.text},
+                            {"runs", orNulls(row.runs)}});
         }
+        const BenchFigures& b = *r.bench;
         out["bench"] = {{"rows", rows},
-                        {"alu", r.bench->alu},
-                        {"fpu", r.bench->fpu},
-                        {"instr", r.bench->instr},
-                        {"cpu_score", r.bench->cpuScore},
-                        {"cpu_text", r.bench->cpuText}};
+                        {"repetitions", b.repetitions},
+                        {"alu", b.alu.value},
+                        {"fpu", b.fpu.value},
+                        {"instr", b.instr.value},
+                        {"cpu_score", b.cpuScore.value},
+                        {"cpu_text", b.cpuScore.text},
+                        {"runs",
+                         {{"alu", b.alu.runs},
+                          {"fpu", b.fpu.runs},
+                          {"instr", b.instr.runs},
+                          {"cpu_score", b.cpuScore.runs}}}};
     }
     if (r.ramBench) {
-        out["ram_bench"] = {{"write", orNull(r.ramBench->write)},
-                            {"read", orNull(r.ramBench->read)},
-                            {"write_text", r.ramBench->writeText},
-                            {"read_text", r.ramBench->readText}};
+        out["ram_bench"] = {
+            {"write", orNull(r.ramBench->write)},
+            {"read", orNull(r.ramBench->read)},
+            {"write_text", r.ramBench->writeText},
+            {"read_text", r.ramBench->readText},
+            {"runs",
+             {{"write", orNulls(r.ramBench->writeRuns)}, {"read", orNulls(r.ramBench->readRuns)}}}};
     }
     if (r.stability) {
         out["stability"] = {{"seconds", r.stability->seconds},
                             {"passes", r.stability->passes},
+                            {"passes_per_thread", r.stability->threadPasses},
                             {"errors", r.stability->errors}};
     }
     if (r.memtest) {

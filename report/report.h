@@ -46,6 +46,20 @@ struct MemoryFigures {
     std::string loadText;                 // Label27
 };
 
+// What identifies the machine and the build, so that saved results say where they came from.
+struct MachineFigures {
+    std::optional<std::string> cpuName;  // the processor's own name string
+    std::string identifier = "-";
+    std::string vendor = "-";
+    int logicalCpus = 0;
+    std::optional<double> tscMhz;  // the system's figure, else our own measurement
+    std::optional<double> effectiveMhz;
+    std::optional<std::int64_t> memoryTotal;  // bytes
+    std::string kernelRelease;
+    std::string hostname;
+    std::string when;  // ISO 8601, UTC
+};
+
 struct BenchRow {
     int row = 0;
     std::string group;
@@ -53,25 +67,38 @@ struct BenchRow {
     std::optional<std::int32_t> raw;  // the kernel's own return value; null: did not complete
     std::int32_t result = 0;
     std::string text;
+    // Every repetition's raw value and result, in order; raw and result above are the
+    // median repetition's.
+    std::vector<std::optional<std::int32_t>> runs;
+    std::vector<std::int32_t> results;
+};
+
+// A score over the repetitions: the median repetition's value and text, and every value.
+template <class T>
+struct Repeated {
+    T value{};
+    std::string text;
+    std::vector<T> runs;
 };
 
 struct BenchFigures {
     std::vector<BenchRow> rows;
-    std::int32_t alu = 0, fpu = 0, instr = 0;
-    std::int64_t cpuScore = 0;
-    std::string aluText, fpuText, instrText;
-    std::string cpuText;
+    Repeated<std::int32_t> alu, fpu, instr;
+    Repeated<std::int64_t> cpuScore;
+    int repetitions = 0;  // completed
 };
 
 struct RamBenchFigures {
-    std::optional<std::int32_t> write, read;
+    std::optional<std::int32_t> write, read;  // Mb/sec of the median repetition
     std::string writeText, readText;
+    std::vector<std::optional<std::int32_t>> writeRuns, readRuns;
 };
 
 struct StabilityFigures {
-    int seconds = 0;
-    std::int64_t passes = 0;
+    int seconds = 0;          // asked for
+    std::int64_t passes = 0;  // all threads together
     std::int64_t errors = 0;
+    std::vector<std::int64_t> threadPasses;  // each thread's own count; the window shows one
 };
 
 struct MemtestFigures {
@@ -83,18 +110,26 @@ struct MemtestFigures {
 };
 
 struct Report {
+    MachineFigures machine;
     CpuFigures cpu;
     MemoryFigures memory;
     std::optional<BenchFigures> bench;
     std::optional<RamBenchFigures> ramBench;
     std::optional<StabilityFigures> stability;
     std::optional<MemtestFigures> memtest;
+    // Cut short by the user: what is here was measured, the rest was not.
+    bool incomplete = false;
 
     // Whether a stability test counted an error.
     bool foundErrors() const;
 };
 
+// The layout of the JSON output: raised when a key goes away or changes its meaning.
+inline constexpr int kSchema = 1;
+
 std::string renderText(const Report& report);
 nlohmann::json renderJson(const Report& report);
+// The OpenMetrics text exposition, for node_exporter's textfile collector.
+std::string renderOpenMetrics(const Report& report);
 
 }  // namespace report

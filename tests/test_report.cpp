@@ -1,12 +1,22 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
 
+#include "bench/kernel_table.h"
+#include "report/compare.h"
 #include "report/options.h"
 #include "report/os_figures.h"
+#include "report/repeat.h"
 #include "report/report.h"
+#include "report/save.h"
 
 namespace fs = std::filesystem;
 using report::EarlyExit;
@@ -42,31 +52,84 @@ report::Report sampleReport() {
                                              7'000'000'000, std::int64_t{1} << 47, 100};
     r.memory.loadPercent = 25;
     r.memory.panelTexts = {"a Kbyte", "b Kbyte", "c Kbyte", "d Kbyte", "e Kbyte", "f Kbyte"};
+    r.machine.cpuName = "Example CPU";
+    r.machine.when = "2026-12-07T01:02:03Z";
     report::BenchFigures bench;
-    bench.rows.push_back({1, "ALU", "Fibonachi digit's........", 1500, 8000, "8000 Mark"});
-    bench.rows.push_back({26, "INSTR", "SSE Add..........", std::nullopt, 0, "0"});
-    bench.alu = 8000;
-    bench.fpu = 4000;
-    bench.instr = 512;
-    bench.cpuScore = 4677;
-    bench.cpuText = "Your CPU score: 4677 Mark!";
+    bench.repetitions = 1;
+    bench.rows.push_back(
+        {1, "ALU", "Fibonachi digit's........", 1500, 8000, "8000 Mark", {1500}, {8000}});
+    bench.rows.push_back({26, "INSTR", "SSE Add..........", std::nullopt, 0, "0", {{}}, {0}});
+    bench.alu = {8000, "ALU GROUP      score: 8000", {8000}};
+    bench.fpu = {4000, "FPU GROUP      score: 4000", {4000}};
+    bench.instr = {512, "INSTR. GROUP      score: 512", {512}};
+    bench.cpuScore = {4677, "Your CPU score: 4677 Mark!", {4677}};
     r.bench = bench;
     return r;
+}
+
+std::string fixture(const std::string& name) {
+    std::ifstream in(std::string(CORVANE_FIXTURES) + "/" + name);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs corvane-report with stdout and stderr in files; `whenStarted`, if set, is called with
+// the child's pid once `waitFor` shows on its stderr. Returns the wait status.
+int runProgram(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err,
+               const std::string& waitFor = "",
+               const std::function<void(pid_t)>& whenStarted = {}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(127);
+        std::vector<char*> argv{const_cast<char*>(CORVANE_REPORT_PROGRAM)};
+        for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (whenStarted) {
+        for (int i = 0; i < 600; ++i) {
+            std::ifstream in(err);
+            std::stringstream text;
+            text << in.rdbuf();
+            if (text.str().find(waitFor) != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        whenStarted(pid);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace
 
 TEST(ReportOptions, NoArgumentsPrintsThePagesOnly) {
     const Options o = parsed({});
-    EXPECT_FALSE(o.json || o.benchCpu || o.benchRam || o.stabilitySeconds || o.memtestBytes);
+    EXPECT_EQ(o.format, report::Format::Text);
+    EXPECT_FALSE(o.benchCpu || o.benchRam || o.stabilitySeconds || o.memtestBytes);
 }
 
-TEST(ReportOptions, BenchChoicesAndJson) {
+TEST(ReportOptions, BenchChoicesFormatsRepeatsAndFiles) {
     EXPECT_TRUE(parsed({"--bench", "cpu"}).benchCpu);
     EXPECT_FALSE(parsed({"--bench", "cpu"}).benchRam);
     const Options all = parsed({"--bench", "all", "--json"});
-    EXPECT_TRUE(all.benchCpu && all.benchRam && all.json);
-    EXPECT_EQ(exited({"--bench", "gpu"}).status, 2);
+    EXPECT_TRUE(all.benchCpu && all.benchRam && all.format == report::Format::Json);
+    EXPECT_EQ(all.repeat, 1);
+    EXPECT_EQ(parsed({"--format", "openmetrics"}).format, report::Format::OpenMetrics);
+    const Options o =
+        parsed({"--bench", "ram", "--repeat", "100", "--save", "a.json", "--compare", "b.json"});
+    EXPECT_EQ(o.repeat, 100);
+    EXPECT_EQ(o.saveFile, "a.json");
+    EXPECT_EQ(o.compareFile, "b.json");
 }
 
 TEST(ReportOptions, StabilityAndMemtestTakeTheirValues) {
@@ -78,14 +141,23 @@ TEST(ReportOptions, StabilityAndMemtestTakeTheirValues) {
 }
 
 TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
-    for (const auto& arguments :
-         std::vector<std::vector<std::string>>{{"--frobnicate"},
-                                               {"--memtest", "12Q"},
-                                               {"--memtest", "-5M"},
-                                               {"--stability", "soon"},
-                                               {"--stability", "0"},
-                                               {"--passes", "2"},  // without --memtest
-                                               {"extra"}}) {
+    for (const auto& arguments : std::vector<std::vector<std::string>>{
+             {"--frobnicate"},
+             {"--memtest", "12Q"},
+             {"--memtest", "-5M"},
+             {"--stability", "soon"},
+             {"--stability", "0"},
+             {"--passes", "2"},     // without --memtest
+             {"--memtest", "100"},  // under 1 MiB
+             {"--memtest", "1023K"},
+             {"--repeat", "3"},  // without --bench
+             {"--bench", "cpu", "--repeat", "0"},
+             {"--bench", "cpu", "--repeat", "101"},
+             {"--compare", "a.json"},
+             {"--bench", "cpu", "--compare", "a.json", "--format", "openmetrics"},
+             {"--json", "--format", "text"},
+             {"--format", "xml"},
+             {"extra"}}) {
         const EarlyExit e = exited(arguments);
         EXPECT_EQ(e.status, 2) << arguments[0];
         EXPECT_EQ(std::count(e.text.begin(), e.text.end(), '\n'), 1) << e.text;
@@ -114,6 +186,19 @@ TEST(ReportJson, ParsesAndCarriesTheTextOutputsNumbers) {
     const report::Report r = sampleReport();
     const auto json = nlohmann::json::parse(report::renderJson(r).dump());
     const std::string text = report::renderText(r);
+
+    EXPECT_EQ(json["schema"], 1);
+    EXPECT_EQ(json["bench_revision"], bench::kBenchRevision);
+    EXPECT_EQ(json["when"], "2026-12-07T01:02:03Z");
+    EXPECT_FALSE(json["incomplete"]);
+    for (const char* key : {"version", "build_type"})
+        EXPECT_TRUE(json["corvane"][key].is_string()) << key;
+    for (const char* key : {"cpu_name", "identifier", "vendor", "logical_cpus", "tsc_mhz",
+                            "effective_mhz", "memory_total", "kernel_release", "hostname"})
+        EXPECT_TRUE(json["machine"].contains(key)) << key;
+    EXPECT_EQ(json["bench"]["rows"][0]["runs"], nlohmann::json::parse("[1500]"));
+    EXPECT_EQ(json["bench"]["runs"]["cpu_score"], nlohmann::json::parse("[4677]"));
+    EXPECT_EQ(text.find("min "), std::string::npos);  // one run: today's lines
 
     EXPECT_EQ(json["cpu"]["panel1"], "3200 Mhz Example CPU");
     EXPECT_NE(text.find("3200 Mhz Example CPU"), std::string::npos);
@@ -144,11 +229,164 @@ TEST(ReportJson, WhatCouldNotBeObtainedIsNull) {
 TEST(ReportExitStatus, ErrorsOfEitherTestAreFound) {
     report::Report r;
     EXPECT_FALSE(r.foundErrors());
-    r.stability = report::StabilityFigures{10, 40, 0};
+    r.stability = report::StabilityFigures{10, 40, 0, {20, 20}};
     EXPECT_FALSE(r.foundErrors());
     r.memtest = report::MemtestFigures{};
     r.memtest->errors = 1;
     EXPECT_TRUE(r.foundErrors());
+
+    // The window shows one thread's count; the report says which figure is which.
+    r.stability->passes = 201;
+    r.stability->threadPasses = {100, 101};
+    EXPECT_NE(report::renderText(r).find("Pass: 100 and 101 per thread, 201 in all"),
+              std::string::npos);
+}
+
+TEST(ReportRepeat, EachFigureTakesItsMedianRepetition) {
+    const auto spread = report::spreadOf({120, 100, 110, 90});
+    EXPECT_EQ(spread.median, 100);  // an even count takes the lower middle value
+    EXPECT_EQ(spread.medianRun, 1u);
+    EXPECT_DOUBLE_EQ(*spread.percent, 30.0);
+    EXPECT_FALSE(report::spreadOf({0, 0, 5}).percent);
+
+    std::vector<report::BenchFigures> repetitions(3, *sampleReport().bench);
+    const std::int32_t raws[] = {1500, 1000, 2000};
+    for (std::size_t i = 0; i < 3; ++i) {
+        auto& row = repetitions[i].rows[0];
+        row.raw = raws[i];
+        row.result = 12'000'000 / raws[i];
+        row.text = std::to_string(row.result) + " Mark";
+        repetitions[i].cpuScore.value = 4000 + static_cast<std::int64_t>(i);
+    }
+    const report::BenchFigures b = report::combineBench(repetitions);
+    EXPECT_EQ(b.repetitions, 3);
+    EXPECT_EQ(b.rows[0].raw, 1500);  // the raw value of the repetition with the median result
+    EXPECT_EQ(b.rows[0].text, "8000 Mark");
+    EXPECT_EQ(b.rows[0].runs, (std::vector<std::optional<std::int32_t>>{1500, 1000, 2000}));
+    EXPECT_EQ(b.cpuScore.value, 4001);
+    report::Report r = sampleReport();
+    r.bench = b;
+    EXPECT_NE(report::renderText(r).find("8000 Mark   min 6000, max 12000, spread 75.0 %"),
+              std::string::npos);
+}
+
+TEST(ReportCompare, MarksOnlyChangesBeyondBothSpreads) {
+    const auto loaded = report::loadSaved(std::string(CORVANE_FIXTURES) + "/report_before.json");
+    ASSERT_TRUE(std::holds_alternative<nlohmann::json>(loaded));
+    auto before = std::get<nlohmann::json>(loaded);
+    auto after = nlohmann::json::parse(fixture("report_after.json"));
+
+    const report::Comparison c = report::compareResults(before, after, "before.json");
+    EXPECT_EQ(c.notes.size(), 2u);  // CPU name and TSC
+    EXPECT_TRUE(c.warnings.empty());
+    std::map<std::string, const report::CompareLine*> lines;
+    for (const auto& line : c.lines) lines[line.kind + " " + line.key] = &line;
+    ASSERT_EQ(lines.size(), 9u);
+    // 8000 -> 8571 (+7.1 %) against spreads of 6.25 % and 0.7 %.
+    EXPECT_NEAR(*lines["row 1"]->threshold, 6.25, 1e-9);
+    EXPECT_TRUE(lines["row 1"]->marked);
+    // 12000 -> 11428 (-4.8 %) inside the new run's 9.5 %.
+    EXPECT_NEAR(*lines["row 2"]->threshold, 100.0 * 1091 / 11428, 1e-9);
+    EXPECT_FALSE(lines["row 2"]->marked);
+    EXPECT_FALSE(lines["row 17"]->marked);
+    EXPECT_TRUE(lines["score alu"]->marked);        // +6.25 % against 2.5 %
+    EXPECT_TRUE(lines["score cpu_score"]->marked);  // +2.6 % against 2.1 %
+    EXPECT_FALSE(lines["score fpu"]->marked);       // no change, no spread
+    EXPECT_FALSE(lines["ram write"]->marked);       // +1.25 % against 5 %
+    EXPECT_NEAR(*lines["ram write"]->ratio, 4050.0 / 4000.0, 1e-12);
+    const std::string text = report::renderCompareText(c);
+    EXPECT_NE(text.find("Note: TSC MHz differs: saved 2000.0, now 2600.0"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("1.071  * higher"), std::string::npos) << text;
+    EXPECT_EQ(report::compareJson(c)["figures"].size(), 9u);
+
+    // Single repetitions: 5 %; another revision of the work: a warning.
+    after["bench_revision"] = bench::kBenchRevision + 1;
+    for (auto* side : {&before, &after})
+        (*side)["bench"]["rows"][1]["runs"] = nlohmann::json::array({1000});
+    after["bench"]["rows"][1]["result"] = 11000;  // -8.3 %
+    const report::Comparison d = report::compareResults(before, after, "before.json");
+    EXPECT_EQ(d.warnings.size(), 1u);
+    EXPECT_TRUE(d.lines[1].marked);
+    EXPECT_DOUBLE_EQ(*d.lines[1].threshold, report::kSingleRunThreshold);
+}
+
+TEST(ReportCompare, UnusableFilesGiveOneLine) {
+    const fs::path dir = fs::temp_directory_path() / "corvane-compare";
+    fs::create_directories(dir);
+    const std::pair<const char*, const char*> files[] = {
+        {"missing.json", nullptr},
+        {"garbage.json", "{not json"},
+        {"foreign.json", "{\"rows\": []}"},
+        {"newer.json", "{\"schema\": 2, \"corvane\": {}}"},
+        {"mistyped.json", "{\"schema\": 1, \"corvane\": {}, \"bench\": {\"rows\": [7]}}"}};
+    for (const auto& [name, text] : files) {
+        if (text) std::ofstream(dir / name) << text;
+        const auto loaded = report::loadSaved((dir / name).string());
+        ASSERT_TRUE(std::holds_alternative<std::string>(loaded)) << name;
+        const auto& message = std::get<std::string>(loaded);
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+        EXPECT_EQ(message.rfind("corvane-report: --compare: ", 0), 0u) << message;
+    }
+    fs::remove_all(dir);
+}
+
+TEST(ReportSave, AFailedSaveLeavesTheEarlierFile) {
+    const fs::path dir = fs::temp_directory_path() / "corvane-save";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path file = dir / "a.json";
+    EXPECT_FALSE(report::saveAtomically(file, "old\n"));
+    // The temporary file's place is taken: even root cannot create it.
+    fs::create_directory(file.string() + ".tmp-" + std::to_string(getpid()));
+    const auto failure = report::saveAtomically(file, "new\n");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->find('\n'), std::string::npos);
+    EXPECT_EQ(contents(file), "old\n");
+    fs::remove(file.string() + ".tmp-" + std::to_string(getpid()));
+    std::ofstream(dir / "plain") << "x";
+    EXPECT_TRUE(report::saveAtomically(dir / "plain" / "a.json", "new\n"));  // parent is a file
+    EXPECT_FALSE(report::saveAtomically(file, "new\n"));
+    EXPECT_EQ(contents(file), "new\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+    fs::remove_all(dir);
+}
+
+// The program itself, a few seconds each.
+TEST(ReportProgram, OpenMetricsOutputPassesPromtool) {
+    if (system("command -v promtool >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
+    const fs::path out = fs::temp_directory_path() / "corvane-metrics.txt";
+    const fs::path err = fs::temp_directory_path() / "corvane-metrics.err";
+    const int status = runProgram({"--bench", "ram", "--format", "openmetrics"}, out, err);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << contents(err);
+    const std::string metrics = contents(out);
+    EXPECT_NE(metrics.find("corvane_ram_write_bytes_per_second "), std::string::npos);
+    EXPECT_EQ(metrics.substr(metrics.size() - 6), "# EOF\n");
+    const std::string check =
+        "promtool check metrics < " + out.string() + " >" + err.string() + " 2>&1";
+    EXPECT_EQ(system(check.c_str()), 0) << contents(err);
+    fs::remove(out);
+    fs::remove(err);
+}
+
+TEST(ReportProgram, WriteErrorsAndCtrlCAreReported) {
+    const fs::path out = fs::temp_directory_path() / "corvane-program.txt";
+    const fs::path err = fs::temp_directory_path() / "corvane-program.err";
+    int status = runProgram({"--format", "json"}, "/dev/full", err);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_NE(contents(err).find("corvane-report: cannot write the output"), std::string::npos);
+
+    status = runProgram({"--stability", "60"}, out, err, "CPU stability test...", [](pid_t pid) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        kill(pid, SIGINT);
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130);
+    const std::string text = contents(out);
+    EXPECT_EQ(text.rfind("INCOMPLETE", 0), 0u) << text;
+    EXPECT_NE(text.find("CPU TEST (60 s)  Pass: "), std::string::npos) << text;
+    fs::remove(out);
+    fs::remove(err);
 }
 
 TEST(OsFigures, LevelTwoCacheAndTscFromSysfs) {

@@ -22,13 +22,18 @@ TEST(ReportStability, AnInjectedFaultIsCountedAndMakesTheExitStatusFail) {
     EXPECT_TRUE(r.foundErrors());
 }
 
-TEST(ReportStability, SoundPassesLeaveNoErrors) {
+TEST(ReportStability, SoundPassesLeaveNoErrorsAndOneFinalCount) {
     diag::ScopedStabilityPass sound(soundPass);
     report::Report r;
-    r.stability = report::runStability(1, quiet);
+    std::string last;
+    r.stability = report::runStability(1, [&](const std::string& line) { last = line; });
     EXPECT_GT(r.stability->passes, 0);
     EXPECT_EQ(r.stability->errors, 0);
     EXPECT_FALSE(r.foundErrors());
+    // The last progress line and the summary give the same count: the one after the stop.
+    EXPECT_EQ(last, "CPU test: 1 s, " + std::to_string(r.stability->passes) + " passes, 0 errors");
+    ASSERT_EQ(r.stability->threadPasses.size(), 2u);
+    EXPECT_EQ(r.stability->threadPasses[0] + r.stability->threadPasses[1], r.stability->passes);
 }
 
 TEST(ReportMemtest, CountsTheRequestedCyclesOnAHealthyBlock) {

@@ -1,0 +1,44 @@
+#pragma once
+// Comparing this run's benchmarks with a result saved earlier by --save.
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace report {
+
+// Change beyond which a figure counts as changed when a side has a single repetition and
+// so no spread of its own, in %.
+inline constexpr double kSingleRunThreshold = 5.0;
+
+// The saved result, or the one line that says why FILE cannot be compared with.
+std::variant<nlohmann::json, std::string> loadSaved(const std::string& path);
+
+struct CompareLine {
+    std::string kind;     // "row", "score" or "ram"
+    std::string key;      // the row number, "alu", "cpu_score", "write"...
+    std::string caption;  // as the report prints it
+    std::int64_t saved = 0, now = 0;
+    std::optional<double> ratio;      // now / saved; empty when saved is 0
+    std::optional<double> threshold;  // %, the larger side's spread; empty: unknown
+    bool marked = false;              // the change exceeds the threshold
+};
+
+struct Comparison {
+    std::string file;
+    std::string savedWhen;
+    std::vector<std::string> notes;     // where the two machines differ
+    std::vector<std::string> warnings;  // where the figures are not comparable
+    std::vector<CompareLine> lines;
+};
+
+// Compares two results as renderJson() writes them; only the figures both hold.
+Comparison compareResults(const nlohmann::json& saved, const nlohmann::json& now,
+                          const std::string& file);
+
+std::string renderCompareText(const Comparison& comparison);
+nlohmann::json compareJson(const Comparison& comparison);
+
+}  // namespace report

@@ -1,0 +1,200 @@
+// The report as OpenMetrics text: one gauge family per figure, base units in the names
+// (seconds, bytes, hertz), rows and groups as labels.
+#include <cstdio>
+#include <map>
+#include <sstream>
+
+#include "bench/kernel_table.h"
+#include "report/repeat.h"
+#include "report/report.h"
+
+namespace report {
+namespace {
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+std::string escaped(const std::string& value) {
+    std::string out;
+    for (const char ch : value) {
+        if (ch == '\\')
+            out += "\\\\";
+        else if (ch == '"')
+            out += "\\\"";
+        else if (ch == '\n')
+            out += "\\n";
+        else
+            out += ch;
+    }
+    return out;
+}
+
+// A caption without its trailing dots: "Fibonachi digit's........" -> "Fibonachi digit's".
+std::string plainCaption(std::string caption) {
+    while (!caption.empty() && (caption.back() == '.' || caption.back() == ' ')) caption.pop_back();
+    return caption;
+}
+
+std::string number(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
+using Labels = std::vector<std::pair<std::string, std::string>>;
+
+// Families in the order they were first added, each with its samples.
+class Exposition {
+  public:
+    void add(const std::string& name, const std::string& help, const Labels& labels, double value) {
+        auto [at, fresh] = index_.try_emplace(name, families_.size());
+        if (fresh) families_.push_back({name, help, {}});
+        std::string sample = name;
+        if (!labels.empty()) {
+            sample += "{";
+            for (std::size_t i = 0; i < labels.size(); ++i)
+                sample +=
+                    (i ? "," : "") + labels[i].first + "=\"" + escaped(labels[i].second) + "\"";
+            sample += "}";
+        }
+        families_[at->second].samples.push_back(sample + " " + number(value));
+    }
+
+    std::string text() const {
+        std::ostringstream out;
+        for (const auto& family : families_) {
+            out << "# HELP " << family.name << " " << family.help << "\n"
+                << "# TYPE " << family.name << " gauge\n";
+            for (const auto& sample : family.samples) out << sample << "\n";
+        }
+        out << "# EOF\n";
+        return out.str();
+    }
+
+  private:
+    struct Family {
+        std::string name, help;
+        std::vector<std::string> samples;
+    };
+    std::vector<Family> families_;
+    std::map<std::string, std::size_t> index_;
+};
+
+template <class T>
+std::optional<double> spreadRatio(const std::vector<T>& values) {
+    const Spread spread = spreadOf({values.begin(), values.end()});
+    if (!spread.percent) return std::nullopt;
+    return *spread.percent / 100.0;
+}
+
+void addBench(Exposition& e, const BenchFigures& b) {
+    e.add("corvane_bench_repetitions", "Completed repetitions of the CPU benchmark.", {},
+          b.repetitions);
+    for (const auto& row : b.rows) {
+        const Labels labels{{"row", std::to_string(row.row)},
+                            {"group", row.group},
+                            {"caption", plainCaption(row.caption)}};
+        if (row.group == "INSTR") {
+            e.add("corvane_bench_row_instructions_per_second",
+                  "Instruction rate of an INSTR row (median repetition).", labels,
+                  row.result * 1e6);
+        } else {
+            e.add("corvane_bench_row_score", "Score of an ALU or FPU row (median repetition).",
+                  labels, row.result);
+            if (row.raw)
+                e.add("corvane_bench_row_duration_seconds",
+                      "Time of an ALU or FPU row's work (median repetition).", labels,
+                      *row.raw / 1000.0);
+        }
+        if (const auto ratio = spreadRatio(row.results))
+            e.add("corvane_bench_row_spread_ratio",
+                  "(max - min) / median of a row's result over the repetitions.", labels, *ratio);
+    }
+    const std::pair<const char*, const Repeated<std::int32_t>*> groups[] = {
+        {"ALU", &b.alu}, {"FPU", &b.fpu}, {"INSTR", &b.instr}};
+    for (const auto& [group, score] : groups) {
+        e.add("corvane_bench_score", "Group score, or the CPU score for group CPU.",
+              {{"group", group}}, score->value);
+    }
+    e.add("corvane_bench_score", "", {{"group", "CPU"}}, static_cast<double>(b.cpuScore.value));
+    for (const auto& [group, score] : groups) {
+        if (const auto ratio = spreadRatio(score->runs))
+            e.add("corvane_bench_score_spread_ratio",
+                  "(max - min) / median of a score over the repetitions.", {{"group", group}},
+                  *ratio);
+    }
+    if (const auto ratio = spreadRatio(b.cpuScore.runs))
+        e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
+}
+
+}  // namespace
+
+std::string renderOpenMetrics(const Report& r) {
+    Exposition e;
+    const auto& m = r.machine;
+    e.add("corvane_info", "The build and the machine; the value is always 1.",
+          {{"version", CORVANE_VERSION},
+           {"build_type", CORVANE_BUILD_TYPE},
+           {"bench_revision", std::to_string(bench::kBenchRevision)},
+           {"cpu_name", m.cpuName.value_or("")},
+           {"vendor", m.vendor},
+           {"kernel_release", m.kernelRelease}},
+          1);
+    e.add("corvane_report_incomplete", "1 when the run was interrupted.", {}, r.incomplete);
+    if (m.tscMhz) e.add("corvane_cpu_tsc_hertz", "Time-stamp counter rate.", {}, *m.tscMhz * 1e6);
+    if (r.cpu.clockMhz)
+        e.add("corvane_cpu_measured_clock_hertz", "Core clock as Corvane measures it.", {},
+              *r.cpu.clockMhz * 1e6);
+    if (m.effectiveMhz)
+        e.add("corvane_cpu_effective_clock_hertz", "Effective core clock under load.", {},
+              *m.effectiveMhz * 1e6);
+    e.add("corvane_cpu_logical_cpus", "Logical processors.", {}, m.logicalCpus);
+    if (const auto& s = r.memory.status) {
+        const std::pair<const char*, std::pair<std::int64_t, std::int64_t>> kinds[] = {
+            {"physical", {s->totalPhys, s->availPhys}},
+            {"pagefile", {s->totalPageFile, s->availPageFile}},
+            {"virtual", {s->totalVirtual, s->availVirtual}}};
+        for (const auto& [kind, figures] : kinds)
+            e.add("corvane_memory_total_bytes", "Memory size by kind.", {{"kind", kind}},
+                  static_cast<double>(figures.first));
+        for (const auto& [kind, figures] : kinds)
+            e.add("corvane_memory_available_bytes", "Memory available by kind.", {{"kind", kind}},
+                  static_cast<double>(figures.second));
+    }
+    if (r.memory.loadPercent)
+        e.add("corvane_memory_load_ratio", "Physical memory in use.", {},
+              *r.memory.loadPercent / 100.0);
+    if (r.bench) addBench(e, *r.bench);
+    if (r.ramBench) {
+        if (r.ramBench->write)
+            e.add("corvane_ram_write_bytes_per_second", "Memory write speed (median repetition).",
+                  {}, *r.ramBench->write * kMiB);
+        if (r.ramBench->read)
+            e.add("corvane_ram_read_bytes_per_second", "Memory read speed (median repetition).", {},
+                  *r.ramBench->read * kMiB);
+    }
+    if (r.stability) {
+        e.add("corvane_stability_duration_seconds", "Length of the CPU stability test.", {},
+              r.stability->seconds);
+        e.add("corvane_stability_passes", "Passes of the CPU stability test, all threads.", {},
+              static_cast<double>(r.stability->passes));
+        e.add("corvane_stability_errors", "Wrong passes of the CPU stability test.", {},
+              static_cast<double>(r.stability->errors));
+    }
+    if (r.memtest) {
+        e.add("corvane_memtest_size_bytes", "Block the memory test ran on.", {},
+              static_cast<double>(r.memtest->bytes));
+        e.add("corvane_memtest_passes", "Write and check passes of the memory test.", {},
+              r.memtest->passes);
+        e.add("corvane_memtest_errors", "Errors the memory test found.", {},
+              static_cast<double>(r.memtest->errors));
+        if (r.memtest->writeSpeed)
+            e.add("corvane_memtest_write_bytes_per_second", "Memory test write speed.", {},
+                  *r.memtest->writeSpeed * kMiB);
+        if (r.memtest->readSpeed)
+            e.add("corvane_memtest_read_bytes_per_second", "Memory test read and check speed.", {},
+                  *r.memtest->readSpeed * kMiB);
+    }
+    return e.text();
+}
+
+}  // namespace report

@@ -1,0 +1,100 @@
+#include "report/repeat.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace report {
+namespace {
+
+// The median repetition of a score, and every repetition's value.
+template <class T, class Member>
+Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions, Member member) {
+    std::vector<std::int64_t> values;
+    Repeated<T> out;
+    for (const auto& repetition : repetitions) {
+        values.push_back((repetition.*member).value);
+        out.runs.push_back((repetition.*member).value);
+    }
+    const auto& median = repetitions[spreadOf(values).medianRun].*member;
+    out.value = median.value;
+    out.text = median.text;
+    return out;
+}
+
+// The median of the repetitions that measured something; their order is kept in `runs`.
+void combineSpeed(const std::vector<RamBenchFigures>& repetitions,
+                  std::optional<std::int32_t> RamBenchFigures::*value,
+                  std::string RamBenchFigures::*text,
+                  std::vector<std::optional<std::int32_t>> RamBenchFigures::*runs,
+                  RamBenchFigures& out) {
+    std::vector<std::int64_t> measured;
+    std::vector<std::size_t> from;
+    for (std::size_t i = 0; i < repetitions.size(); ++i) {
+        (out.*runs).push_back(repetitions[i].*value);
+        if (repetitions[i].*value) {
+            measured.push_back(*(repetitions[i].*value));
+            from.push_back(i);
+        }
+    }
+    const std::size_t median = measured.empty() ? 0 : from[spreadOf(measured).medianRun];
+    out.*value = repetitions[median].*value;
+    out.*text = repetitions[median].*text;
+}
+
+}  // namespace
+
+Spread spreadOf(const std::vector<std::int64_t>& values) {
+    Spread spread;
+    if (values.empty()) return spread;
+    std::vector<std::size_t> order(values.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return values[a] < values[b]; });
+    spread.medianRun = order[(order.size() - 1) / 2];
+    spread.median = values[spread.medianRun];
+    spread.min = values[order.front()];
+    spread.max = values[order.back()];
+    if (spread.median != 0)
+        spread.percent = 100.0 * static_cast<double>(spread.max - spread.min) /
+                         static_cast<double>(spread.median < 0 ? -spread.median : spread.median);
+    else if (spread.min == spread.max)
+        spread.percent = 0.0;
+    return spread;
+}
+
+BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
+    if (repetitions.size() == 1) return repetitions.front();
+    BenchFigures out;
+    if (repetitions.empty()) return out;
+    out.repetitions = static_cast<int>(repetitions.size());
+    for (std::size_t i = 0; i < repetitions.front().rows.size(); ++i) {
+        std::vector<std::int64_t> results;
+        for (const auto& repetition : repetitions) results.push_back(repetition.rows[i].result);
+        BenchRow row = repetitions[spreadOf(results).medianRun].rows[i];
+        row.runs.clear();
+        row.results.clear();
+        for (const auto& repetition : repetitions) {
+            row.runs.push_back(repetition.rows[i].raw);
+            row.results.push_back(repetition.rows[i].result);
+        }
+        out.rows.push_back(std::move(row));
+    }
+    out.alu = combineScore<std::int32_t>(repetitions, &BenchFigures::alu);
+    out.fpu = combineScore<std::int32_t>(repetitions, &BenchFigures::fpu);
+    out.instr = combineScore<std::int32_t>(repetitions, &BenchFigures::instr);
+    out.cpuScore = combineScore<std::int64_t>(repetitions, &BenchFigures::cpuScore);
+    return out;
+}
+
+RamBenchFigures combineRam(const std::vector<RamBenchFigures>& repetitions) {
+    if (repetitions.size() == 1) return repetitions.front();
+    RamBenchFigures out;
+    if (repetitions.empty()) return out;
+    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeText,
+                 &RamBenchFigures::writeRuns, out);
+    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readText,
+                 &RamBenchFigures::readRuns, out);
+    return out;
+}
+
+}  // namespace report
