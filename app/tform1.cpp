@@ -142,7 +142,7 @@ void TForm1::buildCpuInfoPage() {
     VALUE_PANEL(GroupBox1, 96, 112, 137, 17, Panel6);
     Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Bevel::OuterOnly, "ON", "Panel15");
     Panel15->setCursor(Qt::PointingHandCursor);
-    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::InnerOnly, "", "Panel16");
+    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::OuterAndInner, "", "Panel16");
     Image2 = new platform::Picture(Panel16);
     Image2->setObjectName("Image2");
     Image2->setGeometry(2, 2, 92, 30);
@@ -163,7 +163,7 @@ void TForm1::buildRamInfoPage() {
     VALUE_PANEL(GroupBox2, 96, 72, 129, 17, Panel10);
     VALUE_PANEL(GroupBox2, 96, 96, 129, 17, Panel11);
     VALUE_PANEL(GroupBox2, 96, 112, 129, 17, Panel12);
-    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::InnerOnly, "", "Panel13");
+    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::OuterAndInner, "", "Panel13");
     Image1 = new platform::Picture(Panel13);
     Image1->setObjectName("Image1");
     Image1->setGeometry(8, 8, 121, 100);

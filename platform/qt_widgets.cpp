@@ -34,11 +34,9 @@ void Panel::setCaption(const QString& caption) {
 void Panel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QRect r = rect().adjusted(0, 0, -1, -1);
-    if (bevel_ != Bevel::InnerOnly) {
-        drawBevel(painter, r, true, palette());
-        r.adjust(1, 1, -1, -1);
-    }
-    if (bevel_ != Bevel::OuterOnly) drawBevel(painter, r, false, palette());
+    drawBevel(painter, r, true, palette());
+    r.adjust(1, 1, -1, -1);
+    if (bevel_ == Bevel::OuterAndInner) drawBevel(painter, r, false, palette());
     if (!caption_.isEmpty()) {
         painter.setPen(palette().color(QPalette::WindowText));
         painter.setFont(font());

@@ -17,7 +17,7 @@ namespace platform {
 class Panel : public QFrame {
     Q_OBJECT
   public:
-    enum class Bevel { OuterOnly, OuterAndInner, InnerOnly };
+    enum class Bevel { OuterOnly, OuterAndInner };
 
     Panel(QWidget* parent, Bevel bevel, const QString& caption = QString());
 
