@@ -320,9 +320,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
+// The window manager's close is a CLOSE like the buttons'. The window is not closed here:
+// closing it would hide it while a run on this thread went on to its end.
 void TForm1::closeEvent(QCloseEvent* event) {
-    stopDiagnostics();
-    QWidget::closeEvent(event);
+    event->ignore();
+    terminate();
 }
 
 // The window keeps one size: its client area stays 393 x 490 whatever the frame.
@@ -347,11 +349,28 @@ void TForm1::TabSheet3Show() {
 
 // The CLOSE buttons end the program at once: no question, nothing saved.
 void TForm1::Button2Click() {
-    QCoreApplication::quit();
+    terminate();
 }
 void TForm1::Button4Click() {
-    QCoreApplication::quit();
+    terminate();
 }
 void TForm1::Button6Click() {
-    QCoreApplication::quit();
+    terminate();
+}
+
+// exit(0), not quit(): quit() closes every window first, and a run that is under way would
+// go on, invisible, to its end. The event loop ends once the running handler has left at
+// its next event point; the stability workers end after their pass and are waited for
+// when the window is destroyed.
+void TForm1::terminate() {
+    terminating_ = true;
+    app::enableTimer(Timer1, false);  // no clock measurement delays the end
+    app::enableTimer(Timer2, false);
+    diag::cpuTestStop.store(true, std::memory_order_relaxed);
+    QCoreApplication::exit(0);
+}
+
+void TForm1::eventPoint() {
+    platform::processPendingEvents();
+    if (terminating_) throw platform::RunAbandoned{};
 }

@@ -22,6 +22,11 @@ void drawBevel(QPainter& painter, QRect r, bool raised, const QPalette& palette)
 }
 }  // namespace
 
+void setLabelCaption(QLabel* label, const std::string& caption) {
+    label->setText(QString::fromStdString(caption));
+    label->adjustSize();
+}
+
 Panel::Panel(QWidget* parent, Bevel bevel, const QString& caption)
     : QFrame(parent), bevel_(bevel), caption_(caption) {}
 
