@@ -36,7 +36,7 @@ inline constexpr const char* kNoMemoryMessage = "Not enough memory";
 
 // The block is backed this much at a time, with the window's events processed between
 // slices: backing 20 GB takes seconds, and STOP and CLOSE must not wait for all of it.
-inline constexpr std::int64_t kBackingSliceBytes = std::int64_t{128} << 20;
+inline constexpr std::int64_t kBackingSliceBytes = std::int64_t{64} << 20;
 
 // An anonymous private mapping of 64-bit elements. A never-written anonymous page reads
 // from the one shared zero page, so every page is backed (written with 0) before the

@@ -185,7 +185,7 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenAndStopReleasesIt) {
         backed.push_back(selfStatusKiB("RssAnon"));
         if (backed.size() == 3) diag::memTestStop.store(1);  // STOP after two slices
     };
-    // 1 GiB available: a block of 1013 MiB, eight slices.
+    // 1 GiB available: a block of 1013 MiB, sixteen slices.
     diag::runMemTest(std::int64_t{1} << 30, view);
     EXPECT_EQ(view.sizes, (Counts{1013}));
     ASSERT_EQ(backed.size(), 3u);

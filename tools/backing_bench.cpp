@@ -2,7 +2,7 @@
 // per page, MADV_POPULATE_WRITE per slice, each with and without MADV_HUGEPAGE. Rounds
 // alternate the methods, so a busy machine hurts them alike; a fresh mapping each time.
 //
-//   backing_bench [MiB per block = 2048] [rounds = 3]
+//   backing_bench [MiB per block = 2048] [rounds = 3] [only method 0-3]
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,6 +49,7 @@ double backOnce(std::size_t bytes, const Method& method) {
 int main(int argc, char** argv) {
     const std::size_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 2048;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const int only = argc > 3 ? std::atoi(argv[3]) : -1;
     const std::size_t bytes = mib << 20;
     const Method methods[] = {{"store per page", false, false},
                               {"store per page, MADV_HUGEPAGE", false, true},
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     std::vector<std::vector<double>> rates(std::size(methods));
     for (int round = 0; round < rounds; ++round) {
         for (std::size_t m = 0; m < std::size(methods); ++m) {
+            if (only >= 0 && static_cast<int>(m) != only) continue;
             const double seconds = backOnce(bytes, methods[m]);
             if (seconds <= 0) {
                 std::fprintf(stderr, "%zu MiB refused\n", mib);
@@ -66,6 +68,7 @@ int main(int argc, char** argv) {
         }
     }
     for (std::size_t m = 0; m < std::size(methods); ++m) {
+        if (rates[m].empty()) continue;
         std::sort(rates[m].begin(), rates[m].end());
         std::printf("%-36s %zu MiB: median %.2f GB/s, best %.2f, worst %.2f\n", methods[m].name,
                     mib, rates[m][rates[m].size() / 2], rates[m].back(), rates[m].front());
