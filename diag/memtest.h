@@ -35,7 +35,7 @@ std::string speedCaption(std::int64_t mbPerSec);  // "1132 Mb/sec"
 inline constexpr const char* kNoMemoryMessage = "Not enough memory";
 
 // The block is backed this much at a time, with the window's events processed between
-// slices: backing 20 GB takes seconds, and STOP and CLOSE must not wait for all of it.
+// slices: backing 20 GB takes ten seconds or more, and STOP and CLOSE must not wait for it.
 inline constexpr std::int64_t kBackingSliceBytes = std::int64_t{64} << 20;
 
 // An anonymous private mapping of 64-bit elements. A never-written anonymous page reads
