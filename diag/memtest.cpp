@@ -66,8 +66,8 @@ bool TestBlock::backNextSlice() {
     if (left <= 0) return false;
     const std::int64_t slice = std::min(left, kBackingSliceBytes);
     char* const start = reinterpret_cast<char*>(data_) + backedBytes_;
-    // The kernel backs a whole slice in one call (Linux 5.14 on); an older kernel refuses
-    // with EINVAL, and then one store per page does the same, more slowly.
+    // The kernel backs a whole slice in one call (Linux 5.14 on). Where it refuses (EINVAL
+    // on an older kernel), one store per page does the same, more slowly.
     if (madvise(start, static_cast<std::size_t>(slice), MADV_POPULATE_WRITE) != 0) {
         const std::int64_t page = sysconf(_SC_PAGESIZE);
         volatile char* const bytesOfSlice = start;

@@ -61,7 +61,6 @@ class TestBlock {
 
     // Backs the next slice of at most kBackingSliceBytes; false when none was left.
     bool backNextSlice();
-    bool backed() const { return backedBytes_ == bytes(); }
 
   private:
     std::int64_t bytes() const { return count_ * static_cast<std::int64_t>(sizeof(std::int64_t)); }
