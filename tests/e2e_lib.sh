@@ -17,16 +17,23 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# Xvfb picks a free display itself and writes its number to fd 3: choosing one here and
+# then starting it would race with the other end-to-end tests that ctest runs beside us.
 start_xvfb() {
-  local n
-  for n in $(seq 200 260); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
-    kill "$XVFB_PID" 2>/dev/null || true
+  local number
+  number=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 200); do
+    if [ -s "$number" ]; then
+      export DISPLAY=":$(head -n 1 "$number")"
+      rm -f "$number"
+      xdpyinfo >/dev/null 2>&1 && return 0
+      fail "X server $DISPLAY does not answer"
+    fi
+    sleep 0.05
   done
+  rm -f "$number"
   fail "no X server"
 }
 
