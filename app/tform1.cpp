@@ -142,7 +142,7 @@ void TForm1::buildCpuInfoPage() {
     VALUE_PANEL(GroupBox1, 96, 112, 137, 17, Panel6);
     Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Bevel::OuterOnly, "ON", "Panel15");
     Panel15->setCursor(Qt::PointingHandCursor);
-    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::InnerOnly, "", "Panel16");
+    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::OuterAndInner, "", "Panel16");
     Image2 = new platform::Picture(Panel16);
     Image2->setObjectName("Image2");
     Image2->setGeometry(2, 2, 92, 30);
@@ -163,7 +163,7 @@ void TForm1::buildRamInfoPage() {
     VALUE_PANEL(GroupBox2, 96, 72, 129, 17, Panel10);
     VALUE_PANEL(GroupBox2, 96, 96, 129, 17, Panel11);
     VALUE_PANEL(GroupBox2, 96, 112, 129, 17, Panel12);
-    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::InnerOnly, "", "Panel13");
+    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::OuterAndInner, "", "Panel13");
     Image1 = new platform::Picture(Panel13);
     Image1->setObjectName("Image1");
     Image1->setGeometry(8, 8, 121, 100);
@@ -322,9 +322,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
+// The window manager's close is a CLOSE like the buttons'. The window is not closed here:
+// closing it would hide it while a run on this thread went on to its end.
 void TForm1::closeEvent(QCloseEvent* event) {
-    stopDiagnostics();
-    QWidget::closeEvent(event);
+    event->ignore();
+    terminate();
 }
 
 // The window keeps one size: its client area stays 393 x 490 whatever the frame.
@@ -349,11 +351,28 @@ void TForm1::TabSheet3Show() {
 
 // The CLOSE buttons end the program at once: no question, nothing saved.
 void TForm1::Button2Click() {
-    QCoreApplication::quit();
+    terminate();
 }
 void TForm1::Button4Click() {
-    QCoreApplication::quit();
+    terminate();
 }
 void TForm1::Button6Click() {
-    QCoreApplication::quit();
+    terminate();
+}
+
+// exit(0), not quit(): quit() closes every window first, and a run that is under way would
+// go on, invisible, to its end. The event loop ends once the running handler has left at
+// its next event point; the stability workers end after their pass and are waited for
+// when the window is destroyed.
+void TForm1::terminate() {
+    terminating_ = true;
+    app::enableTimer(Timer1, false);  // no clock measurement delays the end
+    app::enableTimer(Timer2, false);
+    diag::cpuTestStop.store(true, std::memory_order_relaxed);
+    QCoreApplication::exit(0);
+}
+
+void TForm1::eventPoint() {
+    platform::processPendingEvents();
+    if (terminating_) throw platform::RunAbandoned{};
 }

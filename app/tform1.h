@@ -28,9 +28,16 @@ class TForm1 : public QWidget {
     // Looks a control up by its layout name ("Label28", "Panel15", "Button1", ...).
     QWidget* control(const QString& name) const;
 
-    // Pausing and resuming the clock refresh; every benchmark and test run calls these.
+    // Pausing and resuming the clock refresh, around the CPU and memory benchmarks and the
+    // CPU test; the memory test leaves the clock alone.
     void pauseClockRefresh();
     void resumeClockRefresh();
+
+    // An event point of a long run on the window thread: the window processes its pending
+    // events. Once CLOSE was taken, the run ends here (platform::RunAbandoned): its remaining
+    // rows or phases are not run, and the window keeps showing what it shows until the
+    // process exits.
+    void eventPoint();
 
     // Handlers, named by control and event.
     void FormShow();
@@ -130,6 +137,11 @@ class TForm1 : public QWidget {
     void buildDiagnosticPage();
     void wireHandlers();
 
+    // CLOSE and the window manager's close: the event loop is told to end, and the window
+    // stays as it is until the process exits, so no run goes on unseen.
+    void terminate();
+    bool terminating_ = false;
+
     // Identification state (splash, pictures).
 
     // Benchmark run state.
@@ -141,8 +153,8 @@ class TForm1 : public QWidget {
     sysinfo::MemoryMonitor memoryMonitor_;  // its history outlives the page being hidden
 
     // Diagnostics state (stability workers, memory test).
-    // Ends both tests before the window goes: the memory test at its next event point, the
-    // stability workers after their current pass, waited for here.
+    // Ends the stability workers before the window goes: each after its current pass,
+    // waited for here.
     void stopDiagnostics();
     diag::StabilityWorkers stabilityWorkers_;
     QLabel* memTestMessage_ = nullptr;  // shown in "RAM TEST" when the block cannot be had

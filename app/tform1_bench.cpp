@@ -5,7 +5,7 @@
 
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
-#include "platform/qt_events.h"
+#include "platform/qt_widgets.h"
 
 namespace {
 
@@ -48,13 +48,9 @@ void TForm1::Button1Click() {
 
     pauseClockRefresh();
     bench::RunCallbacks callbacks;
-    callbacks.beforeRow = [] { platform::processPendingEvents(); };
+    callbacks.beforeRow = [this] { eventPoint(); };
     callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
-        // Labels size themselves to their text, as the layout has them; a plain QLabel
-        // would clip "12000 Mark" to the width of its first caption "0".
-        QLabel* const label = resultLabel(*this, row);
-        label->setText(text(caption));
-        label->adjustSize();
+        platform::setLabelCaption(resultLabel(*this, row), caption);
     };
     callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
         groupBox(*this, group)->setTitle(text(caption));

@@ -8,15 +8,11 @@
 #include "diag/potok1.h"
 #include "platform/format.h"
 #include "platform/memory_status.h"
-#include "platform/qt_events.h"
+#include "platform/qt_widgets.h"
 
 namespace {
 
-// Labels size themselves to their text, as the layout has them.
-void setLabelCaption(QLabel* label, const std::string& caption) {
-    label->setText(QString::fromStdString(caption));
-    label->adjustSize();
-}
+using platform::setLabelCaption;
 
 // A worker's updates, handed to the window's thread: one queued call per update, posted
 // from the worker's own thread, so they arrive in the order the worker made them. The
@@ -71,7 +67,7 @@ class WindowMemTestView final : public diag::MemTestView {
     void showErrors(std::int64_t errors) override {
         setLabelCaption(form_->Label83, platform::intToText(errors));
     }
-    void processEvents(diag::EventPoint) override { platform::processPendingEvents(); }
+    void processEvents(diag::EventPoint) override { form_->eventPoint(); }
     void showNoMemory() override { message_->show(); }
     void ended() override {
         form_->Button8->setEnabled(true);
@@ -89,7 +85,7 @@ void TForm1::Button5Click() {
     diag::cpuTestStop.store(false, std::memory_order_relaxed);
     Button5->setEnabled(false);
     pauseClockRefresh();
-    platform::processPendingEvents();
+    eventPoint();
     try {
         stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this));
     } catch (...) {
@@ -125,6 +121,5 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::stopDiagnostics() {
-    diag::memTestStop.store(1, std::memory_order_relaxed);
     stabilityWorkers_.stopAndJoin();
 }

@@ -5,18 +5,8 @@
 #include "membench/memory_speed.h"
 #include "platform/memory_status.h"
 #include "platform/qt_canvas.h"
-#include "platform/qt_events.h"
 
-namespace {
-
-// Labels size themselves to their text, as the layout has them; a plain QLabel would clip
-// "4200 Mb/sec" to the width of its first caption "0".
-void setLabelCaption(QLabel* label, const std::string& caption) {
-    label->setText(QString::fromStdString(caption));
-    label->adjustSize();
-}
-
-}  // namespace
+using platform::setLabelCaption;
 
 void TForm1::Timer2Timer() {
     const std::optional<platform::MemoryStatus> report = platform::memoryStatus();
@@ -44,9 +34,9 @@ void TForm1::Button3Click() {
     setLabelCaption(Label73, "0");
     setLabelCaption(Label74, "0");
     pauseClockRefresh();
-    platform::processPendingEvents();  // the zeros are painted before the window freezes
+    eventPoint();  // the zeros are painted before the window freezes
     setLabelCaption(Label73, membench::speedText(membench::writeMeasurement()));
-    platform::processPendingEvents();
+    eventPoint();
     setLabelCaption(Label74, membench::speedText(membench::readMeasurement()));
     resumeClockRefresh();
 }

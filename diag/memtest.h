@@ -31,15 +31,23 @@ std::string sizeCaption(std::int64_t sizeMiB);  // "283 Mb."
 std::optional<std::int64_t> speedMbPerSec(std::int64_t sizeMiB, std::int32_t elapsedMs);
 std::string speedCaption(std::int64_t mbPerSec);  // "1132 Mb/sec"
 
-// Shown in the group when the block cannot be had.
-inline constexpr const char* kNoMemoryMessage = "Not enough free memory.";
+// Shown in the group when the block cannot be had; the memory benchmark says the same.
+inline constexpr const char* kNoMemoryMessage = "Not enough memory";
 
-// An anonymous private mapping of 64-bit elements, every page written with 0 once so the
-// memory really exists before the first timed phase. A refused mapping leaves it empty.
+// The block is backed this much at a time, with the window's events processed between
+// slices: backing 20 GB takes ten seconds or more, and STOP and CLOSE must not wait for it.
+inline constexpr std::int64_t kBackingSliceBytes = std::int64_t{64} << 20;
+
+// An anonymous private mapping of 64-bit elements. A never-written anonymous page reads
+// from the one shared zero page, so every page is backed (written with 0) before the
+// first timed phase. A refused mapping leaves it empty.
 class TestBlock {
   public:
     TestBlock() = default;
-    // Maps `bytes` bytes; empty when bytes is not positive or the system refuses.
+    // Maps `bytes` bytes, none backed yet; empty when bytes is not positive or the system
+    // refuses.
+    static TestBlock map(std::int64_t bytes);
+    // Maps and backs the whole block at once.
     static TestBlock allocate(std::int64_t bytes);
     ~TestBlock();
     TestBlock(TestBlock&& other) noexcept;
@@ -50,15 +58,17 @@ class TestBlock {
     explicit operator bool() const { return data_ != nullptr; }
     std::int64_t* data() const { return data_; }
     std::int64_t count() const { return count_; }
-    // errno of a refused mapping, 0 otherwise.
-    int refusal() const { return refusal_; }
+
+    // Backs the next slice of at most kBackingSliceBytes; false when none was left.
+    bool backNextSlice();
 
   private:
+    std::int64_t bytes() const { return count_ * static_cast<std::int64_t>(sizeof(std::int64_t)); }
     void release();
 
     std::int64_t* data_ = nullptr;
     std::int64_t count_ = 0;
-    int refusal_ = 0;
+    std::int64_t backedBytes_ = 0;
 };
 
 // The four phases. Each goes through the elements in ascending order, 8 per step, and ends
@@ -96,8 +106,15 @@ std::int64_t checkPattern(const std::int64_t* block, std::int64_t count, std::in
     return i;
 }
 
-// The four points of a cycle at which the window processes its pending events.
-enum class EventPoint { AfterWriteOnes, AfterCheckOnes, AfterWriteZeros, AfterCheckZeros };
+// The points at which the window processes its pending events: before each slice of the
+// backing, and four times a cycle.
+enum class EventPoint {
+    DuringBacking,
+    AfterWriteOnes,
+    AfterCheckOnes,
+    AfterWriteZeros,
+    AfterCheckZeros
+};
 
 // What the run shows, and its event processing; the window implements it on its labels.
 class MemTestView {
@@ -110,7 +127,7 @@ class MemTestView {
     virtual void showErrors(std::int64_t errors) = 0;
     virtual void processEvents(EventPoint point) = 0;
     virtual void showNoMemory() = 0;  // the block could not be had; the run ends at once
-    virtual void ended() = 0;         // before the block is released
+    virtual void ended() = 0;         // before the block is released; not after a throw
 };
 
 struct MemTestTotals {
@@ -124,9 +141,12 @@ struct MemTestTotals {
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
                                MemTestView& view);
 
-// A whole run as RUN starts it: clears the stop flag, sizes the block from the available
-// physical memory, makes this process the out-of-memory killer's first choice, allocates,
-// runs the cycles, ends, releases. `availablePhysical` is the memory status's figure.
+// A whole run as RUN starts it: clears the stop flag, sizes and shows the block from the
+// available physical memory, makes this process the out-of-memory killer's first choice,
+// maps the block and backs it slice by slice, runs the cycles, ends, releases. A STOP taken
+// during the backing ends the run there, before any cycle. Whatever a view's processEvents
+// throws leaves the run at once, with the block released and nothing more shown.
+// `availablePhysical` is the memory status's figure.
 MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view);
 
 }  // namespace diag

@@ -22,6 +22,11 @@ void drawBevel(QPainter& painter, QRect r, bool raised, const QPalette& palette)
 }
 }  // namespace
 
+void setLabelCaption(QLabel* label, const std::string& caption) {
+    label->setText(QString::fromStdString(caption));
+    label->adjustSize();
+}
+
 Panel::Panel(QWidget* parent, Bevel bevel, const QString& caption)
     : QFrame(parent), bevel_(bevel), caption_(caption) {}
 
@@ -34,11 +39,9 @@ void Panel::setCaption(const QString& caption) {
 void Panel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     QRect r = rect().adjusted(0, 0, -1, -1);
-    if (bevel_ != Bevel::InnerOnly) {
-        drawBevel(painter, r, true, palette());
-        r.adjust(1, 1, -1, -1);
-    }
-    if (bevel_ != Bevel::OuterOnly) drawBevel(painter, r, false, palette());
+    drawBevel(painter, r, true, palette());
+    r.adjust(1, 1, -1, -1);
+    if (bevel_ == Bevel::OuterAndInner) drawBevel(painter, r, false, palette());
     if (!caption_.isEmpty()) {
         painter.setPen(palette().color(QPalette::WindowText));
         painter.setFont(font());

@@ -4,20 +4,26 @@
 
 #include <QFrame>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QString>
 #include <QVector>
 #include <QWidget>
+#include <string>
 
 namespace platform {
+
+// Sets a label's caption. Labels size themselves to their text, as the layout has them; a
+// plain QLabel would clip "4200 Mb/sec" to the width of its first caption "0".
+void setLabelCaption(QLabel* label, const std::string& caption);
 
 // A panel with a raised outer bevel and, for value panels, a lowered inner bevel; its
 // caption is drawn centred. A clickable panel emits clicked() on a left-button release.
 class Panel : public QFrame {
     Q_OBJECT
   public:
-    enum class Bevel { OuterOnly, OuterAndInner, InnerOnly };
+    enum class Bevel { OuterOnly, OuterAndInner };
 
     Panel(QWidget* parent, Bevel bevel, const QString& caption = QString());
 

@@ -15,8 +15,7 @@ started=$(date +%s%N)
 APP_PID=$!
 
 # During the identification: the splash is up and the main window is not.
-SPLASH=$(timeout 30 xdotool search --sync --onlyvisible --name '^Form2$' | head -n 1) ||
-  fail "splash window did not appear"
+wait_for_window '^Form2$' 30 >/dev/null || fail "splash window did not appear"
 import -window root -crop 320x225+350+250 +repage "$SHOTS/splash-during-identification.png"
 xdotool search --onlyvisible --name '^Form2$' >/dev/null ||
   fail "the splash was gone before its screenshot was complete"
@@ -31,8 +30,7 @@ echo "splash differs from the stretched picture by $splash_diff"
 awk -v d="$splash_diff" 'BEGIN { exit !(d != "" && d < 0.03) }' || fail "splash picture not shown"
 
 # After it: the main window is up at 300, 100 and the splash has gone.
-WINDOW=$(timeout 60 xdotool search --sync --onlyvisible --name "^Corvane v" | head -n 1) ||
-  fail "main window did not appear"
+WINDOW=$(wait_for_window "^Corvane v" 60) || fail "main window did not appear"
 shown=$(date +%s%N)
 echo "start to main window shown: $(( (shown - started) / 1000000 )) ms"
 xdotool search --onlyvisible --name '^Form2$' >/dev/null && fail "splash still visible"

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "diag/memtest.h"
@@ -159,6 +160,45 @@ TEST(MemTestRun, RunsOverAFreshBlockUntilStoppedClearingAnEarlierStop) {
     EXPECT_EQ(totals.errors, 0);
     EXPECT_EQ(view.ends, 1);
     EXPECT_EQ(view.noMemory, 0);
+}
+
+// A figure of this process from /proc/self/status, in KiB.
+std::int64_t selfStatusKiB(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string name;
+    std::int64_t value = 0;
+    while (status >> name) {
+        if (name == field + ":" && status >> value) return value;
+        status.ignore(1 << 20, '\n');
+    }
+    return -1;
+}
+
+TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenAndStopReleasesIt) {
+    diag::memTestStop.store(0);
+    ScriptedView view;
+    const std::int64_t before = selfStatusKiB("VmSize");
+    std::vector<std::int64_t> mapped, backed;  // at each event point of the backing
+    view.atPoint = [&](int, EventPoint p) {
+        ASSERT_EQ(p, EventPoint::DuringBacking);
+        mapped.push_back(selfStatusKiB("VmSize"));
+        backed.push_back(selfStatusKiB("RssAnon"));
+        if (backed.size() == 3) diag::memTestStop.store(1);  // STOP after two slices
+    };
+    // 1 GiB available: a block of 1013 MiB, sixteen slices.
+    diag::runMemTest(std::int64_t{1} << 30, view);
+    EXPECT_EQ(view.sizes, (Counts{1013}));
+    ASSERT_EQ(backed.size(), 3u);
+    EXPECT_GE(mapped[0] - before, 1013 * 1024);  // mapped whole, nothing backed yet
+    constexpr std::int64_t sliceKiB = diag::kBackingSliceBytes / 1024;
+    EXPECT_GE(backed[1] - backed[0], sliceKiB);  // one slice between two event points
+    EXPECT_GE(backed[2] - backed[1], sliceKiB);
+    EXPECT_LT(backed[2] - backed[0], 3 * sliceKiB);
+    // No cycle began; the run ended and gave the block back.
+    EXPECT_TRUE(view.passes.empty());
+    EXPECT_TRUE(view.writeSpeeds.empty());
+    EXPECT_EQ(view.ends, 1);
+    EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
 }
 
 TEST(MemTestRun, NothingAvailableOrARefusedMappingEndsAtOnceWithAMessage) {

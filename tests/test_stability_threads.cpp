@@ -11,48 +11,11 @@
 #include <vector>
 
 #include "diag/potok1.h"
+#include "pass_gate.h"
 
 namespace {
 
 constexpr auto kGenerous = std::chrono::seconds(60);
-
-// Passes run only when the test lets them; each can be told to come out wrong.
-struct PassGate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int permits = 0;
-    bool open = false;
-    int inPass = 0;
-    int started = 0;
-    std::vector<bool> results;  // by pass start order; missing means right
-
-    void allow(int n, bool fully = false) {
-        std::lock_guard lock(mutex);
-        permits += n;
-        open = open || fully;
-        changed.notify_all();
-    }
-    void openFully() { allow(0, true); }
-    bool waitFor(int running, int startedAtLeast = 0) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, kGenerous,
-                                [&] { return inPass == running && started >= startedAtLeast; });
-    }
-};
-
-PassGate* gate = nullptr;
-
-bool gatedPass() {
-    std::unique_lock lock(gate->mutex);
-    const int index = gate->started++;
-    ++gate->inPass;
-    gate->changed.notify_all();
-    gate->changed.wait(lock, [] { return gate->open || gate->permits > 0; });
-    if (!gate->open) --gate->permits;
-    --gate->inPass;
-    gate->changed.notify_all();
-    return index >= static_cast<int>(gate->results.size()) || gate->results[index];
-}
 
 // What each worker reported, by thread, in order.
 struct Event {
@@ -113,12 +76,14 @@ class StabilityWorkersTest : public ::testing::Test {
 };
 
 TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
-    passes.results = {true, true, false, false, true, true, false, true};
+    passes.results = {true, true, false, true, false};
     workers.startTwo(report);
-    passes.allow(8);
-    ASSERT_TRUE(passes.waitFor(2, 8));
+    passes.allow(0, 4);
+    passes.allow(1, 4);
+    ASSERT_TRUE(passes.waitFor(2, 10));
     diag::cpuTestStop.store(true);
-    passes.allow(2);
+    passes.allow(0, 1);
+    passes.allow(1, 1);
     ASSERT_TRUE(report->waitForEnded(2));
 
     const Events events = report->events();
@@ -139,7 +104,7 @@ TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
         errorCount += counted[Event::Error];
     }
     EXPECT_EQ(passCount, 10);
-    EXPECT_EQ(errorCount, 3);
+    EXPECT_EQ(errorCount, 4);
     EXPECT_EQ(passes.started, 10);  // each worker ended after its pass; none began after STOP
 }
 
@@ -158,7 +123,7 @@ TEST_F(StabilityWorkersTest, WorkerStillRunningGoesOnBesideANewTest) {
     workers.startTwo(report);
     ASSERT_TRUE(passes.waitFor(2));
     diag::cpuTestStop.store(true);
-    passes.allow(1);  // one worker ends, the other is still in its pass
+    passes.allow(0, 1);  // one worker ends, the other is still in its pass
     ASSERT_TRUE(report->waitForEnded(1));
     ASSERT_TRUE(passes.waitFor(1));
 
@@ -178,7 +143,8 @@ struct ThrowingReport : RecordingReport {
 TEST_F(StabilityWorkersTest, FailingWorkerEndsQuietlyWithoutItsEndSteps) {
     auto failing = std::make_shared<ThrowingReport>();
     workers.startTwo(failing);
-    passes.allow(4);
+    passes.allow(0, 2);
+    passes.allow(1, 2);
     ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method
     for (const auto& [id, list] : failing->events()) {

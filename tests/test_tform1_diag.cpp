@@ -8,14 +8,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTimer>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <vector>
 
 #include "app/look.h"
 #include "app/tform1.h"
 #include "diag/stability.h"
+#include "pass_gate.h"
 #include "platform/memory_status.h"
 #include "platform/ticks.h"
 
@@ -49,55 +47,6 @@ bool processUntil(Done done) {
     return true;
 }
 
-// Passes run only when the test lets them, worker by worker (workers are numbered in the
-// order of their first pass); a worker's n-th pass can be told to come out wrong.
-struct PassGate {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int workers = 0;
-    std::vector<int> permits = std::vector<int>(8, 0);
-    std::vector<int> passNumber = std::vector<int>(8, 0);
-    bool open = false;
-    int inPass = 0;
-    int started = 0;
-    std::vector<bool> results;  // by a worker's pass number; missing means right
-
-    void allow(int worker, int n, bool fully = false) {
-        std::lock_guard lock(mutex);
-        permits[worker] += n;
-        open = open || fully;
-        changed.notify_all();
-    }
-    void openFully() { allow(0, 0, true); }
-    int inPassNow() {
-        std::lock_guard lock(mutex);
-        return inPass;
-    }
-    bool waitFor(int running, int startedAtLeast) {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(60),
-                                [&] { return inPass == running && started >= startedAtLeast; });
-    }
-};
-
-PassGate* gate = nullptr;
-
-bool gatedPass() {
-    // Numbered per thread: a new thread may reuse the id of one that has ended.
-    thread_local int worker = -1;
-    std::unique_lock lock(gate->mutex);
-    if (worker < 0) worker = gate->workers++;
-    const int pass = gate->passNumber[worker]++;
-    ++gate->started;
-    ++gate->inPass;
-    gate->changed.notify_all();
-    gate->changed.wait(lock, [&] { return gate->open || gate->permits[worker] > 0; });
-    if (!gate->open) --gate->permits[worker];
-    --gate->inPass;
-    gate->changed.notify_all();
-    return pass >= static_cast<int>(gate->results.size()) || gate->results[pass];
-}
-
 // Counts the updates the workers hand to the window.
 struct UpdateCounter : QObject {
     int updates = 0;
@@ -119,13 +68,6 @@ class CpuTestWindow : public ::testing::Test {
         form.reset();
         gate = nullptr;
     }
-    // RUN, with both workers then let through every pass.
-    void runWithBothWorkersInPass() {
-        form->Button5->click();
-        ASSERT_TRUE(passes.waitFor(2, 2));
-        passes.openFully();
-    }
-
     PassGate passes;
     diag::ScopedStabilityPass injected{&gatedPass};
     std::unique_ptr<TForm1> form;
@@ -182,21 +124,21 @@ TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
     EXPECT_EQ(form->Panel15->caption(), clock);
 }
 
-TEST_F(CpuTestWindow, ClosingTheWindowWaitsForTheWorkers) {
-    runWithBothWorkersInPass();
+// The window manager's close keeps the window until the program ends; the workers are told
+// to stop, and destroying the window waits for the passes under way.
+TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
+    form->Button5->click();
+    ASSERT_TRUE(passes.waitFor(2, 2));
     QCloseEvent close;
     QCoreApplication::sendEvent(form.get(), &close);
+    EXPECT_FALSE(close.isAccepted());
     EXPECT_TRUE(diag::cpuTestStop.load());
-    EXPECT_EQ(passes.inPassNow(), 0);
-    const int started = passes.started;
-    QCoreApplication::processEvents();
-    EXPECT_EQ(passes.started, started);
-}
-
-TEST_F(CpuTestWindow, DestroyingTheWindowWaitsForTheWorkers) {
-    runWithBothWorkersInPass();
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(passes.inPassNow(), 2);  // not waited for here: the event loop ends first
+    passes.openFully();
     form.reset();
     EXPECT_EQ(passes.inPassNow(), 0);
+    EXPECT_EQ(passes.started, 2);       // each worker ended after the pass it was in
     QCoreApplication::processEvents();  // updates posted to the window went with it
 }
 
@@ -241,11 +183,15 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
     const platform::ScopedMemoryStatusSource memory(available(8'500'000));
     const platform::ScopedTickSource clock(&tenMsTicks);
-    QString sizeWhileRunning;
-    bool runWhileRunning = true;
-    atEventPoint(6, [&] {
-        sizeWhileRunning = form->Label80->text();
-        runWhileRunning = form->Button8->isEnabled();
+    // The first event point comes before any memory is backed.
+    QString sizeBeforeBacking;
+    bool runBeforeBacking = true;
+    atEventPoint(1, [&] {
+        sizeBeforeBacking = form->Label80->text();
+        runBeforeBacking = form->Button8->isEnabled();
+    });
+    // Two points around the one slice of backing, then four a cycle.
+    atEventPoint(8, [&] {
         const QByteArray dir = qgetenv("CORVANE_SCREENSHOT_DIR");
         if (!dir.isEmpty()) {
             QDir().mkpath(QString::fromLocal8Bit(dir));
@@ -255,8 +201,8 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     });
     form->Button8->click();  // returns when the run has ended
 
-    EXPECT_EQ(sizeWhileRunning, "8 Mb.");
-    EXPECT_FALSE(runWhileRunning);
+    EXPECT_EQ(sizeBeforeBacking, "8 Mb.");
+    EXPECT_FALSE(runBeforeBacking);
     EXPECT_EQ(form->Label80->text(), "0 Mb.");
     EXPECT_TRUE(form->Button8->isEnabled());
     EXPECT_EQ(form->Label81->text(), "4");  // STOP seen in the second cycle
@@ -266,7 +212,7 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     EXPECT_TRUE(message() == nullptr || message()->isHidden());
 }
 
-TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilAGoodRun) {
+TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEndsIt) {
     const platform::MemoryStatusSource sources[] = {
         available(100), available(std::int64_t{1} << 62),        // the mapping is refused
         [] { return std::optional<platform::MemoryStatus>(); },  // unreadable
@@ -276,27 +222,35 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilAGoodRun) {
         form->Button8->click();
         ASSERT_NE(message(), nullptr);
         EXPECT_FALSE(message()->isHidden());
-        EXPECT_EQ(message()->text(), "Not enough free memory.");
+        EXPECT_EQ(message()->text(), "Not enough memory");
         EXPECT_EQ(form->Label80->text(), "0 Mb.");
         EXPECT_EQ(form->Label81->text(), "0");
         EXPECT_TRUE(form->Button8->isEnabled());
     }
+    // STOP before the first slice is backed: no cycle, RUN back, the size cleared.
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     atEventPoint(1, [&] { form->Button9->click(); });
     form->Button8->click();
     EXPECT_TRUE(message()->isHidden());
-    EXPECT_EQ(form->Label81->text(), "2");
+    EXPECT_EQ(form->Label81->text(), "0");
+    EXPECT_EQ(form->Label80->text(), "0 Mb.");
+    EXPECT_TRUE(form->Button8->isEnabled());
 }
 
-TEST_F(MemTestWindow, ClosingTheWindowEndsTheRun) {
+// Last in this file: the close tells the application to end.
+TEST_F(MemTestWindow, CloseEndsTheRunAtItsEventPointAndTheWindowKeepsItsFigures) {
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
-    atEventPoint(3, [&] {
+    bool accepted = true;
+    atEventPoint(3, [&] {  // after the timed write of ones
         QCloseEvent close;
         QCoreApplication::sendEvent(form.get(), &close);
+        accepted = close.isAccepted();
     });
-    form->Button8->click();
-    EXPECT_EQ(form->Label81->text(), "2");
-    EXPECT_TRUE(form->Button8->isEnabled());
+    form->Button8->click();  // returns at that event point
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(form->Label81->text(), "0");  // the check of the ones never ran
+    EXPECT_EQ(form->Label80->text(), "2 Mb.");
+    EXPECT_FALSE(form->Button8->isEnabled());
 }
 
 }  // namespace
