@@ -40,42 +40,35 @@ struct JumpingMachine {
 
 }  // namespace
 
-TEST(ClockText, IsTheQuotientCutToSevenCharactersNotRounded) {
-    EXPECT_EQ(clockTextFromCycles(1'496'123'456u), "2992.24");  // 2992.246912
-    EXPECT_EQ(clockTextFromCycles(400'123'456u), "800.246");    // 800.246912
-    EXPECT_EQ(clockTextFromCycles(1'500'000'000u), "3000");
-    EXPECT_EQ(clockTextFromCycles(1'499'999'999u), "2999.99");  // 2999.999998, cut
-}
-
-TEST(ClockText, CountsAboveThirtyTwoBitsHaveWrappedBeforeTheyArrive) {
-    // 9000 MHz over 0.5 s is 4.5e9 cycles; only the low 32 bits reach the division.
-    const std::uint64_t cycles = 4'500'000'000ull;
-    EXPECT_EQ(clockTextFromCycles(static_cast<std::uint32_t>(cycles)), "410.065");
-    EXPECT_EQ(clockTextFromCycles(0xFFFFFFFFu), "8589.93");
+// Cut, not rounded, to seven characters; a count above 32 bits (9000 MHz over 0.5 s is
+// 4.5e9 cycles) has wrapped before it arrives.
+TEST(ClockText, IsTheQuotientCutToSevenCharacters) {
+    for (const auto& [cycles, text] : {std::pair{1'496'123'456u, "2992.24"},  // 2992.246912
+                                       {400'123'456u, "800.246"},             // 800.246912
+                                       {1'500'000'000u, "3000"},
+                                       {1'499'999'999u, "2999.99"},  // 2999.999998
+                                       {static_cast<std::uint32_t>(4'500'000'000ull), "410.065"},
+                                       {0xFFFFFFFFu, "8589.93"}})
+        EXPECT_EQ(clockTextFromCycles(cycles), text) << cycles;
 }
 
 TEST(ClockMeasurement, NoReadingFromADisturbedSleepIsShown) {
-    {
-        JumpingMachine normal({500});
-        EXPECT_TRUE(sysinfo::measureClock(normal.sources()));
-        EXPECT_EQ(sysinfo::clockText(), "2445.78");
+    JumpingMachine normal({500});
+    EXPECT_TRUE(sysinfo::measureClock(normal.sources()));
+    EXPECT_EQ(sysinfo::clockText(), "2445.78");
+    // Stops of 1 s and 2.5 s in the sleep, or a sleep 100 ms short or 26 ms long: each is
+    // measured once more.
+    for (std::int64_t stopped : {1500, 3000, 400, 526}) {
+        JumpingMachine paused({stopped, 524});
+        EXPECT_TRUE(sysinfo::measureClock(paused.sources())) << stopped;
+        EXPECT_EQ(sysinfo::clockText(), "2563.17") << stopped;  // 524 ms of cycles
     }
-    {
-        // 1 s and 2.5 s stops in the sleep: each is measured once more.
-        for (std::int64_t stopped : {1500, 3000, 400, 526}) {
-            JumpingMachine paused({stopped, 524});
-            EXPECT_TRUE(sysinfo::measureClock(paused.sources())) << stopped;
-            EXPECT_EQ(sysinfo::clockText(), "2563.17") << stopped;  // 524 ms of cycles
-        }
-    }
-    {
-        // Both sleeps disturbed: the text stays as it was, and the report gets nothing.
-        JumpingMachine twice({1000, 2500});
-        EXPECT_FALSE(sysinfo::measureClock(twice.sources()));
-        EXPECT_EQ(sysinfo::clockText(), "2563.17");
-        JumpingMachine again({1000, 2500});
-        EXPECT_FALSE(sysinfo::measureClockCycles(again.sources()));
-    }
+    // Both sleeps disturbed: the text stays as it was, and the report gets nothing.
+    JumpingMachine twice({1000, 2500});
+    EXPECT_FALSE(sysinfo::measureClock(twice.sources()));
+    EXPECT_EQ(sysinfo::clockText(), "2563.17");
+    JumpingMachine again({1000, 2500});
+    EXPECT_FALSE(sysinfo::measureClockCycles(again.sources()));
 }
 
 // The separator is the C locale's, as QApplication sets it from the environment. A locale
@@ -97,10 +90,8 @@ TEST(ClockText, UsesTheUsersDecimalSeparator) {
     const std::uint32_t cycles = 1'222'890'000;  // 2445.78 MHz
     ASSERT_TRUE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
     EXPECT_EQ(clockTextFromCycles(cycles), "2445,78");
-    for (const char* name : {"C", "POSIX"}) {
-        ASSERT_TRUE(std::setlocale(LC_NUMERIC, name));
-        EXPECT_EQ(clockTextFromCycles(cycles), "2445.78") << name;
-    }
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "C"));
+    EXPECT_EQ(clockTextFromCycles(cycles), "2445.78");
     unsetenv("LOCPATH");
     std::filesystem::remove_all(dir);
 }
@@ -135,12 +126,4 @@ TEST(RaisedPriority, IsQuietlyRefusedForAnOrdinaryUser) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-TEST(ClockMeasurement, LeavesSchedulingAsItWasAndFillsTheClockText) {
-    const auto before = platform::currentThreadPolicy();
-    sysinfo::measureClock();
-    EXPECT_EQ(platform::currentThreadPolicy(), before);
-    EXPECT_FALSE(sysinfo::clockText().empty());
-    EXPECT_LE(sysinfo::clockText().size(), 7u);
 }

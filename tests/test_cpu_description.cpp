@@ -42,48 +42,43 @@ class GeneratedTree {
 
 }  // namespace
 
-TEST(CpuDescription, IntelTreeGivesTheValuesASixtyFourBitSystemRecords) {
-    const auto key = CpuDescription::open(kKey, kFixtures / "intel");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->text("VendorIdentifier"), "GenuineIntel");
-    EXPECT_EQ(key->text("ProcessorNameString"), "Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
-    EXPECT_EQ(key->text("Identifier"), "Intel64 Family 6 Model 158 Stepping 10");
-    EXPECT_EQ(key->integer("~MHz"), 3200);  // base frequency, not the turbo maximum
+// The rated speed's sources in order: base_frequency (intel), acpi_cppc's nominal clock
+// (amd: not the boost of 4426 in cpuinfo_max_freq), cpuinfo_max_freq, then "cpu MHz".
+TEST(CpuDescription, FixtureTreesGiveTheValuesASixtyFourBitSystemRecords) {
+    for (const auto& [tree, mhz] : {std::pair{"intel", 3200},
+                                    {"amd", 3600},
+                                    {"max-freq-only", 3301},
+                                    {"vm-no-cpufreq", 2096}})
+        EXPECT_EQ(CpuDescription::open(kKey, kFixtures / tree).value().integer("~MHz"), mhz)
+            << tree;
+    EXPECT_EQ(CpuDescription::open(kKey, kFixtures / "amd").value().text("Identifier"),
+              "AMD64 Family 23 Model 113 Stepping 0");
+    EXPECT_EQ(
+        CpuDescription::open(kKey, kFixtures / "vm-no-cpufreq").value().text("ProcessorNameString"),
+        "AMD EPYC");
 }
 
-TEST(CpuDescription, AmdTreeUsesAmd64AndTheNominalNotTheBoostFrequency) {
-    const auto key = CpuDescription::open(kKey, kFixtures / "amd");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->text("Identifier"), "AMD64 Family 23 Model 113 Stepping 0");
-    EXPECT_EQ(key->integer("~MHz"), 3600);  // acpi_cppc, not cpuinfo_max_freq's 4426
-}
+// How the three panels are put together from the key.
+TEST(RegistryTexts, SpeedMhzAndNameJoinedAndMissingValuesReadEmpty) {
+    const auto texts = sysinfo::readRegistryTexts(kFixtures / "intel");
+    ASSERT_TRUE(texts);
+    EXPECT_EQ(texts->cpuName, "3200 Mhz Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
+    EXPECT_EQ(texts->identifier, "Intel64 Family 6 Model 158 Stepping 10");
+    EXPECT_EQ(texts->vendor, "GenuineIntel");
 
-TEST(CpuDescription, WithoutANominalFrequencyTheMaximumIsTheRatedSpeed) {
-    const auto key = CpuDescription::open(kKey, kFixtures / "max-freq-only");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->integer("~MHz"), 3301);
-}
-
-TEST(CpuDescription, WithoutCpufreqTheSpeedComesFromCpuMHz) {
-    const auto key = CpuDescription::open(kKey, kFixtures / "vm-no-cpufreq");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->integer("~MHz"), 2096);
-    EXPECT_EQ(key->text("ProcessorNameString"), "AMD EPYC");
-}
-
-TEST(CpuDescription, MissingFieldsAreMissingValues) {
-    const auto key = CpuDescription::open(kKey, kFixtures / "fields-missing");
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->text("VendorIdentifier"), "GenuineIntel");
-    EXPECT_FALSE(key->text("ProcessorNameString"));
-    EXPECT_FALSE(key->text("Identifier"));  // no model or stepping to build it from
-    EXPECT_FALSE(key->integer("~MHz"));
+    const auto missing = sysinfo::readRegistryTexts(kFixtures / "fields-missing");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->cpuName, "0 Mhz ");  // no speed reads 0; the blank after "Mhz" stays
+    EXPECT_EQ(missing->identifier, "-");    // no model or stepping: "Family Id" keeps "-"
+    EXPECT_EQ(missing->vendor, "GenuineIntel");
 }
 
 TEST(CpuDescription, KeyDoesNotOpenWithoutAReadableProcessor) {
     EXPECT_FALSE(CpuDescription::open(kKey, kFixtures / "empty"));
     EXPECT_FALSE(CpuDescription::open(kKey, kFixtures / "missing"));
     EXPECT_FALSE(CpuDescription::open(kKey, "/nonexistent-root"));
+    EXPECT_FALSE(sysinfo::readRegistryTexts(kFixtures / "empty"));
+    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "empty"), 0);  // through the clock's own key
 }
 
 TEST(CpuDescription, KeyPathsCompareWithoutCaseAndAnyOtherKeyIsMissing) {
@@ -176,31 +171,17 @@ TEST(FirstProcessorFields, StopsAtTheEndOfTheFirstBlock) {
     EXPECT_EQ(fields.at("processor"), "0");
 }
 
-TEST(RatedSpeed, TriesTheThreeNamesInOrderPastNonPositiveValues) {
+// A value that is not positive passes to the next name; a failed read (missing, or of the
+// other type) ends the reading with 0 even where a later name holds a speed.
+TEST(RatedSpeed, TriesTheThreeNamesInOrderAndAFailedReadEndsWithZero) {
     using Map = std::map<std::string, CpuDescription::Value>;
-    EXPECT_EQ(sysinfo::ratedSpeedFrom(CpuDescription(Map{{"~MHz", 0}, {"~Mhz", 2400}})), 2400);
-    EXPECT_EQ(
-        sysinfo::ratedSpeedFrom(CpuDescription(Map{{"~MHz", -5}, {"~Mhz", 0}, {"~mhz", 1800}})),
-        1800);
-    EXPECT_EQ(sysinfo::ratedSpeedFrom(CpuDescription(Map{{"~MHz", 3000}, {"~Mhz", 2400}})), 3000);
-}
-
-TEST(RatedSpeed, AFailedReadEndsTheReadingWithZero) {
-    using Map = std::map<std::string, CpuDescription::Value>;
-    // "~MHz" missing: the later names are not read even though they hold a speed.
-    EXPECT_EQ(sysinfo::ratedSpeedFrom(CpuDescription(Map{{"~Mhz", 2400}, {"~mhz", 2400}})), 0);
-    EXPECT_EQ(sysinfo::ratedSpeedFrom(
-                  CpuDescription(Map{{"~MHz", 0}, {"~Mhz", std::string("2400")}, {"~mhz", 9}})),
-              0);
-    EXPECT_EQ(sysinfo::ratedSpeedFrom(CpuDescription(Map{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}})),
-              0);
-}
-
-TEST(RatedSpeed, ReadsFixtureTreesAndFallsBackToZero) {
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "intel"), 3200);
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "amd"), 3600);
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "vm-no-cpufreq"), 2096);
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "fields-missing"), 0);
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "empty"), 0);
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "missing"), 0);
+    const std::pair<Map, double> cases[] = {
+        {{{"~MHz", 0}, {"~Mhz", 2400}}, 2400},
+        {{{"~MHz", -5}, {"~Mhz", 0}, {"~mhz", 1800}}, 1800},
+        {{{"~MHz", 3000}, {"~Mhz", 2400}}, 3000},
+        {{{"~Mhz", 2400}, {"~mhz", 2400}}, 0},
+        {{{"~MHz", 0}, {"~Mhz", std::string("2400")}, {"~mhz", 9}}, 0},
+        {{{"~MHz", 0}, {"~Mhz", 0}, {"~mhz", 0}}, 0}};
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(sysinfo::ratedSpeedFrom(CpuDescription(cases[i].first)), cases[i].second) << i;
 }
