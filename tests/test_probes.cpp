@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "platform/cpu_description.h"
+#include "platform/fault_guard.h"
 #include "platform/x87.h"
 #include "sysinfo/probes.h"
 
@@ -43,24 +47,21 @@ void setMxcsr(std::uint32_t value) {
     asm volatile("ldmxcsr %0" : : "m"(value));
 }
 
-// The flags of the first processor in the live /proc/cpuinfo, as whole words.
-std::set<std::string> liveCpuFlags() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.rfind("flags", 0) != 0) continue;
-        std::istringstream words(line.substr(line.find(':') + 1));
-        std::set<std::string> flags;
-        for (std::string word; words >> word;) flags.insert(word);
-        return flags;
-    }
-    return {};
+void handlerThatMustStay(int) {}
+
+sighandler_t currentHandler(int signal) {
+    struct sigaction current {};
+    sigaction(signal, nullptr, &current);
+    return current.sa_handler;
 }
 
 }  // namespace
 
 TEST(InstructionProbes, AgreeWithTheProcessorFlags) {
-    const auto flags = liveCpuFlags();
+    std::ifstream file("/proc/cpuinfo");
+    const std::string cpuinfo{std::istreambuf_iterator<char>(file), {}};
+    std::istringstream words(platform::firstProcessorFields(cpuinfo)["flags"]);
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), {}};
     if (flags.empty()) GTEST_SKIP() << "no flags line in /proc/cpuinfo";
     std::string expected = "x86";
     // "3dnow" must match whole: "3dnowprefetch" alone does not mean 3DNow! arithmetic.
@@ -100,4 +101,42 @@ TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
     EXPECT_EQ(control, startupControl) << "the signal handler's default 0x037F stayed";
     EXPECT_EQ(sse & 0xFFC0u, 0x7F80u);  // the control bits; the low six are sticky flags
     EXPECT_EQ(tags, 0xFFFF) << "x87 registers left in use by the MMX move";
+}
+
+// The guard the probes run under, which the benchmark runs every kernel under too.
+TEST(FaultGuard, RestoresThePreviousHandlers) {
+    struct sigaction mine {};
+    mine.sa_handler = handlerThatMustStay;
+    struct sigaction oldIll {
+    }, oldFpe{};
+    sigaction(SIGILL, &mine, &oldIll);
+    sigaction(SIGFPE, &mine, &oldFpe);
+
+    platform::runGuarded([] { refusedInstruction(); });
+    EXPECT_EQ(currentHandler(SIGILL), handlerThatMustStay);
+    EXPECT_EQ(currentHandler(SIGFPE), handlerThatMustStay);
+
+    sigaction(SIGILL, &oldIll, nullptr);
+    sigaction(SIGFPE, &oldFpe, nullptr);
+}
+
+TEST(FaultGuard, NestedGuardsEachCatchTheirOwnFault) {
+    bool innerCompleted = true;
+    const bool outer = platform::runGuarded(
+        [&] { innerCompleted = platform::runGuarded([] { refusedInstruction(); }); });
+    EXPECT_FALSE(innerCompleted);
+    EXPECT_TRUE(outer);
+}
+
+TEST(FaultGuard, AnIntegerDivisionByZeroIsAFaultToo) {
+    volatile int zero = 0;
+    volatile int result = 0;
+    const bool completed = platform::runGuarded([&] {
+        int divisor = zero;
+        int quotient = 0;
+        asm volatile("cltd\n\tidivl %2" : "=a"(quotient) : "a"(100), "r"(divisor) : "edx");
+        result = quotient;
+    });
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(result, 0);
 }

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <memory>
+#include <tuple>
 
 #include "app/tform1.h"
 #include "bench/kernel_table.h"
@@ -149,24 +150,15 @@ TEST_F(MainWindow, MaximisingLeavesTheSizeUnchanged) {
 }
 
 TEST_F(MainWindow, PagesSwitchTheTwoTimers) {
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_FALSE(form->Timer2->isActive());
     EXPECT_EQ(form->Timer1->interval(), 1000);
-
-    form->PageControl1->setCurrentIndex(1);  // "RAM Info"
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_TRUE(form->Timer2->isActive());
-
-    form->PageControl1->setCurrentIndex(2);  // "About"
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_FALSE(form->Timer2->isActive());
-
-    form->PageControl1->setCurrentIndex(0);  // "CPU Info"
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_FALSE(form->Timer2->isActive());
-
-    // The lower pages leave the timers alone.
-    form->PageControl2->setCurrentIndex(2);
+    // At start, then on "RAM Info", "About" and "CPU Info": whether Timer1 and Timer2 run.
+    for (const auto& [page, timer1, timer2] :
+         {std::tuple{0, true, false}, {1, false, true}, {2, false, false}, {0, true, false}}) {
+        form->PageControl1->setCurrentIndex(page);
+        EXPECT_EQ(form->Timer1->isActive(), timer1) << page;
+        EXPECT_EQ(form->Timer2->isActive(), timer2) << page;
+    }
+    form->PageControl2->setCurrentIndex(2);  // the lower pages leave the timers alone
     EXPECT_TRUE(form->Timer1->isActive());
 }
 
