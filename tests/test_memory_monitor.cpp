@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "memory_reports.h"
 #include "sysinfo/memory_monitor.h"
@@ -35,27 +36,23 @@ bool anyPixel(const platform::Canvas& chart, Rgb colour) {
 
 }  // namespace
 
-TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndHoldLargeCounts) {
-    EXPECT_EQ(sysinfo::kbyteText(2560), "2 Kbyte");  // 2.5
-    EXPECT_EQ(sysinfo::kbyteText(3584), "4 Kbyte");  // 3.5
-    EXPECT_EQ(sysinfo::kbyteText(536'281'088), "523712 Kbyte");
-    EXPECT_EQ(sysinfo::kbyteText(std::int64_t{1} << 47), "137438953472 Kbyte");
-    EXPECT_EQ(sysinfo::freeMbText(5 * GiB + reports::MiB - 1), "5120 Mb");
+// Counts above 32 bits and the panels' other texts are the RAM page's cases.
+TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndDivideTheLoadFirst) {
+    EXPECT_EQ(sysinfo::kbyteText(2560), "2 Kbyte");     // 2.5
+    EXPECT_EQ(sysinfo::kbyteText(3584), "4 Kbyte");     // 3.5
     EXPECT_EQ(sysinfo::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded
-    platform::MemoryStatus report;
-    report.totalPhys = 8;
-    report.availPhys = 7;  // 12.5 %
-    EXPECT_EQ(sysinfo::loadPercent(report), 12);
-    report.availPhys = 5;  // 37.5 %
-    EXPECT_EQ(sysinfo::loadPercent(report), 38);
     // 59 / 200 comes out just under 0.295, so dividing first gives 29; 5900 / 200 would be
-    // exactly 29.5 and round to 30.
-    report.totalPhys = 200;
-    report.availPhys = 141;
-    EXPECT_EQ(sysinfo::loadPercent(report), 29);
-    report.totalPhys = 24 * GiB;
-    report.availPhys = 6 * GiB;
-    EXPECT_EQ(sysinfo::loadPercent(report), 75);
+    // exactly 29.5 and round to 30. 18 GiB in use of 24 would wrap in 32 bits.
+    for (const auto& [total, available, percent] :
+         {std::tuple{std::int64_t{8}, std::int64_t{7}, 12},
+          {8, 5, 38},
+          {200, 141, 29},
+          {24 * GiB, 6 * GiB, 75}}) {
+        platform::MemoryStatus report;
+        report.totalPhys = total;
+        report.availPhys = available;
+        EXPECT_EQ(sysinfo::loadPercent(report), percent) << total << " " << available;
+    }
 }
 
 TEST(MemoryChart, FirstTickDrawsRampGridMarkerAndCurve) {
