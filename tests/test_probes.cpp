@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <xmmintrin.h>
 
 #include <csignal>
 #include <cstdint>
@@ -37,23 +38,7 @@ std::uint16_t x87TagWord() {
     return static_cast<std::uint16_t>(environment[8] | (environment[9] << 8));
 }
 
-std::uint32_t mxcsr() {
-    std::uint32_t value = 0;
-    asm volatile("stmxcsr %0" : "=m"(value));
-    return value;
-}
-
-void setMxcsr(std::uint32_t value) {
-    asm volatile("ldmxcsr %0" : : "m"(value));
-}
-
 void handlerThatMustStay(int) {}
-
-sighandler_t currentHandler(int signal) {
-    struct sigaction current {};
-    sigaction(signal, nullptr, &current);
-    return current.sa_handler;
-}
 
 }  // namespace
 
@@ -83,19 +68,19 @@ TEST(InstructionProbes, RefusedProbeIsSkippedAndTheNextStillRuns) {
 
 TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
     const std::uint16_t savedControl = platform::x87ControlWord();
-    const std::uint32_t savedMxcsr = mxcsr();
+    const std::uint32_t savedMxcsr = _mm_getcsr();
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
-    setMxcsr(0x7F80);  // all masked, round toward zero: anything but the default 0x1F80
+    _mm_setcsr(0x7F80);  // all masked, round toward zero: anything but the default 0x1F80
     // Read back rather than compared with 0x1332: reserved bit 6 may read as 1.
     const std::uint16_t startupControl = platform::x87ControlWord();
 
     const bool executed = sysinfo::runProbe({", UD2 after MMX", refusedAfterMmxMove});
 
     const std::uint16_t control = platform::x87ControlWord();
-    const std::uint32_t sse = mxcsr();
+    const std::uint32_t sse = _mm_getcsr();
     const std::uint16_t tags = x87TagWord();
     platform::setX87ControlWord(savedControl);
-    setMxcsr(savedMxcsr);
+    _mm_setcsr(savedMxcsr);
 
     EXPECT_FALSE(executed);
     EXPECT_EQ(control, startupControl) << "the signal handler's default 0x037F stayed";
@@ -104,20 +89,13 @@ TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
 }
 
 // The guard the probes run under, which the benchmark runs every kernel under too.
+// signal() hands back the handler it replaces.
 TEST(FaultGuard, RestoresThePreviousHandlers) {
-    struct sigaction mine {};
-    mine.sa_handler = handlerThatMustStay;
-    struct sigaction oldIll {
-    }, oldFpe{};
-    sigaction(SIGILL, &mine, &oldIll);
-    sigaction(SIGFPE, &mine, &oldFpe);
-
+    const sighandler_t oldIll = std::signal(SIGILL, handlerThatMustStay);
+    const sighandler_t oldFpe = std::signal(SIGFPE, handlerThatMustStay);
     platform::runGuarded([] { refusedInstruction(); });
-    EXPECT_EQ(currentHandler(SIGILL), handlerThatMustStay);
-    EXPECT_EQ(currentHandler(SIGFPE), handlerThatMustStay);
-
-    sigaction(SIGILL, &oldIll, nullptr);
-    sigaction(SIGFPE, &oldFpe, nullptr);
+    EXPECT_EQ(std::signal(SIGILL, oldIll), handlerThatMustStay);
+    EXPECT_EQ(std::signal(SIGFPE, oldFpe), handlerThatMustStay);
 }
 
 TEST(FaultGuard, NestedGuardsEachCatchTheirOwnFault) {
