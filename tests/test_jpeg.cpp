@@ -43,8 +43,7 @@ TEST(JpegDecoding, TruncatedEmptyOrGarbageInputIsEmpty) {
     const Bytes whole = copyOf(assets::pageJpeg());
     for (std::size_t length = 0; length < whole.size(); length += 97) {
         const auto image = platform::decodeJpeg(std::span(whole.data(), length));
-        EXPECT_TRUE(image.empty()) << "cut at " << length;
-        EXPECT_TRUE(image.pixels.empty());
+        EXPECT_TRUE(image.empty() && image.pixels.empty()) << "cut at " << length;
     }
     // Only the end-of-image marker missing: libjpeg alone would fill in and carry on.
     EXPECT_TRUE(platform::decodeJpeg(std::span(whole.data(), whole.size() - 2)).empty());

@@ -38,7 +38,8 @@ fs::path makeRoot(const std::string& name, std::optional<std::string> meminfo,
 
 }  // namespace
 
-// 16 GiB of RAM and 24 GiB of page file: each would wrap in a signed 32-bit count.
+// 16 GiB of RAM and 24 GiB of page file: each would wrap in a signed 32-bit count. The
+// virtual figures are the address-space cases'.
 TEST(MemoryStatusRead, DesktopWithSwapGivesEveryFigureInBytes) {
     const auto report =
         readMemoryStatus(makeRoot("desktop", fixture("meminfo-desktop-16g-swap.txt")));
@@ -47,8 +48,6 @@ TEST(MemoryStatusRead, DesktopWithSwapGivesEveryFigureInBytes) {
     EXPECT_EQ(report->availPhys, 9876544 * KiB);
     EXPECT_EQ(report->totalPageFile, (16303940 + 8388604) * KiB);
     EXPECT_EQ(report->availPageFile, (9876544 + 8123004) * KiB);
-    EXPECT_EQ(report->totalVirtual, std::int64_t{1} << 47);
-    EXPECT_EQ(report->availVirtual, (std::int64_t{1} << 47) - 312456 * KiB);
 
     const auto noSwap = readMemoryStatus(makeRoot("no-swap", fixture("meminfo-no-swap.txt")));
     ASSERT_TRUE(noSwap);
