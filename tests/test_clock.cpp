@@ -19,24 +19,18 @@ namespace {
 // A machine whose clock runs at 2445.78 MHz and whose sleeps last as scripted: each
 // sleep of 500 ms takes the next scripted length, and the monotonic clock and the counter
 // advance by it, as a pause or a suspend would make them.
-struct JumpingMachine {
-    static constexpr std::uint64_t kCyclesPerMs = 2'445'780;
-    static inline std::deque<std::int64_t> sleepLengthsMs;
-    static inline std::int64_t nowMs = 0;
-
-    static std::uint64_t counter() { return static_cast<std::uint64_t>(nowMs) * kCyclesPerMs; }
-    static std::int64_t monotonicNs() { return nowMs * 1'000'000; }
-    static void sleep(std::uint32_t ms) {
-        if (ms == 500 && !sleepLengthsMs.empty()) {
-            nowMs += sleepLengthsMs.front();
-            sleepLengthsMs.pop_front();
-        } else {
-            nowMs += ms;
-        }
-    }
-    explicit JumpingMachine(std::deque<std::int64_t> lengths) { sleepLengthsMs = lengths; }
-    sysinfo::ClockSources sources() const { return {counter, monotonicNs, sleep}; }
-};
+std::deque<std::int64_t> sleepLengthsMs;
+std::int64_t nowMs = 0;
+sysinfo::ClockSources jumpingMachine(std::deque<std::int64_t> lengths) {
+    sleepLengthsMs = std::move(lengths);
+    return {[] { return static_cast<std::uint64_t>(nowMs) * 2'445'780; },
+            [] { return nowMs * 1'000'000; },
+            [](std::uint32_t ms) {
+                const bool scripted = ms == 500 && !sleepLengthsMs.empty();
+                nowMs += scripted ? sleepLengthsMs.front() : ms;
+                if (scripted) sleepLengthsMs.pop_front();
+            }};
+}
 
 }  // namespace
 
@@ -53,22 +47,18 @@ TEST(ClockText, IsTheQuotientCutToSevenCharacters) {
 }
 
 TEST(ClockMeasurement, NoReadingFromADisturbedSleepIsShown) {
-    JumpingMachine normal({500});
-    EXPECT_TRUE(sysinfo::measureClock(normal.sources()));
+    EXPECT_TRUE(sysinfo::measureClock(jumpingMachine({500})));
     EXPECT_EQ(sysinfo::clockText(), "2445.78");
     // Stops of 1 s and 2.5 s in the sleep, or a sleep 100 ms short or 26 ms long: each is
     // measured once more.
     for (std::int64_t stopped : {1500, 3000, 400, 526}) {
-        JumpingMachine paused({stopped, 524});
-        EXPECT_TRUE(sysinfo::measureClock(paused.sources())) << stopped;
+        EXPECT_TRUE(sysinfo::measureClock(jumpingMachine({stopped, 524}))) << stopped;
         EXPECT_EQ(sysinfo::clockText(), "2563.17") << stopped;  // 524 ms of cycles
     }
     // Both sleeps disturbed: the text stays as it was, and the report gets nothing.
-    JumpingMachine twice({1000, 2500});
-    EXPECT_FALSE(sysinfo::measureClock(twice.sources()));
+    EXPECT_FALSE(sysinfo::measureClock(jumpingMachine({1000, 2500})));
     EXPECT_EQ(sysinfo::clockText(), "2563.17");
-    JumpingMachine again({1000, 2500});
-    EXPECT_FALSE(sysinfo::measureClockCycles(again.sources()));
+    EXPECT_FALSE(sysinfo::measureClockCycles(jumpingMachine({1000, 2500})));
 }
 
 // The separator is the C locale's, as QApplication sets it from the environment. A locale

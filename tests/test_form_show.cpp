@@ -14,17 +14,14 @@
 namespace {
 
 // Records the paints of the splash picture into the shared log, once per run of paints.
-class PaintRecorder : public QObject {
-  public:
-    explicit PaintRecorder(std::vector<std::string>& log) : log_(log) {}
+struct PaintRecorder : QObject {
+    explicit PaintRecorder(std::vector<std::string>& log) : log(log) {}
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && (log_.empty() || log_.back() != "splash painted"))
-            log_.push_back("splash painted");
+        if (event->type() == QEvent::Paint && (log.empty() || log.back() != "splash painted"))
+            log.push_back("splash painted");
         return false;
     }
-
-  private:
-    std::vector<std::string>& log_;
+    std::vector<std::string>& log;
 };
 
 class FormShowOrder : public ::testing::Test {

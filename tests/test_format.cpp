@@ -45,7 +45,6 @@ TEST(RoundHalfEven, ExactHalvesGoToTheEvenNeighbourInSixtyFourBits) {
 }
 
 TEST(FloatToText, TakesTheSeparatorItIsGiven) {
-    EXPECT_EQ(floatToText(2445.78, ","), "2445,78");
     EXPECT_EQ(floatToText(0.5L, ","), "0,5");
     EXPECT_EQ(floatToText(1.5e20L, ","), "1,5E20");
     // A separator of two bytes counts as one character when the clock text is cut.

@@ -23,12 +23,7 @@ void refusedInstruction() {
 // Puts the x87 registers in MMX use and is then refused, the way a 3DNow! probe fails on
 // a processor without 3DNow!.
 void refusedAfterMmxMove() {
-    asm volatile(
-        "movd %0, %%mm0\n\t"
-        "ud2"
-        :
-        : "r"(0)
-        : "mm0");
+    asm volatile("movd %0, %%mm0\n\tud2" : : "r"(0) : "mm0");
 }
 
 std::uint16_t x87TagWord() {

@@ -2,12 +2,6 @@
 
 #include "platform/ticks.h"
 
-namespace {
-std::uint32_t fixedTicks() {
-    return 12345;
-}
-}  // namespace
-
 TEST(TickDifference, IsTakenInThirtyTwoBitsAcrossAWrap) {
     EXPECT_EQ(platform::ticksBetween(0xFFFFFFF0u, 0x00000010u), 0x20u);
     EXPECT_EQ(platform::elapsedMs(0xFFFFFFF0u, 0x00000010u), 32);
@@ -15,7 +9,7 @@ TEST(TickDifference, IsTakenInThirtyTwoBitsAcrossAWrap) {
 
 TEST(TickSource, ScopedSourceReplacesAndRestoresTheCounter) {
     {
-        platform::ScopedTickSource fixed(fixedTicks);
+        platform::ScopedTickSource fixed([]() -> std::uint32_t { return 12345; });
         EXPECT_EQ(platform::tickCount(), 12345u);
     }
     const std::uint32_t a = platform::tickCount();
