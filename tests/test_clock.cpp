@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "platform/priority.h"
 #include "sysinfo/clock.h"
@@ -30,6 +31,11 @@ sysinfo::ClockSources jumpingMachine(std::deque<std::int64_t> lengths) {
                 nowMs += scripted ? sleepLengthsMs.front() : ms;
                 if (scripted) sleepLengthsMs.pop_front();
             }};
+}
+
+// The thread's policy and nice value.
+std::pair<platform::ThreadPolicy, int> scheduling() {
+    return {platform::currentThreadPolicy(), platform::currentProcessNice()};
 }
 
 }  // namespace
@@ -87,11 +93,9 @@ TEST(ClockText, UsesTheUsersDecimalSeparator) {
 }
 
 TEST(RaisedPriority, PutsBackThePolicyItFound) {
-    const auto before = platform::currentThreadPolicy();
-    const int niceBefore = platform::currentProcessNice();
+    const auto before = scheduling();
     { platform::RaisedPriority raised; }
-    EXPECT_EQ(platform::currentThreadPolicy(), before);
-    EXPECT_EQ(platform::currentProcessNice(), niceBefore);
+    EXPECT_EQ(scheduling(), before);
 }
 
 TEST(RaisedPriority, IsQuietlyRefusedForAnOrdinaryUser) {
@@ -101,12 +105,9 @@ TEST(RaisedPriority, IsQuietlyRefusedForAnOrdinaryUser) {
     if (child == 0) {
         // The child drops to "nobody" and checks that nothing changes and nothing fails.
         if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) _exit(3);
-        const auto before = platform::currentThreadPolicy();
-        const int niceBefore = platform::currentProcessNice();
+        const auto before = scheduling();
         const bool raised = platform::RaisedPriority().raised();  // put back at the semicolon
-        const bool restored = platform::currentThreadPolicy() == before &&
-                              platform::currentProcessNice() == niceBefore;
-        _exit(!raised && restored ? 0 : 1);
+        _exit(!raised && scheduling() == before ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

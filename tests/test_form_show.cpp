@@ -30,8 +30,7 @@ class FormShowOrder : public ::testing::Test {
         testApplication();
         form = std::make_unique<TForm1>();
         splash = std::make_unique<TForm2>();
-        recorder = std::make_unique<PaintRecorder>(log);
-        splash->Image1->installEventFilter(recorder.get());
+        splash->Image1->installEventFilter(&recorder);
     }
 
     // Each step notes its name and whether the splash is up and the window placed.
@@ -55,8 +54,8 @@ class FormShowOrder : public ::testing::Test {
     }
 
     std::vector<std::string> log;
+    PaintRecorder recorder{log};
     std::size_t probesRun = 0;
-    std::unique_ptr<PaintRecorder> recorder;
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TForm2> splash;
 };

@@ -47,12 +47,9 @@ TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndDivideTheLoadFirst) {
          {std::tuple{std::int64_t{8}, std::int64_t{7}, 12},
           {8, 5, 38},
           {200, 141, 29},
-          {24 * GiB, 6 * GiB, 75}}) {
-        platform::MemoryStatus report;
-        report.totalPhys = total;
-        report.availPhys = available;
-        EXPECT_EQ(sysinfo::loadPercent(report), percent) << total << " " << available;
-    }
+          {24 * GiB, 6 * GiB, 75}})
+        EXPECT_EQ(sysinfo::loadPercent({.totalPhys = total, .availPhys = available}), percent)
+            << total << " " << available;
 }
 
 TEST(MemoryChart, FirstTickDrawsRampGridMarkerAndCurve) {

@@ -105,9 +105,8 @@ TEST(FaultGuard, AnIntegerDivisionByZeroIsAFaultToo) {
     volatile int zero = 0;
     volatile int result = 0;
     const bool completed = platform::runGuarded([&] {
-        int divisor = zero;
         int quotient = 0;
-        asm volatile("cltd\n\tidivl %2" : "=a"(quotient) : "a"(100), "r"(divisor) : "edx");
+        asm volatile("cltd\n\tidivl %2" : "=a"(quotient) : "a"(100), "r"(int{zero}) : "edx");
         result = quotient;
     });
     EXPECT_FALSE(completed);

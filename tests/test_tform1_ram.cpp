@@ -43,11 +43,6 @@ class RamPages : public ::testing::Test {
         form = std::make_unique<TForm1>();
     }
 
-    std::vector<platform::Panel*> figurePanels() const {
-        return {form->Panel7,  form->Panel8,  form->Panel9,
-                form->Panel10, form->Panel11, form->Panel12};
-    }
-
     // Runs the RAM benchmark over the tick readings; returns the write and read captions.
     std::pair<QString, QString> runBenchmark(std::vector<std::uint32_t> ticks) {
         const ScriptedClock clock(std::move(ticks));
@@ -71,7 +66,9 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     form->Timer2Timer();
     const char* expected[] = {"137438953472 Kbyte", "312456 Kbyte",   "24692544 Kbyte",
                               "6692996 Kbyte",      "16303940 Kbyte", "6427396 Kbyte"};
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(figurePanels()[i]->caption(), expected[i]);
+    platform::Panel* const panels[] = {form->Panel7,  form->Panel8,  form->Panel9,
+                                       form->Panel10, form->Panel11, form->Panel12};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(panels[i]->caption(), expected[i]);
     EXPECT_EQ(form->Label26->text(), "9645 Mb");
     EXPECT_EQ(form->Label27->text(), "39%");  // 39.42 %
     EXPECT_TRUE(fitsItsText(form->Label26));
@@ -83,7 +80,7 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
 
     report.reset();
     form->Timer2Timer();
-    for (platform::Panel* panel : figurePanels()) EXPECT_EQ(panel->caption(), "-");
+    for (platform::Panel* panel : panels) EXPECT_EQ(panel->caption(), "-");
     EXPECT_EQ(form->Label26->text(), "-");
     EXPECT_EQ(form->Label27->text(), "-");
     EXPECT_EQ(form->Image1->image(), chart);
