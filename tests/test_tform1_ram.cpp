@@ -91,9 +91,7 @@ TEST_F(RamPages, HidingAndShowingThePageKeepsTheHistoryPosition) {
         [] { return std::optional(reports::atLoad(50)); });
     form->PageControl1->setCurrentIndex(1);
     for (int i = 0; i < 3; ++i) form->Timer2Timer();
-    form->PageControl1->setCurrentIndex(0);
-    form->PageControl1->setCurrentIndex(2);
-    form->PageControl1->setCurrentIndex(1);
+    for (int page : {0, 2, 1}) form->PageControl1->setCurrentIndex(page);
     form->Timer2Timer();
     // The fourth sample went into slot 3: the marker covers columns 3 and 4.
     for (int x = 2; x <= 5; ++x)
