@@ -14,6 +14,8 @@ using platform::readMemoryStatus;
 namespace {
 
 constexpr std::int64_t KiB = 1024;
+const std::string kGood =
+    "MemTotal: 1000 kB\nMemAvailable: 500 kB\nSwapTotal: 0 kB\nSwapFree: 0 kB\n";
 
 std::string fixture(const std::string& name) {
     std::ifstream in(fs::path(CORVANE_FIXTURES) / name);
@@ -36,7 +38,8 @@ fs::path makeRoot(const std::string& name, std::optional<std::string> meminfo,
 
 }  // namespace
 
-// 16 GiB of RAM and 24 GiB of page file: each would wrap in a signed 32-bit count.
+// 16 GiB of RAM and 24 GiB of page file: each would wrap in a signed 32-bit count. The
+// virtual figures are the address-space cases'.
 TEST(MemoryStatusRead, DesktopWithSwapGivesEveryFigureInBytes) {
     const auto report =
         readMemoryStatus(makeRoot("desktop", fixture("meminfo-desktop-16g-swap.txt")));
@@ -45,8 +48,6 @@ TEST(MemoryStatusRead, DesktopWithSwapGivesEveryFigureInBytes) {
     EXPECT_EQ(report->availPhys, 9876544 * KiB);
     EXPECT_EQ(report->totalPageFile, (16303940 + 8388604) * KiB);
     EXPECT_EQ(report->availPageFile, (9876544 + 8123004) * KiB);
-    EXPECT_EQ(report->totalVirtual, std::int64_t{1} << 47);
-    EXPECT_EQ(report->availVirtual, (std::int64_t{1} << 47) - 312456 * KiB);
 
     const auto noSwap = readMemoryStatus(makeRoot("no-swap", fixture("meminfo-no-swap.txt")));
     ASSERT_TRUE(noSwap);
@@ -76,7 +77,7 @@ TEST(MemoryStatusRead, OnlyAnAddressSpaceLimitBelowTheUserSpaceSetsTheVirtualTot
     }
 }
 
-TEST(MemoryStatusBadInput, MissingOrMalformedFilesGiveNoReport) {
+TEST(MemoryStatusBadInput, MissingOrMalformedFilesAndFieldsGiveNoReport) {
     const std::string meminfo = fixture("meminfo-no-swap.txt");
     EXPECT_FALSE(readMemoryStatus(makeRoot("missing", std::nullopt)));
     for (const char* name : {"meminfo-empty.txt", "meminfo-garbage.txt",
@@ -85,17 +86,12 @@ TEST(MemoryStatusBadInput, MissingOrMalformedFilesGiveNoReport) {
     EXPECT_FALSE(readMemoryStatus(fs::path(testing::TempDir()) / "corvane-no-such-root"));
     EXPECT_FALSE(readMemoryStatus(makeRoot("no-status", meminfo, std::nullopt)));
     EXPECT_FALSE(readMemoryStatus(makeRoot("no-vmsize", meminfo, fixture("status-no-vmsize.txt"))));
-}
-
-TEST(MemoryStatusBadInput, EachMalformedFieldIsRefused) {
-    const std::string good =
-        "MemTotal: 1000 kB\nMemAvailable: 500 kB\nSwapTotal: 0 kB\nSwapFree: 0 kB\n";
-    ASSERT_TRUE(readMemoryStatus(makeRoot("good", good)));
+    ASSERT_TRUE(readMemoryStatus(makeRoot("good", kGood)));
     for (const char* line :
          {"MemAvailable: -500 kB", "MemAvailable: kB", "MemAvailable: 500 MB", "MemAvailable: 500",
           "MemAvailable: 500 kB x", "MemTotal: 0 kB", "MemAvailable: 5x00 kB"}) {
         // The first of a key wins.
-        EXPECT_FALSE(readMemoryStatus(makeRoot("bad", std::string(line) + "\n" + good))) << line;
+        EXPECT_FALSE(readMemoryStatus(makeRoot("bad", std::string(line) + "\n" + kGood))) << line;
     }
 }
 
@@ -113,11 +109,9 @@ TEST(MemoryStatusRead, WhatIsAvailableIsCappedAtTheTotal) {
 
 // A device, a pipe or a huge file served in a file's place is never read to its end.
 TEST(MemoryStatusBadInput, OddFilesAreRefusedOrReadOnlyToTheCap) {
-    const std::string good =
-        "MemTotal: 1000 kB\nMemAvailable: 500 kB\nSwapTotal: 0 kB\nSwapFree: 0 kB\n";
     // The fields beyond the first 4 MiB are never seen.
-    EXPECT_FALSE(readMemoryStatus(makeRoot("huge", std::string(5 << 20, 'x') + "\n" + good)));
-    EXPECT_TRUE(readMemoryStatus(makeRoot("near-cap", std::string(3 << 20, 'x') + "\n" + good)));
+    EXPECT_FALSE(readMemoryStatus(makeRoot("huge", std::string(5 << 20, 'x') + "\n" + kGood)));
+    EXPECT_TRUE(readMemoryStatus(makeRoot("near-cap", std::string(3 << 20, 'x') + "\n" + kGood)));
 
     const fs::path root = makeRoot("odd", std::nullopt);
     fs::create_symlink("/dev/zero", root / "proc/meminfo");
@@ -125,12 +119,4 @@ TEST(MemoryStatusBadInput, OddFilesAreRefusedOrReadOnlyToTheCap) {
     fs::remove(root / "proc/meminfo");
     ASSERT_EQ(mkfifo((root / "proc/meminfo").c_str(), 0600), 0);  // nobody ever writes it
     EXPECT_FALSE(readMemoryStatus(root));
-}
-
-TEST(MemoryStatusRead, ThisMachineReportsConsistentFigures) {
-    const auto report = readMemoryStatus();
-    ASSERT_TRUE(report);
-    EXPECT_GT(report->totalPhys, 0);
-    EXPECT_LE(report->availPhys, report->totalPhys);
-    EXPECT_LT(report->availVirtual, report->totalVirtual);
 }
