@@ -99,57 +99,31 @@ TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
     EXPECT_GE(position("group: INSTR. GROUP      score: 430"), 0);
 }
 
-// The real table, field by field: a row in the wrong group, slot or guard, or a kernel with
-// the wrong sweep tail, would otherwise only show as a wrong score.
+// The real table, field by field: a row in the wrong group, slot, guard or label, or a kernel
+// with the wrong sweep tail, would otherwise only show as a wrong score. The fake rows have
+// the table's layout.
 TEST(KernelTable, MatchesTheRowsAsListed) {
-    using bench::Group;
-    using bench::Guard;
-    struct Expected {
-        Group group;
-        int index;
-        bench::Kernel routine;
-        Guard guard;
-        std::int32_t tail;
-    };
-    const Expected expected[bench::kRowCount] = {
-        {Group::Alu, 1, bench::fibonacciDigits, Guard::None, 32},
-        {Group::Alu, 2, bench::calculFactorial, Guard::None, 48},
-        {Group::Alu, 3, bench::formulaFerma, Guard::None, 52},
-        {Group::Alu, 4, bench::bruteForce, Guard::None, 0},
-        {Group::Alu, 5, bench::additionMatrix, Guard::None, 52},
-        {Group::Alu, 6, bench::multiplicationMatrix, Guard::None, 32},
-        {Group::Alu, 7, bench::quickSort, Guard::None, 0},
-        {Group::Fpu, 1, bench::hyperbolicCosecant, Guard::None, 42},
-        {Group::Fpu, 2, bench::hyperbolicTangent, Guard::None, 42},
-        {Group::Fpu, 3, bench::hypotenuse, Guard::None, 42},
-        {Group::Fpu, 4, bench::digitPi, Guard::None, 22},
-        {Group::Fpu, 5, bench::factorial, Guard::None, 32},
-        {Group::Fpu, 6, bench::objects3D, Guard::None, 62},
-        {Group::Fpu, 7, bench::precatching, Guard::None, 0},
-        {Group::Instr, 1, bench::instrAddition, Guard::None, 0},
-        {Group::Instr, 2, bench::instrSubstraction, Guard::None, 0},
-        {Group::Instr, 3, bench::instrMultiplication, Guard::None, 0},
-        {Group::Instr, 4, bench::instrDivision, Guard::None, 0},
-        {Group::Instr, 5, bench::fpuAdd, Guard::None, 0},
-        {Group::Instr, 6, bench::fpuSub, Guard::None, 0},
-        {Group::Instr, 7, bench::fpuMul, Guard::None, 0},
-        {Group::Instr, 8, bench::fpuDiv, Guard::None, 0},
-        {Group::Instr, 9, bench::mmxAdd, Guard::Mmx, 0},
-        {Group::Instr, 10, bench::mmxSub, Guard::Mmx, 0},
-        {Group::Instr, 11, bench::mmxMul, Guard::Mmx, 0},
-        {Group::Instr, 12, bench::sseAdd, Guard::Sse, 0},
-        {Group::Instr, 13, bench::sseSub, Guard::Sse, 0},
-        {Group::Instr, 14, bench::sseMul, Guard::Sse, 0},
-        {Group::Instr, 15, bench::sseDiv, Guard::Sse, 0},
-    };
-    const auto& table = bench::kernelTable();
-    for (int k = 0; k < bench::kRowCount; ++k) {
+    using namespace bench;
+    // clang-format off
+    const Kernel routines[kRowCount] = {
+        fibonacciDigits, calculFactorial, formulaFerma, bruteForce, additionMatrix,
+        multiplicationMatrix, quickSort,
+        hyperbolicCosecant, hyperbolicTangent, hypotenuse, digitPi, factorial, objects3D,
+        precatching,
+        instrAddition, instrSubstraction, instrMultiplication, instrDivision,
+        fpuAdd, fpuSub, fpuMul, fpuDiv, mmxAdd, mmxSub, mmxMul, sseAdd, sseSub, sseMul, sseDiv};
+    // clang-format on
+    const std::int32_t tails[kRowCount] = {32, 48, 52, 0, 52, 32, 0, 42, 42, 42, 22, 32, 62};
+    const auto layout = fake::rows();
+    const auto& table = kernelTable();
+    for (int k = 0; k < kRowCount; ++k) {
         SCOPED_TRACE(table[k].caption);
         EXPECT_EQ(table[k].row, k + 1);
-        EXPECT_EQ(table[k].group, expected[k].group);
-        EXPECT_EQ(table[k].index, expected[k].index);
-        EXPECT_EQ(table[k].routine, expected[k].routine);
-        EXPECT_EQ(table[k].guard, expected[k].guard);
-        EXPECT_EQ(table[k].sweepTailFactor, expected[k].tail);
+        EXPECT_EQ(table[k].group, layout[k].group);
+        EXPECT_EQ(table[k].index, layout[k].index);
+        EXPECT_EQ(table[k].resultLabel, layout[k].resultLabel);
+        EXPECT_EQ(table[k].routine, routines[k]);
+        EXPECT_EQ(table[k].guard, layout[k].guard);
+        EXPECT_EQ(table[k].sweepTailFactor, tails[k]);
     }
 }
