@@ -10,12 +10,6 @@ namespace {
 
 using bench::Group;
 
-std::array<std::int32_t, 8> aluRows(std::initializer_list<std::int32_t> scores) {
-    std::array<std::int32_t, 8> entries{};
-    std::copy(scores.begin(), scores.end(), entries.begin() + 1);
-    return entries;
-}
-
 // INSTR entries 3 to 15 all equal to `each`, with Addition and Substraction as given.
 std::array<std::int32_t, 16> instrRows(std::int32_t each, std::int32_t addition = 0,
                                        std::int32_t substraction = 0) {
@@ -49,7 +43,7 @@ TEST(RowScore, RatesTruncateTowardZero) {
 }
 
 TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
-    const auto entries = aluRows({8000, 8000, 8000, 8000, 8000, 8000, 8006});
+    const std::array<std::int32_t, 8> entries{0, 8000, 8000, 8000, 8000, 8000, 8000, 8006};
     EXPECT_EQ(bench::aluFpuGroupScore(entries), 8000);
 }
 

@@ -28,10 +28,8 @@ class BenchmarkPage : public ::testing::Test {
     }
 
     QString label(int row) const {
-        return qobject_cast<QLabel*>(form->control(QString::fromUtf8(
-                                         rows[row - 1].resultLabel.data(),
-                                         static_cast<int>(rows[row - 1].resultLabel.size()))))
-            ->text();
+        const auto name = QString::fromUtf8(QByteArrayView(rows[row - 1].resultLabel));
+        return qobject_cast<QLabel*>(form->control(name))->text();
     }
 
     void clickRun() { form->Button1->click(); }
