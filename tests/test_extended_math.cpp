@@ -40,15 +40,13 @@ TEST_F(Power, SumsNearTheFermatLimitStayDistinct) {
     EXPECT_EQ(static_cast<double>(power(110, 9) + power(1, 9)), static_cast<double>(power(110, 9)));
 }
 
-TEST_F(Power, ZeroExponentAndSigns) {
+TEST_F(Power, ZeroAndNegativeExponentsAndSigns) {
     EXPECT_EQ(power(0, 0), 1.0L);
     EXPECT_EQ(power(-7.5L, 0), 1.0L);
     EXPECT_EQ(power(-1, 5'000'000), 1.0L);
     EXPECT_EQ(power(-1, 4'999'999), -1.0L);
     EXPECT_EQ(power(-2, 3), -8.0L);
-}
-
-TEST_F(Power, NegativeIntegralExponentIsTheReciprocal) {
+    // A negative integral exponent gives the reciprocal.
     EXPECT_EQ(power(2, -3), 0.125L);
     EXPECT_EQ(power(-2, -3), -0.125L);
     EXPECT_EQ(power(0, -1), std::numeric_limits<long double>::infinity());

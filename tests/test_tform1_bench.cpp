@@ -22,10 +22,6 @@ class BenchmarkPage : public ::testing::Test {
             fake::script.returns[row] = row <= 7 ? 1500 : row <= 14 ? 3000 : 100;
         form = std::make_unique<TForm1>();
     }
-    void TearDown() override {
-        form.reset();
-        fake::resetScript();
-    }
 
     QString label(int row) const {
         const auto name = QString::fromUtf8(QByteArrayView(rows[row - 1].resultLabel));
