@@ -11,7 +11,7 @@
 #include <string>
 
 // `elements` 64-bit values ending exactly where an inaccessible page begins, so that any
-// read past the last element faults; with none, the inaccessible page itself.
+// read past the last element faults.
 class GuardedBlock {
   public:
     explicit GuardedBlock(std::size_t elements) : bytes_(elements * sizeof(std::int64_t)) {

@@ -75,13 +75,9 @@ TEST(SweepBlock, FullBufferReadsElement2097152AndNothingBeyond) {
     block.elements()[2'097'152] = 2'024;
     block.elements()[2'097'144] = 77;
     sysinfo::sweepBlock(block.elements(), 2'097'152, 1);
+    // The last step starts at 2,097,144; that a step reads from element i + 8 down to i
+    // shows in the machine-code test.
     EXPECT_EQ(sysinfo::sweepSink, 77);
-}
-
-TEST(SweepBlockDeathTest, FullBufferReadsItsLastElement) {
-    GuardedBlock block(sysinfo::kSweepBufferElements - 1);
-    ASSERT_NE(block.elements(), nullptr);
-    EXPECT_DEATH(sysinfo::sweepBlock(block.elements(), 2'097'152, 1), "");
 }
 
 namespace {
