@@ -14,15 +14,16 @@
 // read past the last element faults.
 class GuardedBlock {
   public:
-    explicit GuardedBlock(std::size_t elements) : bytes_(elements * sizeof(std::int64_t)) {
+    explicit GuardedBlock(std::size_t elements) {
+        const std::size_t bytes = elements * sizeof(std::int64_t);
         const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        mapped_ = (bytes_ + page - 1) / page * page + page;
+        mapped_ = (bytes + page - 1) / page * page + page;
         void* base =
             mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (base == MAP_FAILED) return;
         base_ = static_cast<char*>(base);
         mprotect(base_ + mapped_ - page, page, PROT_NONE);
-        elements_ = reinterpret_cast<std::int64_t*>(base_ + mapped_ - page - bytes_);
+        elements_ = reinterpret_cast<std::int64_t*>(base_ + mapped_ - page - bytes);
     }
     ~GuardedBlock() {
         if (base_) munmap(base_, mapped_);
@@ -33,7 +34,6 @@ class GuardedBlock {
     std::int64_t* elements() const { return elements_; }
 
   private:
-    std::size_t bytes_;
     std::size_t mapped_ = 0;
     char* base_ = nullptr;
     std::int64_t* elements_ = nullptr;

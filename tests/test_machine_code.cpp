@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -69,9 +70,7 @@ Match operandsStartWith(const std::string& text) {
 }
 
 int count(const Routine& code, const Match& match) {
-    int n = 0;
-    for (const Instruction& instruction : code) n += match(instruction) ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count_if(code.begin(), code.end(), match));
 }
 
 // Every loop: a conditional jump back to an earlier instruction of the routine, with the

@@ -10,14 +10,11 @@ namespace {
 
 using bench::Group;
 
-// INSTR entries 3 to 15 all equal to `each`, with Addition and Substraction as given.
-std::array<std::int32_t, 16> instrRows(std::int32_t each, std::int32_t addition = 0,
-                                       std::int32_t substraction = 0) {
+// INSTR entries 1 to 15 all equal to `each`; entry 0 is unused.
+std::array<std::int32_t, 16> instrRows(std::int32_t each) {
     std::array<std::int32_t, 16> entries{};
     entries.fill(each);
     entries[0] = 0;
-    entries[1] = addition;
-    entries[2] = substraction;
     return entries;
 }
 
@@ -49,7 +46,10 @@ TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
 
 // The example's 100 x 5.11945 = 511.945 rounding up is in the whole example run below.
 TEST(GroupScore, InstrIgnoresAdditionAndSubstraction) {
-    EXPECT_EQ(bench::instrGroupScore(instrRows(100, -5, INT32_MAX)), 512);
+    auto entries = instrRows(100);
+    entries[1] = -5;         // Addition
+    entries[2] = INT32_MAX;  // Substraction
+    EXPECT_EQ(bench::instrGroupScore(entries), 512);
 }
 
 // The sum over 13 rows, zeros included, truncated before the constant: rows never recorded
