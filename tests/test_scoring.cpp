@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <vector>
 
 #include "bench/scoring.h"
