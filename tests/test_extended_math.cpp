@@ -30,7 +30,6 @@ TEST_F(Power, IntegerPowersAreExactInTheSignificand) {
     EXPECT_EQ(power(110, 9), 2'357'947'691'000'000'000.0L);
     // 3^40 needs 64 significand bits: exact in extended, not in double.
     EXPECT_EQ(power(3, 40), static_cast<long double>(12'157'665'459'056'928'801ULL));
-    EXPECT_NE(static_cast<long double>(static_cast<double>(power(3, 40))), power(3, 40));
     EXPECT_EQ(power(2, 63), 9'223'372'036'854'775'808.0L);
 }
 
@@ -38,7 +37,6 @@ TEST_F(Power, SumsNearTheFermatLimitStayDistinct) {
     // 2 x 110^9 is the largest sum of the search; one more than a power must not compare
     // equal to it, as it would after rounding to double.
     EXPECT_NE(power(110, 9) + power(1, 9), power(110, 9));
-    EXPECT_EQ(static_cast<double>(power(110, 9) + power(1, 9)), static_cast<double>(power(110, 9)));
 }
 
 TEST_F(Power, ZeroAndNegativeExponentsAndSigns) {

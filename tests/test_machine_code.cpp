@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,12 +41,11 @@ std::map<std::string, Routine> disassemble(const std::string& path) {
         const auto colon = line.find(":\t");
         if (!current || colon == std::string::npos) continue;
         // Without objdump's "<symbol+offset>" and "# address" annotations.
-        std::istringstream text(line.substr(colon + 2, line.find_first_of("<#\n") - colon - 2));
-        Instruction& instruction = current->emplace_back();
-        instruction.address = std::stoull(line.substr(0, colon), nullptr, 16);
-        text >> instruction.mnemonic;
-        std::getline(text >> std::ws, instruction.operands);
-        instruction.operands.erase(instruction.operands.find_last_not_of(' ') + 1);
+        char mnemonic[32] = "", operands[256] = "";
+        std::sscanf(line.c_str() + colon + 2, "%31s %255[^<#\n]", mnemonic, operands);
+        std::string text(operands);
+        text.erase(text.find_last_not_of(' ') + 1);
+        current->push_back({std::stoull(line.substr(0, colon), nullptr, 16), mnemonic, text});
     }
     return library;
 }

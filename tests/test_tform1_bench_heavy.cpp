@@ -54,6 +54,4 @@ TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
     EXPECT_EQ(instrScore, bench::instrGroupScore(instr));
     EXPECT_EQ(cpu, bench::cpuScore(static_cast<std::int32_t>(alu), static_cast<std::int32_t>(fpu),
                                    static_cast<std::int32_t>(instrScore)));
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), "ON");
 }
