@@ -10,11 +10,7 @@
 #include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
-namespace {
-
-class AluKernel : public RealKernelTest {};
-
-}  // namespace
+using AluKernel = RealKernelTest;
 
 TEST_F(AluKernel, FibonacciAndCalculFactorialEndWithTheirSweepTails) {
     EXPECT_EQ(bench::fibonacciDigits(), kWithTail);

@@ -10,11 +10,7 @@
 #include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
-namespace {
-
-class FpuKernel : public RealKernelTest {};
-
-}  // namespace
+using FpuKernel = RealKernelTest;
 
 // Cosecant runs its middle loop on J; the tangent stays in range up to e^290.
 TEST_F(FpuKernel, HyperbolicKernelsAndHypotenuseEndWithTheirSweepTails) {
