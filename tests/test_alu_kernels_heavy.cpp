@@ -6,20 +6,15 @@
 #include <cstdint>
 
 #include "bench/alu_kernels.h"
+#include "bench/kernel.h"
 #include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
-namespace {
+using AluKernel = RealKernelTest;
 
-class AluKernel : public RealKernelTest {};
-
-}  // namespace
-
-TEST_F(AluKernel, FibonacciEndsWithItsSweepTail) {
+TEST_F(AluKernel, FibonacciAndCalculFactorialEndWithTheirSweepTails) {
     EXPECT_EQ(bench::fibonacciDigits(), kWithTail);
-}
-
-TEST_F(AluKernel, CalculFactorialEndsWithItsSweepTail) {
+    readings = 0;
     EXPECT_EQ(bench::calculFactorial(), kWithTail);
 }
 
@@ -36,20 +31,15 @@ TEST_F(AluKernel, BruteForceMeetsAllSixesOnceAndLeavesTheSinkAtEight) {
     EXPECT_EQ(sysinfo::sweepSink, 8);
 }
 
-TEST_F(AluKernel, AdditionMatrixLeavesBothCountersAt101) {
-    bench::globalI = 0;
-    bench::globalJ = 0;
-    EXPECT_EQ(bench::additionMatrix(), kWithTail);
-    EXPECT_EQ(bench::globalI, 101);
-    EXPECT_EQ(bench::globalJ, 101);
-}
-
-TEST_F(AluKernel, MultiplicationMatrixLeavesBothCountersAt101) {
-    bench::globalI = 0;
-    bench::globalJ = 0;
-    EXPECT_EQ(bench::multiplicationMatrix(), kWithTail);
-    EXPECT_EQ(bench::globalI, 101);
-    EXPECT_EQ(bench::globalJ, 101);
+TEST_F(AluKernel, MatrixKernelsLeaveBothCountersAt101) {
+    for (bench::Kernel kernel : {bench::additionMatrix, bench::multiplicationMatrix}) {
+        readings = 0;
+        bench::globalI = 0;
+        bench::globalJ = 0;
+        EXPECT_EQ(kernel(), kWithTail);
+        EXPECT_EQ(bench::globalI, 101);
+        EXPECT_EQ(bench::globalJ, 101);
+    }
 }
 
 TEST_F(AluKernel, QuickSortDescendsEveryCall) {

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,87 +21,70 @@ struct Instruction {
     std::string operands;
 };
 using Routine = std::vector<Instruction>;
-using Library = std::map<std::string, Routine>;
+using Match = std::function<bool(const Instruction&)>;
 
 // "0000000000000270 <bench::power(long double, long double)>:" opens a routine;
 // "     27a:\tfcomi  %st(1),%st" is one of its instructions.
-Library disassemble(const std::string& path) {
-    Library library;
+std::map<std::string, Routine> disassemble(const std::string& path) {
+    std::map<std::string, Routine> library;
     const std::string command = "objdump -d -C --no-show-raw-insn '" + path + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return library;
     Routine* current = nullptr;
     char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe.get())) {
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get())) {
         std::string line(buffer);
-        if (!line.empty() && line.back() == '\n') line.pop_back();
-        const auto open = line.find(" <");
-        if (open != std::string::npos && line.size() > 2 &&
-            line.compare(line.size() - 2, 2, ">:") == 0 && line[0] != ' ') {
-            current = &library[line.substr(open + 2, line.size() - open - 4)];
+        if (line.ends_with(">:\n") && line[0] != ' ') {
+            const auto open = line.find(" <") + 2;
+            current = &library[line.substr(open, line.size() - open - 3)];
             continue;
         }
         const auto colon = line.find(":\t");
         if (!current || colon == std::string::npos) continue;
-        Instruction instruction;
-        instruction.address = std::stoull(line.substr(0, colon), nullptr, 16);
-        std::istringstream text(line.substr(colon + 2));
-        text >> instruction.mnemonic;
-        std::getline(text >> std::ws, instruction.operands);
-        // Drop objdump's "<symbol+offset>" and "# address" annotations.
-        const auto note = instruction.operands.find_first_of("<#");
-        if (note != std::string::npos) instruction.operands.erase(note);
-        while (!instruction.operands.empty() && instruction.operands.back() == ' ')
-            instruction.operands.pop_back();
-        current->push_back(instruction);
+        // Without objdump's "<symbol+offset>" and "# address" annotations.
+        char mnemonic[32] = "", operands[256] = "";
+        std::sscanf(line.c_str() + colon + 2, "%31s %255[^<#\n]", mnemonic, operands);
+        std::string text(operands);
+        text.erase(text.find_last_not_of(' ') + 1);
+        current->push_back({std::stoull(line.substr(0, colon), nullptr, 16), mnemonic, text});
     }
     return library;
 }
 
+// Empty when the library has no such routine.
 const Routine& routine(const char* path, const std::string& name) {
-    static std::map<std::string, Library> libraries;
-    auto found = libraries.find(path);
-    if (found == libraries.end()) found = libraries.emplace(path, disassemble(path)).first;
-    static const Routine none;
-    const auto named = found->second.find(name);
-    return named == found->second.end() ? none : named->second;
+    static std::map<std::string, std::map<std::string, Routine>> libraries;
+    auto [library, fresh] = libraries.try_emplace(path);
+    if (fresh) library->second = disassemble(path);
+    return library->second[name];
 }
-
-bool isJump(const Instruction& instruction) {
-    return instruction.mnemonic[0] == 'j';
-}
-
-std::uint64_t jumpTarget(const Instruction& instruction) {
-    return std::stoull(instruction.operands, nullptr, 16);
-}
-
-// A loop: a conditional jump back to an earlier instruction of the routine, with the
-// instructions from that target to the jump. Cold paths that jump back into a loop end in
-// an unconditional jmp and are left out.
-std::vector<Routine> loops(const Routine& code) {
-    std::vector<Routine> found;
-    for (std::size_t j = 0; j < code.size(); ++j) {
-        if (!isJump(code[j]) || code[j].mnemonic == "jmp") continue;
-        const std::uint64_t target = jumpTarget(code[j]);
-        if (target >= code[j].address) continue;
-        Routine body;
-        for (std::size_t k = 0; k <= j; ++k)
-            if (code[k].address >= target) body.push_back(code[k]);
-        found.push_back(body);
-    }
-    return found;
-}
-
-using Match = std::function<bool(const Instruction&)>;
 
 Match mnemonic(const std::string& name) {
     return [name](const Instruction& instruction) { return instruction.mnemonic == name; };
 }
 
+Match operandsStartWith(const std::string& text) {
+    return
+        [text](const Instruction& instruction) { return instruction.operands.starts_with(text); };
+}
+
 int count(const Routine& code, const Match& match) {
-    int n = 0;
-    for (const Instruction& instruction : code) n += match(instruction) ? 1 : 0;
-    return n;
+    return static_cast<int>(std::count_if(code.begin(), code.end(), match));
+}
+
+// Every loop: a conditional jump back to an earlier instruction of the routine, with the
+// instructions from that target to the jump. Cold paths that jump back into a loop end in
+// an unconditional jmp and are left out.
+std::vector<Routine> loops(const Routine& code) {
+    std::vector<Routine> found;
+    for (std::size_t j = 0; j < code.size(); ++j) {
+        if (code[j].mnemonic[0] != 'j' || code[j].mnemonic == "jmp") continue;
+        const std::uint64_t target = std::stoull(code[j].operands, nullptr, 16);
+        if (target >= code[j].address) continue;
+        Routine& body = found.emplace_back();
+        for (std::size_t k = 0; k <= j; ++k)
+            if (code[k].address >= target) body.push_back(code[k]);
+    }
+    return found;
 }
 
 // The innermost loop doing the work `match` picks out.
@@ -119,30 +102,63 @@ std::string listing(const Routine& code) {
     return text;
 }
 
+// The innermost loop holding the first mnemonic, with how many of each mnemonic it holds.
+// A block kernel's loop holds nothing else but the loop control (dec, jne).
+struct LoopContents {
+    const char* library;
+    const char* routine;
+    std::vector<std::pair<std::string, int>> counts;
+    bool blockOnly = false;
+};
+
+const char* const kBench = CORVANE_BENCH_LIBRARY;
+
 }  // namespace
 
-TEST(MachineCode, StabilityStepDividesThreeTimes) {
-    const Routine& pass = routine(CORVANE_DIAG_LIBRARY, "diag::(anonymous namespace)::soundPass()");
-    ASSERT_FALSE(pass.empty());
-    const Routine step = innermostLoop(pass, mnemonic("divsd"));
-    EXPECT_EQ(count(step, mnemonic("divsd")), 3) << listing(step);  // b / a, a / 2, a / b
-    EXPECT_EQ(count(step, mnemonic("mulsd")), 4) << listing(step);  // a b, a b b, a 2
-    EXPECT_EQ(count(step, mnemonic("addsd")), 1) << listing(step);
-    EXPECT_EQ(count(step, mnemonic("subsd")), 1) << listing(step);
-}
-
-TEST(MachineCode, CosecantEvaluatesEveryFormulaInFull) {
-    const Routine& kernel = routine(CORVANE_BENCH_LIBRARY, "bench::hyperbolicCosecant()");
-    ASSERT_FALSE(kernel.empty());
-    const Routine step = innermostLoop(kernel, mnemonic("fsqrt"));
-    // Six evaluations per step: four sign forms, two cosine forms.
-    EXPECT_EQ(count(step, mnemonic("fsqrt")), 6) << listing(step);
-    EXPECT_EQ(count(step, mnemonic("fcos")), 8) << listing(step);
-    EXPECT_EQ(count(step, mnemonic("imul")), 6) << listing(step);  // x x + 1, not hoisted
+TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
+    const LoopContents table[] = {
+        // One stability step: b / a, a / 2, a / b; a b, a b b, a 2.
+        {CORVANE_DIAG_LIBRARY,
+         "diag::(anonymous namespace)::soundPass()",
+         {{"divsd", 3}, {"mulsd", 4}, {"addsd", 1}, {"subsd", 1}}},
+        // Six evaluations per step (four sign forms, two cosine forms); x x + 1 not hoisted.
+        {kBench, "bench::hyperbolicCosecant()", {{"fsqrt", 6}, {"fcos", 8}, {"imul", 6}}},
+        // The instruction kernels: the block of copies, and EMMS in the MMX ones.
+        {kBench, "bench::instrAddition()", {{"add", 64}, {"emms", 0}}, true},
+        {kBench, "bench::instrSubstraction()", {{"sub", 64}, {"emms", 0}}, true},
+        {kBench, "bench::instrMultiplication()", {{"imul", 64}, {"emms", 0}}, true},
+        {kBench, "bench::instrDivision()", {{"not", 32}, {"emms", 0}}, true},
+        {kBench, "bench::fpuAdd()", {{"fadd", 64}, {"emms", 0}}, true},
+        {kBench, "bench::fpuSub()", {{"fsub", 64}, {"emms", 0}}, true},
+        {kBench, "bench::fpuMul()", {{"fmul", 80}, {"emms", 0}}, true},
+        {kBench, "bench::fpuDiv()", {{"fdiv", 32}, {"emms", 0}}, true},
+        {kBench, "bench::mmxAdd()", {{"paddw", 16}, {"emms", 1}}, true},
+        {kBench, "bench::mmxSub()", {{"psubw", 16}, {"emms", 1}}, true},
+        {kBench, "bench::mmxMul()", {{"pmullw", 16}, {"emms", 1}}, true},
+        {kBench, "bench::sseAdd()", {{"addss", 32}, {"emms", 0}}, true},
+        {kBench, "bench::sseSub()", {{"subss", 32}, {"emms", 0}}, true},
+        {kBench, "bench::sseMul()", {{"mulss", 32}, {"emms", 0}}, true},
+        {kBench, "bench::sseDiv()", {{"divss", 32}, {"emms", 0}}, true},
+    };
+    for (const LoopContents& expected : table) {
+        SCOPED_TRACE(expected.routine);
+        const Routine& code = routine(expected.library, expected.routine);
+        ASSERT_FALSE(code.empty());
+        const Routine loop = innermostLoop(code, mnemonic(expected.counts[0].first));
+        int counted = 0;
+        for (const auto& [name, n] : expected.counts) {
+            EXPECT_EQ(count(loop, mnemonic(name)), n) << name << "\n" << listing(loop);
+            counted += n;
+        }
+        const int control = count(loop, mnemonic("dec")) + count(loop, mnemonic("jne"));
+        if (expected.blockOnly) {
+            EXPECT_EQ(static_cast<int>(loop.size()), counted + control) << listing(loop);
+        }
+    }
 }
 
 TEST(MachineCode, PowerLoopsOncePerExponentBit) {
-    const Routine& power = routine(CORVANE_BENCH_LIBRARY, "bench::power(long double, long double)");
+    const Routine& power = routine(kBench, "bench::power(long double, long double)");
     ASSERT_FALSE(power.empty());
     // The top bit comes from one bit-scan instruction, not from a walk down from bit 63.
     EXPECT_GT(count(power, mnemonic("bsr")) + count(power, mnemonic("lzcnt")), 0) << listing(power);
@@ -159,101 +175,44 @@ TEST(MachineCode, PowerLoopsOncePerExponentBit) {
     EXPECT_GT(squaringLoops, 0);
 }
 
-TEST(MachineCode, InstructionBlocksHoldTheirOpcodeAndCopyCount) {
-    struct Block {
-        const char* kernel;
-        const char* opcode;
-        int copies;
-    };
-    const Block blocks[] = {
-        {"bench::instrAddition()", "add", 64},
-        {"bench::instrSubstraction()", "sub", 64},
-        {"bench::instrMultiplication()", "imul", 64},
-        {"bench::instrDivision()", "not", 32},
-        {"bench::fpuAdd()", "fadd", 64},
-        {"bench::fpuSub()", "fsub", 64},
-        {"bench::fpuMul()", "fmul", 80},
-        {"bench::fpuDiv()", "fdiv", 32},
-        {"bench::mmxAdd()", "paddw", 16},
-        {"bench::mmxSub()", "psubw", 16},
-        {"bench::mmxMul()", "pmullw", 16},
-        {"bench::sseAdd()", "addss", 32},
-        {"bench::sseSub()", "subss", 32},
-        {"bench::sseMul()", "mulss", 32},
-        {"bench::sseDiv()", "divss", 32},
-    };
-    for (const Block& block : blocks) {
-        SCOPED_TRACE(block.kernel);
-        const Routine& kernel = routine(CORVANE_BENCH_LIBRARY, block.kernel);
-        ASSERT_FALSE(kernel.empty());
-        const Routine loop = innermostLoop(kernel, mnemonic(block.opcode));
-        EXPECT_EQ(count(loop, mnemonic(block.opcode)), block.copies) << listing(loop);
-        // Besides the block only the loop control, and the MMX kernels' EMMS.
-        const int control = count(loop, mnemonic("dec")) + count(loop, mnemonic("jne")) +
-                            count(loop, mnemonic("emms"));
-        EXPECT_EQ(static_cast<int>(loop.size()), block.copies + control) << listing(loop);
-        EXPECT_EQ(count(loop, mnemonic("emms")), block.opcode[0] == 'p' ? 1 : 0);
-    }
-}
-
 TEST(MachineCode, SweepStepLoadsNineElementsDownwardEachIntoTheSink) {
-    const Routine& sweep =
-        routine(CORVANE_SYSINFO_LIBRARY, "sysinfo::sweepBlock(long const*, int, long)");
-    ASSERT_FALSE(sweep.empty());
-    const Routine step = innermostLoop(sweep, mnemonic("mov"));
+    const Routine step = innermostLoop(
+        routine(CORVANE_SYSINFO_LIBRARY, "sysinfo::sweepBlock(long const*, int, long)"),
+        mnemonic("mov"));
     ASSERT_EQ(step.size(), 21u) << listing(step);  // 9 loads, 9 stores, add, cmp, jg
-    std::string sink;
+    const char* const loads[9] = {"0x40(", "0x38(", "0x30(", "0x28(", "0x20(",
+                                  "0x18(", "0x10(", "0x8(",  "("};
     for (int k = 0; k < 9; ++k) {
-        const Instruction& load = step[2 * k];
-        const Instruction& store = step[2 * k + 1];
-        const int offset = 64 - 8 * k;
-        std::ostringstream displacement;
-        if (offset > 0) displacement << "0x" << std::hex << offset;
-        EXPECT_EQ(load.operands.rfind(displacement.str() + "(", 0), 0u) << listing(step);
-        EXPECT_EQ(load.operands.substr(load.operands.size() - 5), ",%eax") << listing(step);
-        EXPECT_EQ(store.operands.rfind("%eax,(", 0), 0u) << listing(step);
-        if (k == 0) sink = store.operands;
-        EXPECT_EQ(store.operands, sink) << listing(step);
+        EXPECT_TRUE(step[2 * k].operands.starts_with(loads[k])) << listing(step);
+        EXPECT_TRUE(step[2 * k].operands.ends_with(",%eax")) << listing(step);
+        EXPECT_TRUE(step[2 * k + 1].operands.starts_with("%eax,(")) << listing(step);
+        EXPECT_EQ(step[2 * k + 1].operands, step[1].operands) << listing(step);  // one sink
     }
-    EXPECT_EQ(step[18].operands.rfind("$0x8,", 0), 0u) << listing(step);
+    EXPECT_TRUE(step[18].operands.starts_with("$0x8,")) << listing(step);
     EXPECT_EQ(step[20].mnemonic, "jg") << listing(step);
 }
 
+// Which words the stores write, and with what, shows in the memory test's buffer.
 TEST(MachineCode, WriteLoopStores256WordsPer1024Bytes) {
-    const Routine& write =
-        routine(CORVANE_MEMBENCH_LIBRARY, "membench::writePattern(void*, unsigned long, int)");
-    ASSERT_FALSE(write.empty());
-    const Routine step = innermostLoop(write, mnemonic("movl"));
+    const Routine step = innermostLoop(
+        routine(CORVANE_MEMBENCH_LIBRARY, "membench::writePattern(void*, unsigned long, int)"),
+        mnemonic("movl"));
     EXPECT_EQ(count(step, mnemonic("movl")), 256) << listing(step);
-    int k = 0;
-    for (const Instruction& instruction : step) {
-        if (instruction.mnemonic != "movl") continue;
-        std::ostringstream expected;
-        expected << (k % 2 == 0 ? "$0x1," : "$0x0,");
-        if (k > 0) expected << "0x" << std::hex << 4 * k;
-        expected << "(";
-        EXPECT_EQ(instruction.operands.rfind(expected.str(), 0), 0u) << instruction.operands;
-        ++k;
-    }
-    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x400,", 0) == 0; }),
-              1)
-        << listing(step);
+    EXPECT_EQ(count(step, operandsStartWith("$0x400,")), 1) << listing(step);
 }
 
 TEST(MachineCode, ReadLoopLoadsOneWordPer32Bytes) {
-    const Routine& read = routine(CORVANE_MEMBENCH_LIBRARY,
-                                  "membench::stridedReadPass(void const*, unsigned int, int)");
-    ASSERT_FALSE(read.empty());
     const Match load32 = [](const Instruction& i) {
         return i.mnemonic == "mov" && i.operands.find("),%e") != std::string::npos;
     };
-    const Routine step = innermostLoop(read, load32);
+    const Routine step =
+        innermostLoop(routine(CORVANE_MEMBENCH_LIBRARY,
+                              "membench::stridedReadPass(void const*, unsigned int, int)"),
+                      load32);
     EXPECT_EQ(count(step, load32), 1) << listing(step);
-    EXPECT_EQ(
-        count(step, [](const Instruction& i) { return i.operands.find('(') != std::string::npos; }),
-        1)
-        << listing(step);
-    EXPECT_EQ(count(step, [](const Instruction& i) { return i.operands.rfind("$0x20,", 0) == 0; }),
-              1)
-        << listing(step);
+    const Match memory = [](const Instruction& i) {
+        return i.operands.find('(') != std::string::npos;
+    };
+    EXPECT_EQ(count(step, memory), 1) << listing(step);
+    EXPECT_EQ(count(step, operandsStartWith("$0x20,")), 1) << listing(step);
 }

@@ -22,16 +22,10 @@ class BenchmarkPage : public ::testing::Test {
             fake::script.returns[row] = row <= 7 ? 1500 : row <= 14 ? 3000 : 100;
         form = std::make_unique<TForm1>();
     }
-    void TearDown() override {
-        form.reset();
-        fake::resetScript();
-    }
 
     QString label(int row) const {
-        return qobject_cast<QLabel*>(form->control(QString::fromUtf8(
-                                         rows[row - 1].resultLabel.data(),
-                                         static_cast<int>(rows[row - 1].resultLabel.size()))))
-            ->text();
+        const auto name = QString::fromUtf8(QByteArrayView(rows[row - 1].resultLabel));
+        return qobject_cast<QLabel*>(form->control(name))->text();
     }
 
     void clickRun() { form->Button1->click(); }

@@ -5,7 +5,6 @@
 
 #include <QLabel>
 #include <QRegularExpression>
-#include <cstdio>
 #include <memory>
 
 #include "app/tform1.h"
@@ -36,8 +35,8 @@ TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
 
     std::array<std::int32_t, 16> instr{};
     for (const bench::KernelRow& row : bench::kernelTable()) {
-        auto* label = qobject_cast<QLabel*>(form->control(
-            QString::fromUtf8(row.resultLabel.data(), static_cast<int>(row.resultLabel.size()))));
+        auto* label = qobject_cast<QLabel*>(
+            form->control(QString::fromUtf8(QByteArrayView(row.resultLabel))));
         ASSERT_NE(label, nullptr) << row.row;
         if (row.group == bench::Group::Instr) {
             instr[row.index] =
@@ -55,9 +54,4 @@ TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
     EXPECT_EQ(instrScore, bench::instrGroupScore(instr));
     EXPECT_EQ(cpu, bench::cpuScore(static_cast<std::int32_t>(alu), static_cast<std::int32_t>(fpu),
                                    static_cast<std::int32_t>(instrScore)));
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), "ON");
-    std::printf("%s | %s | %s | %s\n", qPrintable(form->GroupBox5->title()),
-                qPrintable(form->GroupBox6->title()), qPrintable(form->GroupBox7->title()),
-                qPrintable(form->Panel14->caption()));
 }
