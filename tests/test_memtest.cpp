@@ -23,7 +23,6 @@ using Counts = std::vector<std::int64_t>;
 TEST(MemTestSizing, NinetyNinePercentRoundedDownTo128Bytes) {
     const std::int64_t bytes = diag::memTestBlockBytes(300'000'000);
     EXPECT_EQ(bytes, 296'999'936);
-    EXPECT_EQ(bytes / 8, 37'124'992);
     EXPECT_EQ(diag::sizeCaption(diag::memTestSizeMiB(bytes)), "283 Mb.");
     // A signed 32-bit reading of these would be negative.
     EXPECT_EQ(diag::memTestBlockBytes(3'000'000'000), 2'970'000'000);
@@ -35,8 +34,6 @@ TEST(MemTestSizing, NinetyNinePercentRoundedDownTo128Bytes) {
 }
 
 TEST(MemTestSpeed, SizeTimesThousandOverMilliseconds) {
-    EXPECT_EQ(diag::speedMbPerSec(283, 250), 1132);
-    EXPECT_EQ(diag::speedCaption(1132), "1132 Mb/sec");
     EXPECT_EQ(diag::speedMbPerSec(283, 3), 94333);                // truncated
     EXPECT_EQ(diag::speedMbPerSec(3'000'000, 1), 3'000'000'000);  // beyond 32 bits
     EXPECT_FALSE(diag::speedMbPerSec(283, 0));
@@ -61,7 +58,7 @@ struct GuardedBlock {
 // Records what a run shows; runs a hook at every event point.
 struct ScriptedView : diag::MemTestView {
     Counts sizes, writeSpeeds, checkSpeeds, passes, errors;
-    int noMemory = 0, ends = 0, cycle = 1;
+    int ends = 0, cycle = 1;
     std::function<void(int cycle, EventPoint)> atPoint = [](int, EventPoint) {};
     int stopCycle = 0;  // STOP is clicked at the end of this cycle
 
@@ -75,7 +72,7 @@ struct ScriptedView : diag::MemTestView {
         if (point != EventPoint::AfterCheckZeros) return;
         if (cycle++ == stopCycle) diag::memTestStop.store(1);
     }
-    void showNoMemory() override { ++noMemory; }
+    void showNoMemory() override {}
     void ended() override { ++ends; }
 };
 
@@ -107,27 +104,20 @@ TEST_F(MemTestCycles, HealthyCyclesRaisePassesByTwoAndFindNothing) {
     EXPECT_TRUE(block.guardsIntact());
 }
 
-TEST_F(MemTestCycles, EachElementFlippedBeforeTheCheckOfOnesIsCountedOnce) {
+// Flipped before the check of ones in cycles 1 and 2, stuck at one before the check of
+// zeros in cycle 3: each wrong element is counted once, and the count grows over the run.
+TEST_F(MemTestCycles, EachWrongElementIsCountedOnceByTheCheckThatFollows) {
     view.stopCycle = 3;
     view.atPoint = [&](int cycle, EventPoint p) {
-        if (p != EventPoint::AfterWriteOnes) return;
-        if (cycle == 1) block.at(100) = 0;
-        if (cycle == 2) {
+        if (cycle == 1 && p == EventPoint::AfterWriteOnes) block.at(100) = 0;
+        if (cycle == 2 && p == EventPoint::AfterWriteOnes) {
             block.at(0) = 2;
             block.at(255) = std::int64_t{1} << 32 | 1;  // right low half, wrong high half
         }
+        if (cycle == 3 && p == EventPoint::AfterWriteZeros) block.at(42) = 1;
     };
     run();
-    EXPECT_EQ(view.errors, (Counts{1, 3, 3}));  // the count grows over the run
-}
-
-TEST_F(MemTestCycles, StuckAtOneElementIsCountedInTheCheckOfZeros) {
-    view.stopCycle = 2;
-    view.atPoint = [&](int, EventPoint p) {
-        if (p == EventPoint::AfterWriteZeros) block.at(42) = 1;
-    };
-    run();
-    EXPECT_EQ(view.errors, (Counts{1, 2}));
+    EXPECT_EQ(view.errors, (Counts{1, 3, 4}));
 }
 
 TEST_F(MemTestCycles, StopDuringTheTimedWriteShortensTheRestOfTheCycle) {
@@ -147,19 +137,6 @@ TEST_F(MemTestCycles, StopDuringTheTimedWriteShortensTheRestOfTheCycle) {
     // The whole write was timed; the cut-short check shows no speed.
     EXPECT_EQ(view.writeSpeeds, (Counts{1132}));
     EXPECT_TRUE(view.checkSpeeds.empty());
-}
-
-TEST(MemTestRun, RunsOverAFreshBlockUntilStoppedClearingAnEarlierStop) {
-    diag::memTestStop.store(1);  // left over from an earlier run
-    ScriptedView view;
-    view.stopCycle = 2;
-    // 2,200,000 available bytes: a block of 2,177,920 bytes, 2 whole MiB.
-    const diag::MemTestTotals totals = diag::runMemTest(2'200'000, view);
-    EXPECT_EQ(view.sizes, (Counts{2}));
-    EXPECT_EQ(totals.cycles, 2);
-    EXPECT_EQ(totals.errors, 0);
-    EXPECT_EQ(view.ends, 1);
-    EXPECT_EQ(view.noMemory, 0);
 }
 
 // A figure of this process from /proc/self/status, in KiB.
@@ -201,15 +178,9 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenAndStopReleasesIt) {
     EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
 }
 
-TEST(MemTestRun, NothingAvailableOrARefusedMappingEndsAtOnceWithAMessage) {
-    // 1 << 62 is more than the whole user address space: refused, not faulted later.
-    for (std::int64_t available : {std::int64_t{0}, std::int64_t{100}, std::int64_t{1} << 62}) {
-        ScriptedView view;
-        EXPECT_EQ(diag::runMemTest(available, view).passes, 0) << available;
-        EXPECT_EQ(view.noMemory, 1);
-        EXPECT_EQ(view.ends, 1);
-        EXPECT_TRUE(view.passes.empty());
-    }
+// The report's whole-block allocation; the window's run over a refused mapping is in
+// test_tform1_diag. 1 << 62 is more than the user address space: refused, not faulted later.
+TEST(MemTestRun, RefusedBlockIsEmpty) {
     EXPECT_FALSE(diag::TestBlock::allocate(0));
     EXPECT_FALSE(diag::TestBlock::allocate(std::int64_t{1} << 62));
 }
@@ -229,12 +200,10 @@ TEST(OomScore, RaisedForTheRunThenPutBackAndMissingFileIsQuiet) {
     EXPECT_FALSE(platform::FirstOomChoice(root / "nowhere").raised());
     EXPECT_FALSE(platform::oomScoreAdj(root / "nowhere"));
     std::filesystem::remove_all(root);
-}
 
-TEST(OomScore, ThisProcessCanBeMadeTheFirstChoice) {
-    ASSERT_TRUE(platform::oomScoreAdj());
-    const platform::FirstOomChoice choice;
-    EXPECT_TRUE(choice.raised());
+    // And this process's own.
+    const platform::FirstOomChoice self;
+    EXPECT_TRUE(self.raised());
     EXPECT_EQ(platform::oomScoreAdj(), 1000);
 }
 

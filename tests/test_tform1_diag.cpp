@@ -3,35 +3,21 @@
 // injected small amount of free memory.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QTimer>
 #include <memory>
 
-#include "app/look.h"
 #include "app/tform1.h"
+#include "diag/memtest.h"
 #include "diag/stability.h"
 #include "pass_gate.h"
 #include "platform/memory_status.h"
 #include "platform/ticks.h"
+#include "qt_test_app.h"
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_tform1_diag";
-    static char* argv[] = {name, nullptr};
-    // Kept to the end of the process: destroying it at exit, after Qt's thread storage is
-    // gone, would crash on the fonts the look adds.
-    static QApplication* const app = [] {
-        auto* created = new QApplication(argc, argv);
-        app::applyLook();  // the screenshot looks as the window does in use
-        return created;
-    }();
-    return *app;
-}
 
 // Handles window events as they come until `done`, for at most a minute. A heartbeat
 // timer keeps the wait from blocking when nothing else is posted.
@@ -59,7 +45,7 @@ struct UpdateCounter : QObject {
 class CpuTestWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        application();
+        testApplication();
         gate = &passes;
         form = std::make_unique<TForm1>();
     }
@@ -77,7 +63,13 @@ TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
     UpdateCounter counter;
     form->installEventFilter(&counter);
     passes.results = {false};  // each worker's first pass is wrong
+    // STOP while idle only sets the flag; RUN clears it.
+    const QString clock = form->Panel15->caption();
+    form->Button7->click();
+    EXPECT_TRUE(diag::cpuTestStop.load());
+    EXPECT_TRUE(form->Button5->isEnabled());
     ASSERT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), clock);
     form->Button5->click();
     EXPECT_FALSE(form->Button5->isEnabled());
     EXPECT_FALSE(form->Timer1->isActive());
@@ -114,16 +106,6 @@ TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
     ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "1"; }));
 }
 
-TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
-    diag::cpuTestStop.store(false);
-    const QString clock = form->Panel15->caption();
-    form->Button7->click();
-    EXPECT_TRUE(diag::cpuTestStop.load());
-    EXPECT_TRUE(form->Button5->isEnabled());
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), clock);
-}
-
 // The window manager's close keeps the window until the program ends; the workers are told
 // to stop, and destroying the window waits for the passes under way.
 TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
@@ -156,7 +138,7 @@ platform::MemoryStatusSource available(std::int64_t bytes) {
 class MemTestWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        application();
+        testApplication();
         form = std::make_unique<TForm1>();
         form->PageControl2->setCurrentIndex(2);
     }
@@ -180,6 +162,7 @@ class MemTestWindow : public ::testing::Test {
 };
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
+    diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
     // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
     const platform::ScopedMemoryStatusSource memory(available(8'500'000));
     const platform::ScopedTickSource clock(&tenMsTicks);
