@@ -2,6 +2,7 @@
 // Stability passes that run only when a test lets them, worker by worker, so the order of
 // what the workers report is the test's to choose. Workers are numbered in the order of
 // their first pass; a worker's n-th pass can be told to come out wrong.
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -10,12 +11,9 @@
 struct PassGate {
     std::mutex mutex;
     std::condition_variable changed;
-    int workers = 0;
-    std::vector<int> permits = std::vector<int>(8, 0);
-    std::vector<int> passNumber = std::vector<int>(8, 0);
+    std::array<int, 8> permits{}, passNumber{};  // by worker
+    int workers = 0, inPass = 0, started = 0;
     bool open = false;
-    int inPass = 0;
-    int started = 0;
     std::vector<bool> results;  // by a worker's pass number; missing means right
 
     void allow(int worker, int n, bool fully = false) {
