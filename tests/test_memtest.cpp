@@ -43,11 +43,7 @@ TEST(MemTestSpeed, SizeTimesThousandOverMilliseconds) {
 // A block with guard elements on both sides, so a phase that strays is seen.
 struct GuardedBlock {
     static constexpr std::int64_t kGuard = 16, kSentinel = 0x5A5A5A5A5A5A5A5A, kCount = 256;
-    std::vector<std::int64_t> storage = [] {
-        std::vector<std::int64_t> v(kCount + 2 * kGuard, kSentinel);
-        std::fill_n(v.begin() + kGuard, kCount, 0);
-        return v;
-    }();
+    std::vector<std::int64_t> storage = std::vector<std::int64_t>(kCount + 2 * kGuard, kSentinel);
     std::int64_t* data() { return storage.data() + kGuard; }
     std::int64_t& at(std::int64_t i) { return data()[i]; }
     bool guardsIntact() const {

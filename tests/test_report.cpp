@@ -25,34 +25,24 @@ using report::parseOptions;
 
 namespace {
 
-Options parsed(std::vector<std::string> arguments) {
-    auto result = parseOptions(arguments);
-    EXPECT_TRUE(std::holds_alternative<Options>(result))
-        << (std::holds_alternative<EarlyExit>(result) ? std::get<EarlyExit>(result).text : "");
-    return std::holds_alternative<Options>(result) ? std::get<Options>(result) : Options{};
-}
-
-EarlyExit exited(std::vector<std::string> arguments) {
-    auto result = parseOptions(arguments);
-    EXPECT_TRUE(std::holds_alternative<EarlyExit>(result));
-    return std::holds_alternative<EarlyExit>(result) ? std::get<EarlyExit>(result) : EarlyExit{};
+// What parsing `arguments` gave, expected to be a T: Options, or an EarlyExit.
+template <class T = Options>
+T parsed(const std::vector<std::string>& arguments) {
+    const auto result = parseOptions(arguments);
+    const auto* early = std::get_if<EarlyExit>(&result);
+    EXPECT_TRUE(std::holds_alternative<T>(result)) << (early ? early->text : "options");
+    return std::holds_alternative<T>(result) ? std::get<T>(result) : T{};
 }
 
 report::Report sampleReport() {
     report::Report r;
     r.cpu.panel1 = "3200 Mhz Example CPU";
-    r.cpu.name = "Example CPU";
     r.cpu.ratedMhz = 3200;
-    r.cpu.identifier = "Intel64 Family 6 Model 158 Stepping 10";
-    r.cpu.vendor = "GenuineIntel";
-    r.cpu.instructions = "x86, MMX, SSE, SSE2, SSE3";
     r.cpu.clockText = "3192.01";
     r.cpu.clockMhz = 3192.0123;
     r.memory.status = platform::MemoryStatus{8'000'000'000, 6'000'000'000,         9'000'000'000,
                                              7'000'000'000, std::int64_t{1} << 47, 100};
     r.memory.loadPercent = 25;
-    r.memory.panelTexts = {"a Kbyte", "b Kbyte", "c Kbyte", "d Kbyte", "e Kbyte", "f Kbyte"};
-    r.machine.cpuName = "Example CPU";
     r.machine.when = "2026-12-07T01:02:03Z";
     report::BenchFigures bench;
     bench.repetitions = 1;
@@ -129,7 +119,7 @@ TEST(ReportOptions, ValuesAreTakenAndHelpExitsWithZero) {
     EXPECT_EQ(std::tuple(*o.stabilitySeconds, *o.memtestBytes, o.memtestPasses),
               std::tuple(30, 64 << 20, 3));
     EXPECT_EQ(parsed({"--memtest", "1G"}).memtestPasses, 1);
-    const EarlyExit help = exited({"--help"});
+    const EarlyExit help = parsed<EarlyExit>({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.text.find("--memtest"), std::string::npos);
 }
@@ -154,7 +144,7 @@ TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
              {"--json", "--format", "text"},
              {"--format", "xml"},
              {"extra"}}) {
-        const EarlyExit e = exited(arguments);
+        const EarlyExit e = parsed<EarlyExit>(arguments);
         EXPECT_EQ(e.status, 2) << arguments[0];
         EXPECT_EQ(std::count(e.text.begin(), e.text.end(), '\n'), 1) << e.text;
         EXPECT_EQ(e.text.rfind("corvane-report: ", 0), 0u) << e.text;
@@ -169,8 +159,8 @@ TEST(ReportSize, BinaryMultiplesAndRejections) {
         EXPECT_FALSE(report::parseSize(bad)) << bad;
 }
 
-TEST(ReportJson, ParsesAndCarriesTheTextOutputsNumbers) {
-    const report::Report r = sampleReport();
+TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
+    report::Report r = sampleReport();
     const auto json = nlohmann::json::parse(report::renderJson(r).dump());
     const std::string text = report::renderText(r);
 
@@ -198,33 +188,28 @@ TEST(ReportJson, ParsesAndCarriesTheTextOutputsNumbers) {
     EXPECT_EQ(json["memory"]["phys_in_use"], 2'000'000'000);
     EXPECT_EQ(json["memory"]["pagefile_in_use"], 2'000'000'000);
     EXPECT_EQ(json["memory"]["load_percent"], 25);
-}
 
-TEST(ReportJson, WhatCouldNotBeObtainedIsNull) {
-    report::Report r = sampleReport();
+    // What could not be obtained is null.
     r.memory.status.reset();
     r.memory.loadPercent.reset();
-    const auto json = report::renderJson(r);
+    const auto nulls = report::renderJson(r);
     for (const char* at : {"/cpu/l2_cache_os", "/cpu/effective_mhz", "/memory/total_phys",
                            "/memory/load_percent", "/bench/rows/1/raw"})
-        EXPECT_TRUE(json.at(nlohmann::json::json_pointer(at)).is_null()) << at;
-    EXPECT_FALSE(json.contains("ram_bench"));
+        EXPECT_TRUE(nulls.at(nlohmann::json::json_pointer(at)).is_null()) << at;
+    EXPECT_FALSE(nulls.contains("ram_bench"));
 }
 
-TEST(ReportExitStatus, ErrorsOfEitherTestAreFound) {
+// The stability test's errors are in test_report_threads.
+TEST(ReportExitStatus, MemtestErrorsAreFoundAndTheTextSaysWhichPassCountIsWhich) {
     report::Report r;
     EXPECT_FALSE(r.foundErrors());
-    r.stability = report::StabilityFigures{10, 40, 0, {20, 20}};
-    EXPECT_FALSE(r.foundErrors());
+    // The window shows one thread's count; the report says which figure is which.
+    r.stability = report::StabilityFigures{10, 201, 0, {100, 101}};
+    EXPECT_NE(report::renderText(r).find("Pass: 100 and 101 per thread, 201 in all"),
+              std::string::npos);
     r.memtest = report::MemtestFigures{};
     r.memtest->errors = 1;
     EXPECT_TRUE(r.foundErrors());
-
-    // The window shows one thread's count; the report says which figure is which.
-    r.stability->passes = 201;
-    r.stability->threadPasses = {100, 101};
-    EXPECT_NE(report::renderText(r).find("Pass: 100 and 101 per thread, 201 in all"),
-              std::string::npos);
 }
 
 TEST(ReportRepeat, EachFigureTakesItsMedianRepetition) {

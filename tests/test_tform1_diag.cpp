@@ -210,13 +210,12 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
         EXPECT_EQ(form->Label81->text(), "0");
         EXPECT_TRUE(form->Button8->isEnabled());
     }
-    // STOP before the first slice is backed: no cycle, RUN back, the size cleared.
+    // The next run hides the message; STOP before the first slice ends it (what the run
+    // does then is in test_memtest).
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     atEventPoint(1, [&] { form->Button9->click(); });
     form->Button8->click();
     EXPECT_TRUE(message()->isHidden());
-    EXPECT_EQ(form->Label81->text(), "0");
-    EXPECT_EQ(form->Label80->text(), "0 Mb.");
     EXPECT_TRUE(form->Button8->isEnabled());
 }
 
