@@ -23,10 +23,6 @@ struct PassGate {
         changed.notify_all();
     }
     void openFully() { allow(0, 0, true); }
-    int inPassNow() {
-        std::lock_guard lock(mutex);
-        return inPass;
-    }
     // True once `running` workers are inside a pass and `startedAtLeast` passes began.
     bool waitFor(int running, int startedAtLeast = 0) {
         std::unique_lock lock(mutex);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
@@ -25,12 +26,13 @@ using report::parseOptions;
 
 namespace {
 
-// What parsing `arguments` gave, expected to be a T: Options, or an EarlyExit.
+// What parsing `line`, split at spaces, gave; expected to be a T: Options, or an EarlyExit.
 template <class T = Options>
-T parsed(const std::vector<std::string>& arguments) {
-    const auto result = parseOptions(arguments);
+T parsed(const std::string& line) {
+    std::istringstream words(line);
+    const auto result = parseOptions({std::istream_iterator<std::string>(words), {}});
     const auto* early = std::get_if<EarlyExit>(&result);
-    EXPECT_TRUE(std::holds_alternative<T>(result)) << (early ? early->text : "options");
+    EXPECT_TRUE(std::holds_alternative<T>(result)) << line << ": " << (early ? early->text : "");
     return std::holds_alternative<T>(result) ? std::get<T>(result) : T{};
 }
 
@@ -103,23 +105,24 @@ class ReportProgram : public ::testing::Test {
 }  // namespace
 
 TEST(ReportOptions, ValuesAreTakenAndHelpExitsWithZero) {
-    const Options none = parsed({});  // the pages only
+    const Options none = parsed("");  // the pages only
     EXPECT_EQ(none.format, report::Format::Text);
     EXPECT_FALSE(none.benchCpu || none.benchRam || none.stabilitySeconds || none.memtestBytes);
-    const Options cpu = parsed({"--bench", "cpu"});
+    const Options cpu = parsed("--bench cpu");
     EXPECT_TRUE(cpu.benchCpu && !cpu.benchRam);
-    const Options all = parsed({"--bench", "all", "--json"});
+    const Options all = parsed("--bench all --json");
     EXPECT_TRUE(all.benchCpu && all.benchRam && all.format == report::Format::Json);
     EXPECT_EQ(all.repeat, 1);
-    EXPECT_EQ(parsed({"--format", "openmetrics"}).format, report::Format::OpenMetrics);
-    const Options o = parsed({"--bench", "ram", "--repeat", "100", "--save", "a.json", "--compare",
-                              "b.json", "--stability", "30", "--memtest", "64M", "--passes", "3"});
+    EXPECT_EQ(parsed("--format openmetrics").format, report::Format::OpenMetrics);
+    const Options o = parsed(
+        "--bench ram --repeat 100 --save a.json --compare b.json --stability 30 --memtest 64M "
+        "--passes 3");
     EXPECT_EQ(std::tuple(o.repeat, *o.saveFile, *o.compareFile),
               std::tuple(100, "a.json", "b.json"));
     EXPECT_EQ(std::tuple(*o.stabilitySeconds, *o.memtestBytes, o.memtestPasses),
               std::tuple(30, 64 << 20, 3));
-    EXPECT_EQ(parsed({"--memtest", "1G"}).memtestPasses, 1);
-    const EarlyExit help = parsed<EarlyExit>({"--help"});
+    EXPECT_EQ(parsed("--memtest 1G").memtestPasses, 1);
+    const EarlyExit help = parsed<EarlyExit>("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.text.find("--memtest"), std::string::npos);
 }
@@ -127,25 +130,14 @@ TEST(ReportOptions, ValuesAreTakenAndHelpExitsWithZero) {
 TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
     // Among them: --passes without --memtest, a memtest under 1 MiB, --repeat or --compare
     // without --bench, and a comparison in OpenMetrics.
-    for (const auto& arguments : std::vector<std::vector<std::string>>{
-             {"--frobnicate"},
-             {"--memtest", "12Q"},
-             {"--memtest", "-5M"},
-             {"--stability", "soon"},
-             {"--stability", "0"},
-             {"--passes", "2"},
-             {"--memtest", "100"},
-             {"--memtest", "1023K"},
-             {"--repeat", "3"},
-             {"--bench", "cpu", "--repeat", "0"},
-             {"--bench", "cpu", "--repeat", "101"},
-             {"--compare", "a.json"},
-             {"--bench", "cpu", "--compare", "a.json", "--format", "openmetrics"},
-             {"--json", "--format", "text"},
-             {"--format", "xml"},
-             {"extra"}}) {
-        const EarlyExit e = parsed<EarlyExit>(arguments);
-        EXPECT_EQ(e.status, 2) << arguments[0];
+    for (const char* line :
+         {"--frobnicate", "--memtest 12Q", "--memtest -5M", "--stability soon", "--stability 0",
+          "--passes 2", "--memtest 100", "--memtest 1023K", "--repeat 3", "--bench cpu --repeat 0",
+          "--bench cpu --repeat 101", "--compare a.json",
+          "--bench cpu --compare a.json --format openmetrics", "--json --format text",
+          "--format xml", "extra"}) {
+        const EarlyExit e = parsed<EarlyExit>(line);
+        EXPECT_EQ(e.status, 2) << line;
         EXPECT_EQ(std::count(e.text.begin(), e.text.end(), '\n'), 1) << e.text;
         EXPECT_EQ(e.text.rfind("corvane-report: ", 0), 0u) << e.text;
     }

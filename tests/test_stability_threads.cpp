@@ -114,6 +114,8 @@ TEST_F(StabilityWorkersTest, StopAndJoinWaitsForEveryWorkerAlsoOneFromAnEarlierT
     passes.allow(0, 1);  // one worker ends, the other is still in its pass
     ASSERT_TRUE(report->waitForEnded(1));
     ASSERT_TRUE(passes.waitFor(1));
+    // Its thread marks itself finished just after its end steps.
+    while (workers.running() != 1) std::this_thread::yield();
 
     diag::cpuTestStop.store(false);  // RUN again clears the flag, then starts two more
     workers.startTwo(report);

@@ -116,10 +116,10 @@ TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
     EXPECT_FALSE(close.isAccepted());
     EXPECT_TRUE(diag::cpuTestStop.load());
     EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(passes.inPassNow(), 2);  // not waited for here: the event loop ends first
+    EXPECT_EQ(passes.inPass, 2);  // not waited for here: the event loop ends first
     passes.openFully();
     form.reset();
-    EXPECT_EQ(passes.inPassNow(), 0);
+    EXPECT_EQ(passes.inPass, 0);
     EXPECT_EQ(passes.started, 2);       // each worker ended after the pass it was in
     QCoreApplication::processEvents();  // updates posted to the window went with it
 }
