@@ -274,23 +274,15 @@ TEST(ReportCompare, MarksOnlyChangesBeyondBothSpreads) {
 }
 
 TEST(ReportCompare, UnusableFilesGiveOneLine) {
-    const fs::path dir = fs::temp_directory_path() / "corvane-compare";
-    fs::create_directories(dir);
-    const std::pair<const char*, const char*> files[] = {
-        {"missing.json", nullptr},
-        {"garbage.json", "{not json"},
-        {"foreign.json", "{\"rows\": []}"},
-        {"newer.json", "{\"schema\": 2, \"corvane\": {}}"},
-        {"mistyped.json", "{\"schema\": 1, \"corvane\": {}, \"bench\": {\"rows\": [7]}}"}};
-    for (const auto& [name, text] : files) {
-        if (text) std::ofstream(dir / name) << text;
-        const auto loaded = report::loadSaved((dir / name).string());
+    for (const char* name :
+         {"missing.json", "garbage.json", "foreign.json", "newer.json", "mistyped.json"}) {
+        const auto loaded =
+            report::loadSaved((fs::path(CORVANE_FIXTURES) / "compare-unusable" / name).string());
         ASSERT_TRUE(std::holds_alternative<std::string>(loaded)) << name;
         const auto& message = std::get<std::string>(loaded);
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
         EXPECT_EQ(message.rfind("corvane-report: --compare: ", 0), 0u) << message;
     }
-    fs::remove_all(dir);
 }
 
 TEST(ReportSave, AFailedSaveLeavesTheEarlierFile) {
@@ -343,32 +335,15 @@ TEST_F(ReportProgram, WriteErrorsAndCtrlCAreReported) {
     EXPECT_NE(text.find("CPU TEST (60 s)  Pass: "), std::string::npos) << text;
 }
 
+// Roots with the system files as they are found.
 TEST(OsFigures, LevelTwoCacheAndTscFromSysfs) {
-    const fs::path root = fs::temp_directory_path() / "corvane-os-figures";
-    fs::remove_all(root);
-    const auto write = [&](const fs::path& file, const std::string& text) {
-        fs::create_directories(file.parent_path());
-        std::ofstream(file) << text;
-    };
-    const fs::path cache = root / "sys/devices/system/cpu/cpu0/cache";
-    for (const auto& [file, text] : {std::pair{"index0/level", "1"},
-                                     {"index0/type", "Data"},
-                                     {"index0/size", "32K"},
-                                     {"index2/level", "2"},
-                                     {"index2/type", "Unified"},
-                                     {"index2/size", "2048K"}})
-        write(cache / file, std::string(text) + "\n");
-    EXPECT_EQ(report::l2CacheBytesFromOs(root), 2048 * 1024);
-    EXPECT_FALSE(report::tscMHzFromOs(root));  // no cpuinfo, no tsc_freq_khz
-
-    write(root / "proc/cpuinfo", "processor : 0\ncpu MHz : 2096.040\nflags : fpu constant_tsc\n");
-    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(root), 2096.040);
-    fs::create_directories(root / "sys/devices/system/cpu/cpu0/cpufreq");  // a scaling clock
-    EXPECT_FALSE(report::tscMHzFromOs(root));
-    write(root / "sys/devices/system/cpu/cpu0/tsc_freq_khz", "2600000\n");
-    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(root), 2600.0);
-    fs::remove_all(root);
-    EXPECT_FALSE(report::l2CacheBytesFromOs(root));
+    const fs::path os = fs::path(CORVANE_FIXTURES) / "os";
+    EXPECT_EQ(report::l2CacheBytesFromOs(os / "l1-and-l2"), 2048 * 1024);
+    EXPECT_FALSE(report::l2CacheBytesFromOs(os / "missing"));
+    EXPECT_FALSE(report::tscMHzFromOs(os / "l1-and-l2"));  // no cpuinfo, no tsc_freq_khz
+    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(os / "constant-tsc"), 2096.040);
+    EXPECT_FALSE(report::tscMHzFromOs(os / "constant-tsc-cpufreq"));  // a scaling clock
+    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(os / "tsc-freq-khz"), 2600.0);
 }
 
 TEST(OsFigures, OddNumbersCountAsMissing) {
