@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -16,13 +17,14 @@ struct PassGate {
     bool open = false;
     std::vector<bool> results;  // by a worker's pass number; missing means right
 
-    void allow(int worker, int n, bool fully = false) {
+    // Lets each of the workers `which` through `n` more passes.
+    void allow(int n, std::initializer_list<int> which = {0, 1}, bool fully = false) {
         std::lock_guard lock(mutex);
-        permits[worker] += n;
+        for (const int worker : which) permits[worker] += n;
         open = open || fully;
         changed.notify_all();
     }
-    void openFully() { allow(0, 0, true); }
+    void openFully() { allow(0, {}, true); }
     // True once `running` workers are inside a pass and `startedAtLeast` passes began.
     bool waitFor(int running, int startedAtLeast = 0) {
         std::unique_lock lock(mutex);
