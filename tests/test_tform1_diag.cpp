@@ -41,22 +41,42 @@ struct UpdateCounter : QObject {
     }
 };
 
-class CpuTestWindow : public ::testing::Test {
+// The window with the stability passes injected and the memory test's page shown.
+class DiagWindow : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
         gate = &passes;
         form = std::make_unique<TForm1>();
+        form->PageControl2->setCurrentIndex(2);
     }
     void TearDown() override {
         passes.openFully();
         form.reset();
         gate = nullptr;
     }
+
+    // At the event point `point` of the memory test's run, `action` runs once.
+    void atEventPoint(int point, std::function<void()> action) {
+        auto* timer = new QTimer(form.get());
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, form.get(), [=, n = 0]() mutable {
+            if (++n == point) {
+                timer->stop();
+                action();
+            }
+        });
+        timer->start();
+    }
+
+    QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
+
     PassGate passes;
     diag::ScopedStabilityPass injected{&gatedPass};
     std::unique_ptr<TForm1> form;
 };
+using CpuTestWindow = DiagWindow;
+using MemTestWindow = DiagWindow;
 
 TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
     UpdateCounter counter;
@@ -132,32 +152,6 @@ std::uint32_t tenMsTicks() {
 platform::MemoryStatusSource available(std::int64_t bytes) {
     return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
 }
-
-class MemTestWindow : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testApplication();
-        form = std::make_unique<TForm1>();
-        form->PageControl2->setCurrentIndex(2);
-    }
-
-    // At the event point `point` of the run, `action` runs once.
-    void atEventPoint(int point, std::function<void()> action) {
-        auto* timer = new QTimer(form.get());
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, form.get(), [=, n = 0]() mutable {
-            if (++n == point) {
-                timer->stop();
-                action();
-            }
-        });
-        timer->start();
-    }
-
-    QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
-
-    std::unique_ptr<TForm1> form;
-};
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
