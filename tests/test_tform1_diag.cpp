@@ -25,11 +25,9 @@ bool processUntil(Done done) {
     QTimer heartbeat;
     heartbeat.start(50);
     const QDeadlineTimer deadline(60'000);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
+    while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return done();
 }
 
 // Counts the updates the workers hand to the window.
@@ -142,12 +140,6 @@ TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
     QCoreApplication::processEvents();  // updates posted to the window went with it
 }
 
-// The memory test over an injected amount of free memory.
-std::uint32_t clockTicks = 0;
-std::uint32_t tenMsTicks() {
-    return clockTicks += 10;
-}
-
 // A memory report with `bytes` of free physical memory.
 platform::MemoryStatusSource available(std::int64_t bytes) {
     return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
@@ -157,7 +149,10 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
     // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
     const platform::ScopedMemoryStatusSource memory(available(8'500'000));
-    const platform::ScopedTickSource clock(&tenMsTicks);
+    const platform::ScopedTickSource clock(+[] {  // 10 ms a reading
+        static std::uint32_t ticks = 0;
+        return ticks += 10;
+    });
     // The first event point comes before any memory is backed.
     QString sizeBeforeBacking;
     bool runBeforeBacking = true;
