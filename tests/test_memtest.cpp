@@ -20,7 +20,7 @@ namespace {
 using diag::EventPoint;
 using Counts = std::vector<std::int64_t>;
 
-TEST(MemTestSizing, NinetyNinePercentRoundedDownTo128Bytes) {
+TEST(MemTestFigures, BlockIs99PercentRoundedDownTo128BytesSpeedIsSizeOverTime) {
     const std::int64_t bytes = diag::memTestBlockBytes(300'000'000);
     EXPECT_EQ(bytes, 296'999'936);
     EXPECT_EQ(diag::sizeCaption(diag::memTestSizeMiB(bytes)), "283 Mb.");
@@ -31,9 +31,8 @@ TEST(MemTestSizing, NinetyNinePercentRoundedDownTo128Bytes) {
     EXPECT_EQ(diag::memTestBlockBytes(-5), 0);
     EXPECT_EQ(diag::memTestBlockBytes(128), 0);    // 126.72 rounds to 127
     EXPECT_EQ(diag::memTestBlockBytes(129), 128);  // 127.71 rounds to 128
-}
 
-TEST(MemTestSpeed, SizeTimesThousandOverMilliseconds) {
+    // Speed: size x 1000 / ms.
     EXPECT_EQ(diag::speedMbPerSec(283, 3), 94333);                // truncated
     EXPECT_EQ(diag::speedMbPerSec(3'000'000, 1), 3'000'000'000);  // beyond 32 bits
     EXPECT_FALSE(diag::speedMbPerSec(283, 0));

@@ -66,11 +66,10 @@ std::string contents(const fs::path& file) {
     return text.str();
 }
 
-// Runs corvane-report with stdout and stderr in files; `whenStarted`, if set, is called with
-// the child's pid once `waitFor` shows on its stderr. Returns the wait status.
+// Runs corvane-report with stdout and stderr in files and returns the wait status. With
+// `interruptAfter`, Ctrl-C comes 1.5 s after that line shows on its stderr.
 int runProgram(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err,
-               const std::string& waitFor = "",
-               const std::function<void(pid_t)>& whenStarted = {}) {
+               const std::string& interruptAfter = "") {
     const pid_t pid = fork();
     if (pid == 0) {
         if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(127);
@@ -80,10 +79,11 @@ int runProgram(const std::vector<std::string>& arguments, const fs::path& out, c
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (whenStarted) {
-        for (int i = 0; i < 600 && contents(err).find(waitFor) == std::string::npos; ++i)
+    if (!interruptAfter.empty()) {
+        for (int i = 0; i < 600 && contents(err).find(interruptAfter) == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        whenStarted(pid);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        kill(pid, SIGINT);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -104,7 +104,7 @@ class ReportProgram : public ::testing::Test {
 
 }  // namespace
 
-TEST(ReportOptions, ValuesAreTakenAndHelpExitsWithZero) {
+TEST(ReportOptions, ValuesAndSizesAreTakenAndHelpExitsWithZero) {
     const Options none = parsed("");  // the pages only
     EXPECT_EQ(none.format, report::Format::Text);
     EXPECT_FALSE(none.benchCpu || none.benchRam || none.stabilitySeconds || none.memtestBytes);
@@ -125,6 +125,13 @@ TEST(ReportOptions, ValuesAreTakenAndHelpExitsWithZero) {
     const EarlyExit help = parsed<EarlyExit>("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.text.find("--memtest"), std::string::npos);
+
+    // Sizes are binary multiples.
+    EXPECT_EQ(report::parseSize("65536"), 65536);
+    EXPECT_EQ(report::parseSize("64K"), 64 * 1024);
+    EXPECT_EQ(report::parseSize("3g"), std::int64_t{3} << 30);
+    for (const char* bad : {"", "0", "M", "1.5G", "9999999999999G"})
+        EXPECT_FALSE(report::parseSize(bad)) << bad;
 }
 
 TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
@@ -141,14 +148,6 @@ TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
         EXPECT_EQ(std::count(e.text.begin(), e.text.end(), '\n'), 1) << e.text;
         EXPECT_EQ(e.text.rfind("corvane-report: ", 0), 0u) << e.text;
     }
-}
-
-TEST(ReportSize, BinaryMultiplesAndRejections) {
-    EXPECT_EQ(report::parseSize("65536"), 65536);
-    EXPECT_EQ(report::parseSize("64K"), 64 * 1024);
-    EXPECT_EQ(report::parseSize("3g"), std::int64_t{3} << 30);
-    for (const char* bad : {"", "0", "M", "1.5G", "9999999999999G"})
-        EXPECT_FALSE(report::parseSize(bad)) << bad;
 }
 
 TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
@@ -320,10 +319,7 @@ TEST_F(ReportProgram, WriteErrorsAndCtrlCAreReported) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
     EXPECT_NE(contents(err).find("corvane-report: cannot write the output"), std::string::npos);
 
-    status = runProgram({"--stability", "60"}, out, err, "CPU stability test...", [](pid_t pid) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        kill(pid, SIGINT);
-    });
+    status = runProgram({"--stability", "60"}, out, err, "CPU stability test...");
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130);
     const std::string text = contents(out);
     EXPECT_EQ(text.rfind("INCOMPLETE", 0), 0u) << text;
