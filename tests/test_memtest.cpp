@@ -53,9 +53,8 @@ struct GuardedBlock {
 // Records what a run shows; runs a hook at every event point.
 struct ScriptedView : diag::MemTestView {
     Counts writeSpeeds, checkSpeeds, passes, errors;
-    int ends = 0, cycle = 1;
+    int ends = 0, cycle = 1, stopCycle = 0;  // STOP is clicked at the end of stopCycle
     std::function<void(int cycle, EventPoint)> atPoint = [](int, EventPoint) {};
-    int stopCycle = 0;  // STOP is clicked at the end of this cycle
 
     void showSize(std::int64_t) override {}
     void showWriteSpeed(std::int64_t v) override { writeSpeeds.push_back(v); }

@@ -42,10 +42,6 @@ struct RecordingReport : diag::StabilityReport {
         return changed_.wait_for(lock, std::chrono::seconds(60),
                                  [&] { return endedCount(byThread_) == n; });
     }
-    Events events() {
-        std::lock_guard lock(mutex_);
-        return byThread_;
-    }
     void record(Event event) {
         std::lock_guard lock(mutex_);
         byThread_[std::this_thread::get_id()].push_back(event);
@@ -53,7 +49,7 @@ struct RecordingReport : diag::StabilityReport {
     }
     std::mutex mutex_;
     std::condition_variable changed_;
-    Events byThread_;
+    Events byThread_;  // read by the test once the workers have ended or been joined
 };
 
 class StabilityWorkersTest : public ::testing::Test {
@@ -82,7 +78,7 @@ TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
     passes.allow(1);
     ASSERT_TRUE(report->waitForEnded(2));
 
-    const Events events = report->events();
+    const Events& events = report->byThread_;
     ASSERT_EQ(events.size(), 2u);
     for (const auto& [id, list] : events) {
         // Within a worker: passes count 1, 2, ...; an error follows its pass and counts
@@ -121,7 +117,7 @@ TEST_F(StabilityWorkersTest, StopAndJoinWaitsForEveryWorkerAlsoOneFromAnEarlierT
     EXPECT_TRUE(diag::cpuTestStop.load());
     EXPECT_EQ(workers.running(), 0u);
     EXPECT_EQ(passes.inPass, 0);
-    EXPECT_EQ(endedCount(report->events()), 4u);  // every worker of both tests
+    EXPECT_EQ(endedCount(report->byThread_), 4u);  // every worker of both tests
 }
 
 struct ThrowingReport : RecordingReport {
@@ -137,7 +133,7 @@ TEST_F(StabilityWorkersTest, FailingWorkerEndsQuietlyWithoutItsEndSteps) {
     passes.allow(2);
     ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method
-    for (const auto& [id, list] : failing->events()) {
+    for (const auto& [id, list] : failing->byThread_) {
         EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}}));
     }
 }
