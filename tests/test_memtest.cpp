@@ -63,8 +63,8 @@ struct ScriptedView : diag::MemTestView {
     void showErrors(std::int64_t v) override { errors.push_back(v); }
     void processEvents(EventPoint point) override {
         atPoint(cycle, point);
-        if (point != EventPoint::AfterCheckZeros) return;
-        if (cycle++ == stopCycle) diag::memTestStop.store(1);
+        if (point == EventPoint::AfterCheckZeros && cycle++ == stopCycle)
+            diag::memTestStop.store(1);
     }
     void showNoMemory() override {}
     void ended() override { ++ends; }
