@@ -145,7 +145,7 @@ std::int64_t selfStatusKiB(const std::string& field) {
     return -1;
 }
 
-TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenAndStopReleasesIt) {
+TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefusedOneIsEmpty) {
     ScriptedView view;
     const std::int64_t before = selfStatusKiB("VmSize");
     std::vector<std::int64_t> mapped, backed;  // at each event point of the backing
@@ -167,11 +167,9 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenAndStopReleasesIt) {
     EXPECT_TRUE(view.passes.empty());
     EXPECT_EQ(view.ends, 1);
     EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
-}
 
-// The report's whole-block allocation; the window's run over a refused mapping is in
-// test_tform1_diag. 1 << 62 is more than the user address space: refused, not faulted later.
-TEST(MemTestRun, RefusedBlockIsEmpty) {
+    // The report's whole-block allocation; the window's run over a refused mapping is in
+    // test_tform1_diag. 1 << 62 is more than the user address space: refused, not faulted later.
     EXPECT_FALSE(diag::TestBlock::allocate(0));
     EXPECT_FALSE(diag::TestBlock::allocate(std::int64_t{1} << 62));
 }

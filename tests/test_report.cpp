@@ -22,7 +22,6 @@
 namespace fs = std::filesystem;
 using report::EarlyExit;
 using report::Options;
-using report::parseOptions;
 
 namespace {
 
@@ -30,7 +29,7 @@ namespace {
 template <class T = Options>
 T parsed(const std::string& line) {
     std::istringstream words(line);
-    const auto result = parseOptions({std::istream_iterator<std::string>(words), {}});
+    const auto result = report::parseOptions({std::istream_iterator<std::string>(words), {}});
     const auto* early = std::get_if<EarlyExit>(&result);
     EXPECT_TRUE(std::holds_alternative<T>(result)) << line << ": " << (early ? early->text : "");
     return std::holds_alternative<T>(result) ? std::get<T>(result) : T{};
@@ -39,8 +38,6 @@ T parsed(const std::string& line) {
 report::Report sampleReport() {
     report::Report r;
     r.cpu.panel1 = "3200 Mhz Example CPU";
-    r.cpu.ratedMhz = 3200;
-    r.cpu.clockText = "3192.01";
     r.cpu.clockMhz = 3192.0123;
     r.memory.status = platform::MemoryStatus{8'000'000'000, 6'000'000'000,         9'000'000'000,
                                              7'000'000'000, std::int64_t{1} << 47, 100};

@@ -67,6 +67,13 @@ class DiagWindow : public ::testing::Test {
         timer->start();
     }
 
+    // Sends the window manager's close; true if the window accepted it.
+    bool closeAccepted() {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(form.get(), &close);
+        return close.isAccepted();
+    }
+
     QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
 
     PassGate passes;
@@ -127,9 +134,7 @@ TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
 TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
     form->Button5->click();
     ASSERT_TRUE(passes.waitFor(2, 2));
-    QCloseEvent close;
-    QCoreApplication::sendEvent(form.get(), &close);
-    EXPECT_FALSE(close.isAccepted());
+    EXPECT_FALSE(closeAccepted());
     EXPECT_TRUE(diag::cpuTestStop.load());
     EXPECT_FALSE(form->Timer1->isActive());
     EXPECT_EQ(passes.inPass, 2);  // not waited for here: the event loop ends first
@@ -153,25 +158,21 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
         static std::uint32_t ticks = 0;
         return ticks += 10;
     });
-    // The first event point comes before any memory is backed.
-    QString sizeBeforeBacking;
-    bool runBeforeBacking = true;
+    // The first event point comes before any memory is backed (reached, or the STOP at the
+    // eighth would never come).
     atEventPoint(1, [&] {
-        sizeBeforeBacking = form->Label80->text();
-        runBeforeBacking = form->Button8->isEnabled();
+        EXPECT_EQ(form->Label80->text(), "8 Mb.");
+        EXPECT_FALSE(form->Button8->isEnabled());
     });
     // Two points around the one slice of backing, then four a cycle.
     atEventPoint(8, [&] {
         const QByteArray dir = qgetenv("CORVANE_SCREENSHOT_DIR");
-        if (!dir.isEmpty()) {
+        if (!dir.isEmpty())
             form->grab().save(QString::fromLocal8Bit(dir) + "/diag-memtest-running.png");
-        }
         form->Button9->click();
     });
     form->Button8->click();  // returns when the run has ended
 
-    EXPECT_EQ(sizeBeforeBacking, "8 Mb.");
-    EXPECT_FALSE(runBeforeBacking);
     EXPECT_EQ(form->Label80->text(), "0 Mb.");
     EXPECT_TRUE(form->Button8->isEnabled());
     EXPECT_EQ(form->Label81->text(), "4");  // STOP seen in the second cycle
@@ -209,12 +210,8 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
 TEST_F(MemTestWindow, CloseEndsTheRunAtItsEventPointAndTheWindowKeepsItsFigures) {
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     bool accepted = true;
-    atEventPoint(3, [&] {  // after the timed write of ones
-        QCloseEvent close;
-        QCoreApplication::sendEvent(form.get(), &close);
-        accepted = close.isAccepted();
-    });
-    form->Button8->click();  // returns at that event point
+    atEventPoint(3, [&] { accepted = closeAccepted(); });  // after the timed write of ones
+    form->Button8->click();                                // returns at that event point
     EXPECT_FALSE(accepted);
     EXPECT_EQ(form->Label81->text(), "0");  // the check of the ones never ran
     EXPECT_EQ(form->Label80->text(), "2 Mb.");
