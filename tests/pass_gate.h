@@ -2,33 +2,29 @@
 // Stability passes that run only when a test lets them, worker by worker, so the order of
 // what the workers report is the test's to choose. Workers are numbered in the order of
 // their first pass; a worker's n-th pass can be told to come out wrong.
+#include <array>
 #include <chrono>
 #include <condition_variable>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
 struct PassGate {
     std::mutex mutex;
     std::condition_variable changed;
-    int workers = 0;
-    std::vector<int> permits = std::vector<int>(8, 0);
-    std::vector<int> passNumber = std::vector<int>(8, 0);
+    std::array<int, 8> permits{}, passNumber{};  // by worker
+    int workers = 0, inPass = 0, started = 0;
     bool open = false;
-    int inPass = 0;
-    int started = 0;
     std::vector<bool> results;  // by a worker's pass number; missing means right
 
-    void allow(int worker, int n, bool fully = false) {
+    // Lets each of the workers `which` through `n` more passes.
+    void allow(int n, std::initializer_list<int> which = {0, 1}, bool fully = false) {
         std::lock_guard lock(mutex);
-        permits[worker] += n;
+        for (const int worker : which) permits[worker] += n;
         open = open || fully;
         changed.notify_all();
     }
-    void openFully() { allow(0, 0, true); }
-    int inPassNow() {
-        std::lock_guard lock(mutex);
-        return inPass;
-    }
+    void openFully() { allow(0, {}, true); }
     // True once `running` workers are inside a pass and `startedAtLeast` passes began.
     bool waitFor(int running, int startedAtLeast = 0) {
         std::unique_lock lock(mutex);

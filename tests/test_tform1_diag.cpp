@@ -3,35 +3,20 @@
 // injected small amount of free memory.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QTimer>
 #include <memory>
 
-#include "app/look.h"
 #include "app/tform1.h"
+#include "diag/memtest.h"
 #include "diag/stability.h"
 #include "pass_gate.h"
 #include "platform/memory_status.h"
 #include "platform/ticks.h"
+#include "qt_test_app.h"
 
 namespace {
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "test_tform1_diag";
-    static char* argv[] = {name, nullptr};
-    // Kept to the end of the process: destroying it at exit, after Qt's thread storage is
-    // gone, would crash on the fonts the look adds.
-    static QApplication* const app = [] {
-        auto* created = new QApplication(argc, argv);
-        app::applyLook();  // the screenshot looks as the window does in use
-        return created;
-    }();
-    return *app;
-}
 
 // Handles window events as they come until `done`, for at most a minute. A heartbeat
 // timer keeps the wait from blocking when nothing else is posted.
@@ -40,11 +25,9 @@ bool processUntil(Done done) {
     QTimer heartbeat;
     heartbeat.start(50);
     const QDeadlineTimer deadline(60'000);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
+    while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+    return done();
 }
 
 // Counts the updates the workers hand to the window.
@@ -56,112 +39,22 @@ struct UpdateCounter : QObject {
     }
 };
 
-class CpuTestWindow : public ::testing::Test {
+// The window with the stability passes injected and the memory test's page shown.
+class DiagWindow : public ::testing::Test {
   protected:
     void SetUp() override {
-        application();
+        testApplication();
         gate = &passes;
         form = std::make_unique<TForm1>();
+        form->PageControl2->setCurrentIndex(2);
     }
     void TearDown() override {
         passes.openFully();
         form.reset();
         gate = nullptr;
     }
-    PassGate passes;
-    diag::ScopedStabilityPass injected{&gatedPass};
-    std::unique_ptr<TForm1> form;
-};
 
-TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
-    UpdateCounter counter;
-    form->installEventFilter(&counter);
-    passes.results = {false};  // each worker's first pass is wrong
-    ASSERT_TRUE(form->Timer1->isActive());
-    form->Button5->click();
-    EXPECT_FALSE(form->Button5->isEnabled());
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), "OFF");
-
-    passes.allow(0, 2);
-    passes.allow(1, 2);
-    ASSERT_TRUE(passes.waitFor(2, 6));
-    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "2"; }));
-    EXPECT_EQ(form->Label93->text(), "1");  // each worker counted its one wrong pass
-    EXPECT_FALSE(form->Button5->isEnabled());
-
-    // STOP: the first worker to end its pass brings RUN and the clock back.
-    form->Button7->click();
-    passes.allow(0, 1);
-    ASSERT_TRUE(processUntil([&] { return form->Button5->isEnabled(); }));
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), "ON");
-    EXPECT_TRUE(passes.waitFor(1, 6));
-    passes.allow(1, 1);
-    // Both workers ended: three passes, one error and the end steps each.
-    ASSERT_TRUE(processUntil([&] { return counter.updates == 10; }));
-    EXPECT_EQ(form->Label88->text(), "3");
-    EXPECT_EQ(form->Label93->text(), "1");
-    EXPECT_EQ(passes.started, 6);
-
-    // RUN again clears the flag; the old counts stay until the new test's first pass.
-    form->Button5->click();
-    EXPECT_FALSE(diag::cpuTestStop.load());
-    ASSERT_TRUE(passes.waitFor(2, 8));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(form->Label88->text(), "3");
-    passes.allow(2, 1);
-    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "1"; }));
-}
-
-TEST_F(CpuTestWindow, StopWhileIdleOnlySetsTheFlag) {
-    diag::cpuTestStop.store(false);
-    const QString clock = form->Panel15->caption();
-    form->Button7->click();
-    EXPECT_TRUE(diag::cpuTestStop.load());
-    EXPECT_TRUE(form->Button5->isEnabled());
-    EXPECT_TRUE(form->Timer1->isActive());
-    EXPECT_EQ(form->Panel15->caption(), clock);
-}
-
-// The window manager's close keeps the window until the program ends; the workers are told
-// to stop, and destroying the window waits for the passes under way.
-TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
-    form->Button5->click();
-    ASSERT_TRUE(passes.waitFor(2, 2));
-    QCloseEvent close;
-    QCoreApplication::sendEvent(form.get(), &close);
-    EXPECT_FALSE(close.isAccepted());
-    EXPECT_TRUE(diag::cpuTestStop.load());
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(passes.inPassNow(), 2);  // not waited for here: the event loop ends first
-    passes.openFully();
-    form.reset();
-    EXPECT_EQ(passes.inPassNow(), 0);
-    EXPECT_EQ(passes.started, 2);       // each worker ended after the pass it was in
-    QCoreApplication::processEvents();  // updates posted to the window went with it
-}
-
-// The memory test over an injected amount of free memory.
-std::uint32_t clockTicks = 0;
-std::uint32_t tenMsTicks() {
-    return clockTicks += 10;
-}
-
-// A memory report with `bytes` of free physical memory.
-platform::MemoryStatusSource available(std::int64_t bytes) {
-    return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
-}
-
-class MemTestWindow : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        application();
-        form = std::make_unique<TForm1>();
-        form->PageControl2->setCurrentIndex(2);
-    }
-
-    // At the event point `point` of the run, `action` runs once.
+    // At the event point `point` of the memory test's run, `action` runs once.
     void atEventPoint(int point, std::function<void()> action) {
         auto* timer = new QTimer(form.get());
         timer->setInterval(0);
@@ -174,35 +67,112 @@ class MemTestWindow : public ::testing::Test {
         timer->start();
     }
 
+    // Sends the window manager's close; true if the window accepted it.
+    bool closeAccepted() {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(form.get(), &close);
+        return close.isAccepted();
+    }
+
     QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
 
+    PassGate passes;
+    diag::ScopedStabilityPass injected{&gatedPass};
     std::unique_ptr<TForm1> form;
 };
+using CpuTestWindow = DiagWindow;
+using MemTestWindow = DiagWindow;
+
+TEST_F(CpuTestWindow, RunCountsPassesAndErrorsStopEndsEachWorkerAfterItsPass) {
+    UpdateCounter counter;
+    form->installEventFilter(&counter);
+    passes.results = {false};  // each worker's first pass is wrong
+    // STOP while idle only sets the flag; RUN clears it.
+    const QString clock = form->Panel15->caption();
+    form->Button7->click();
+    EXPECT_TRUE(diag::cpuTestStop.load());
+    EXPECT_TRUE(form->Button5->isEnabled());
+    ASSERT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), clock);
+    form->Button5->click();
+    EXPECT_FALSE(form->Button5->isEnabled());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "OFF");
+
+    passes.allow(2);
+    ASSERT_TRUE(passes.waitFor(2, 6));
+    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "2"; }));
+    EXPECT_EQ(form->Label93->text(), "1");  // each worker counted its one wrong pass
+    EXPECT_FALSE(form->Button5->isEnabled());
+
+    // STOP: the first worker to end its pass brings RUN and the clock back.
+    form->Button7->click();
+    passes.allow(1, {0});
+    ASSERT_TRUE(processUntil([&] { return form->Button5->isEnabled(); }));
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_TRUE(passes.waitFor(1, 6));
+    passes.allow(1, {1});
+    // Both workers ended: three passes, one error and the end steps each.
+    ASSERT_TRUE(processUntil([&] { return counter.updates == 10; }));
+    EXPECT_EQ(form->Label88->text(), "3");
+    EXPECT_EQ(form->Label93->text(), "1");
+    EXPECT_EQ(passes.started, 6);
+
+    // RUN again clears the flag; the old counts stay until the new test's first pass.
+    form->Button5->click();
+    EXPECT_FALSE(diag::cpuTestStop.load());
+    ASSERT_TRUE(passes.waitFor(2, 8));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->Label88->text(), "3");
+    passes.allow(1, {2});
+    ASSERT_TRUE(processUntil([&] { return form->Label88->text() == "1"; }));
+}
+
+// The window manager's close keeps the window until the program ends; the workers are told
+// to stop, and destroying the window waits for the passes under way.
+TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
+    form->Button5->click();
+    ASSERT_TRUE(passes.waitFor(2, 2));
+    EXPECT_FALSE(closeAccepted());
+    EXPECT_TRUE(diag::cpuTestStop.load());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(passes.inPass, 2);  // not waited for here: the event loop ends first
+    passes.openFully();
+    form.reset();
+    EXPECT_EQ(passes.inPass, 0);
+    EXPECT_EQ(passes.started, 2);       // each worker ended after the pass it was in
+    QCoreApplication::processEvents();  // updates posted to the window went with it
+}
+
+// A memory report with `bytes` of free physical memory.
+platform::MemoryStatusSource available(std::int64_t bytes) {
+    return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
+}
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
+    diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
     // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
     const platform::ScopedMemoryStatusSource memory(available(8'500'000));
-    const platform::ScopedTickSource clock(&tenMsTicks);
-    // The first event point comes before any memory is backed.
-    QString sizeBeforeBacking;
-    bool runBeforeBacking = true;
+    const platform::ScopedTickSource clock(+[] {  // 10 ms a reading
+        static std::uint32_t ticks = 0;
+        return ticks += 10;
+    });
+    // The first event point comes before any memory is backed (reached, or the STOP at the
+    // eighth would never come).
     atEventPoint(1, [&] {
-        sizeBeforeBacking = form->Label80->text();
-        runBeforeBacking = form->Button8->isEnabled();
+        EXPECT_EQ(form->Label80->text(), "8 Mb.");
+        EXPECT_FALSE(form->Button8->isEnabled());
     });
     // Two points around the one slice of backing, then four a cycle.
     atEventPoint(8, [&] {
         const QByteArray dir = qgetenv("CORVANE_SCREENSHOT_DIR");
-        if (!dir.isEmpty()) {
-            QDir().mkpath(QString::fromLocal8Bit(dir));
+        if (!dir.isEmpty())
             form->grab().save(QString::fromLocal8Bit(dir) + "/diag-memtest-running.png");
-        }
         form->Button9->click();
     });
     form->Button8->click();  // returns when the run has ended
 
-    EXPECT_EQ(sizeBeforeBacking, "8 Mb.");
-    EXPECT_FALSE(runBeforeBacking);
     EXPECT_EQ(form->Label80->text(), "0 Mb.");
     EXPECT_TRUE(form->Button8->isEnabled());
     EXPECT_EQ(form->Label81->text(), "4");  // STOP seen in the second cycle
@@ -227,13 +197,12 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
         EXPECT_EQ(form->Label81->text(), "0");
         EXPECT_TRUE(form->Button8->isEnabled());
     }
-    // STOP before the first slice is backed: no cycle, RUN back, the size cleared.
+    // The next run hides the message; STOP before the first slice ends it (what the run
+    // does then is in test_memtest).
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     atEventPoint(1, [&] { form->Button9->click(); });
     form->Button8->click();
     EXPECT_TRUE(message()->isHidden());
-    EXPECT_EQ(form->Label81->text(), "0");
-    EXPECT_EQ(form->Label80->text(), "0 Mb.");
     EXPECT_TRUE(form->Button8->isEnabled());
 }
 
@@ -241,12 +210,8 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
 TEST_F(MemTestWindow, CloseEndsTheRunAtItsEventPointAndTheWindowKeepsItsFigures) {
     const platform::ScopedMemoryStatusSource memory(available(2'200'000));
     bool accepted = true;
-    atEventPoint(3, [&] {  // after the timed write of ones
-        QCloseEvent close;
-        QCoreApplication::sendEvent(form.get(), &close);
-        accepted = close.isAccepted();
-    });
-    form->Button8->click();  // returns at that event point
+    atEventPoint(3, [&] { accepted = closeAccepted(); });  // after the timed write of ones
+    form->Button8->click();                                // returns at that event point
     EXPECT_FALSE(accepted);
     EXPECT_EQ(form->Label81->text(), "0");  // the check of the ones never ran
     EXPECT_EQ(form->Label80->text(), "2 Mb.");
