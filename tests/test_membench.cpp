@@ -6,30 +6,11 @@
 
 #include "guarded_memory.h"
 #include "membench/memory_speed.h"
-#include "platform/ticks.h"
+#include "stepping_clock.h"
 #include "sysinfo/sweep.h"
 
 using membench::Outcome;
 using membench::Result;
-
-namespace {
-
-// Every reading is `step` ms after the previous one.
-std::uint32_t tickNow = 0;
-std::uint32_t tickStep = 0;
-std::uint32_t steppingTicks() {
-    return tickNow += tickStep;
-}
-
-struct SteppingClock {
-    explicit SteppingClock(std::uint32_t step) : scoped(&steppingTicks) {
-        tickNow = 0xFFFF'F000u;  // right across the counter's wrap
-        tickStep = step;
-    }
-    platform::ScopedTickSource scoped;
-};
-
-}  // namespace
 
 TEST(MemorySpeedFormula, TruncatedQuotientsOrAReasonWithoutTime) {
     EXPECT_EQ(membench::writeSpeed(3333), (Result{Outcome::measured, 5040}));  // 5040.5 cut
@@ -39,6 +20,8 @@ TEST(MemorySpeedFormula, TruncatedQuotientsOrAReasonWithoutTime) {
 }
 
 // Both measurements time across the tick counter's wrap.
+constexpr std::uint32_t kBeforeTheWrap = 0xFFFF'FF00u;  // the first step crosses it
+
 TEST(Measurements, WriteLeavesOneInEveryElementButTheLastAndReadTimesAFreshBlock) {
     using sysinfo::sweepBuffer;
     constexpr std::int32_t kLast = sysinfo::kSweepBufferElements - 1;
@@ -47,12 +30,12 @@ TEST(Measurements, WriteLeavesOneInEveryElementButTheLastAndReadTimesAFreshBlock
     const membench::ScopedWorkload small(
         {.writePasses = 1, .readPasses = 2, .readBlockBytes = 1 << 16});
     {
-        const SteppingClock clock(4000);
+        const SteppingClock clock(kBeforeTheWrap, 4000);
         EXPECT_EQ(membench::writeMeasurement(), (Result{Outcome::measured, 4200}));
     }
     for (std::int32_t i = 0; i < kLast; ++i) ASSERT_EQ(sweepBuffer[i], 1) << i;
     EXPECT_EQ(sweepBuffer[kLast], 0x1234'5678'9ABC'DEF0);
-    const SteppingClock clock(1000);
+    const SteppingClock clock(kBeforeTheWrap, 1000);
     EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::measured, 7992}));
 }
 

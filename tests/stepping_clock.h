@@ -1,0 +1,19 @@
+#pragma once
+// A tick counter for timed code under test: its readings are first, first + step,
+// first + 2 x step, ...
+
+#include <cstdint>
+#include <tuple>
+#include <utility>
+
+#include "platform/ticks.h"
+
+inline std::uint32_t tickValue = 0, tickStep = 0;
+
+struct SteppingClock {
+    SteppingClock(std::uint32_t first, std::uint32_t step) {
+        std::tie(tickValue, tickStep) = std::tie(first, step);
+    }
+    platform::ScopedTickSource scoped{
+        +[] { return std::exchange(tickValue, tickValue + tickStep); }};
+};
