@@ -18,42 +18,6 @@ CacheSweepRates stepAt(int k, std::int32_t before, std::int32_t after) {
     return rates;
 }
 
-}  // namespace
-
-// The highest of two passing tests names the size: in the confirmation case below.
-TEST(CacheDetection, ProductEqualToTheFasterRateIsNoDrop) {
-    // 137 against 100: 1.37 x 100 comes out as exactly 137, not less.
-    EXPECT_EQ(cacheSizeText(stepAt(5, 137, 100)), std::nullopt);
-    EXPECT_EQ(cacheSizeText(stepAt(5, 138, 100)), "128 Kbyte");
-}
-
-TEST(CacheDetection, GentleDeclineFindsNothing) {
-    // Each step falls by 1.29 at most, as a faithful sweep over written memory does here.
-    const CacheSweepRates rates{30000, 29500, 29000, 25000, 24800, 24500,
-                                24000, 23000, 20000, 15500, 15000, 14800};
-    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
-}
-
-// Test 11 alone, a drop between the last two sizes, names 8192 Kbyte.
-TEST(CacheDetection, EachTestNamesTheSmallerSize) {
-    for (int k = 1; k < sysinfo::kCacheSweepCount; ++k)
-        EXPECT_EQ(cacheSizeText(stepAt(k, 1000, 500)), std::to_string(8 << (k - 1)) + " Kbyte")
-            << k;
-}
-
-TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
-    // 1.37 x 1.5e9 overflows 32 bits; the comparison must still see 2147483647 > 2.055e9.
-    CacheSweepRates rates{};
-    rates.fill(INT32_MAX);
-    rates[1] = 1'500'000'000;
-    rates[2] = 1'500'000'000;
-    EXPECT_EQ(cacheSizeText(rates), "8 Kbyte");
-    rates.fill(INT32_MAX);  // and a flat curve finds nothing
-    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
-}
-
-namespace {
-
 // Rates by size: the first sweep of a size gives first[k], every repeat repeat[k]. Records
 // the sizes swept, in order, and checks each sweep's factor.
 struct ScriptedSweeps {
@@ -74,6 +38,34 @@ struct ScriptedSweeps {
 };
 
 }  // namespace
+
+// The highest of two passing tests names the size: in the confirmation case below.
+TEST(CacheDetection, ProductEqualToTheFasterRateAndAGentleDeclineAreNoDrop) {
+    // 137 against 100: 1.37 x 100 comes out as exactly 137, not less.
+    EXPECT_EQ(cacheSizeText(stepAt(5, 137, 100)), std::nullopt);
+    EXPECT_EQ(cacheSizeText(stepAt(5, 138, 100)), "128 Kbyte");
+    // Each step falls by 1.29 at most, as a faithful sweep over written memory does here.
+    const CacheSweepRates rates{30000, 29500, 29000, 25000, 24800, 24500,
+                                24000, 23000, 20000, 15500, 15000, 14800};
+    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
+}
+
+// Test 11 alone, a drop between the last two sizes, names 8192 Kbyte.
+TEST(CacheDetection, EachTestNamesTheSmallerSize) {
+    for (int k = 1; k < sysinfo::kCacheSweepCount; ++k)
+        EXPECT_EQ(cacheSizeText(stepAt(k, 1000, 500)), std::to_string(8 << (k - 1)) + " Kbyte")
+            << k;
+}
+
+TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
+    // 1.37 x 1.5e9 overflows 32 bits; the comparison must still see 2147483647 > 2.055e9.
+    CacheSweepRates rates{};
+    rates.fill(INT32_MAX);
+    rates[1] = rates[2] = 1'500'000'000;
+    EXPECT_EQ(cacheSizeText(rates), "8 Kbyte");
+    rates.fill(INT32_MAX);  // and a flat curve finds nothing
+    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
+}
 
 TEST(CacheConfirmation, AFlatCurveIsSweptTwelveTimesAndFindsNothing) {
     ScriptedSweeps script;

@@ -19,13 +19,11 @@ std::array<std::int32_t, 16> instrRows(std::int32_t each) {
 
 }  // namespace
 
-TEST(RowScore, IsTwelveMillionOverElapsedMsTruncated) {
+TEST(RowScore, IsTwelveMillionOverElapsedMsTruncatedAndZeroForZeroElapsed) {
     EXPECT_EQ(bench::rowResult(Group::Alu, 1000), 12000);
     EXPECT_EQ(bench::rowResult(Group::Fpu, 7), 1714285);
     EXPECT_EQ(bench::rowResult(Group::Alu, 12'000'001), 0);
-}
-
-TEST(RowScore, ZeroElapsedShowsZeroInsteadOfDividing) {
+    // Zero elapsed shows zero instead of dividing.
     EXPECT_EQ(bench::rowResult(Group::Alu, 0), 0);
     EXPECT_EQ(bench::perMs(19'200'000, 0), 0);
 }
@@ -61,13 +59,11 @@ TEST(GroupScore, InstrUsesTheExtendedConstant) {
 }
 
 // The example's 8000, 4000, 512 -> 4677 is checked through a whole run.
-TEST(CpuScore, ExactHalvesGoToTheEvenNeighbour) {
+TEST(CpuScore, ExactHalvesGoToTheEvenNeighbourAndAluAndFpuTermsAreAddedFirst) {
     EXPECT_EQ(bench::cpuScore(15, 0, 0), 4);    // 4.5
     EXPECT_EQ(bench::cpuScore(0, 110, 0), 60);  // 60.5 exactly in extended; above it in double
-}
-
-// Added the other way round, 1 x 0.3 + (7 x 0.55 + 29 x 0.15) ends above 8.5 and rounds to 9.
-TEST(CpuScore, AluAndFpuTermsAreAddedFirst) {
+    // Added the other way round, 1 x 0.3 + (7 x 0.55 + 29 x 0.15) ends above 8.5 and rounds
+    // to 9.
     EXPECT_EQ(bench::cpuScore(1, 7, 29), 8);
 }
 
