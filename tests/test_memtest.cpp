@@ -70,17 +70,14 @@ struct ScriptedView : diag::MemTestView {
     void ended() override { ++ends; }
 };
 
-// Every reading of the tick counter is 250 ms after the one before.
 std::uint32_t ticks = 0;
-std::uint32_t quarterSecondTicks() {
-    return ticks += 250;
-}
 
 class MemTestCycles : public ::testing::Test {
   protected:
     void SetUp() override { diag::memTestStop.store(0); }
     diag::MemTestTotals run(std::int64_t sizeMiB = 283) {
-        const platform::ScopedTickSource clock(&quarterSecondTicks);
+        // Every reading of the tick counter is 250 ms after the one before.
+        const platform::ScopedTickSource clock(+[] { return ticks += 250; });
         return diag::runMemTestCycles(block.data(), GuardedBlock::kCount, sizeMiB, view);
     }
     GuardedBlock block;
@@ -125,9 +122,8 @@ TEST_F(MemTestCycles, StopDuringTheTimedWriteShortensTheRestOfTheCycle) {
     EXPECT_EQ(run().cycles, 1);
     EXPECT_EQ(view.passes, (Counts{1, 2}));
     EXPECT_EQ(view.errors, (Counts{1}));
-    for (std::int64_t i = 0; i < GuardedBlock::kCount; ++i) {  // zeros reach the first step only
+    for (std::int64_t i = 0; i < GuardedBlock::kCount; ++i)  // zeros reach the first step only
         EXPECT_EQ(block.at(i), i < 8 ? 0 : (i == 40 ? 7 : 1)) << i;
-    }
     // The whole write was timed; the cut-short check shows no speed.
     EXPECT_EQ(view.writeSpeeds, (Counts{1132}));
     EXPECT_TRUE(view.checkSpeeds.empty());

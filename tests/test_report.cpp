@@ -57,9 +57,7 @@ report::Report sampleReport() {
 
 std::string contents(const fs::path& file) {
     std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Runs corvane-report with stdout and stderr in files and returns the wait status. With

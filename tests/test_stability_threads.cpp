@@ -126,9 +126,8 @@ TEST_F(StabilityWorkersTest, FailingWorkerEndsQuietlyWithoutItsEndSteps) {
     passes.allow(2);
     ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method
-    for (const auto& [id, list] : failing->byThread_) {
+    for (const auto& [id, list] : failing->byThread_)
         EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}}));
-    }
 }
 
 }  // namespace

@@ -71,8 +71,7 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(panels[i]->caption(), expected[i]);
     EXPECT_EQ(form->Label26->text(), "9645 Mb");
     EXPECT_EQ(form->Label27->text(), "39%");  // 39.42 %
-    EXPECT_TRUE(fitsItsText(form->Label26));
-    EXPECT_TRUE(fitsItsText(form->Label27));
+    for (QLabel* label : {form->Label26, form->Label27}) EXPECT_TRUE(fitsItsText(label));
     const QImage chart = form->Image1->image();
     ASSERT_EQ(chart.size(), QSize(121, 100));
     EXPECT_EQ(chart.pixel(0, 80), kMarker);         // the first sample went into slot 0
@@ -101,11 +100,10 @@ TEST_F(RamPages, HidingAndShowingThePageKeepsTheHistoryPosition) {
 TEST_F(RamPages, BenchmarkShowsBothSpeedsAndResumesTheClockRefresh) {
     const membench::ScopedWorkload shortRun(kShortRun);
     form->Panel15Click();  // the user had switched the refresh off
-    QString during73, during74;
+    std::pair<QString, QString> during;
     bool timer1During = true;
     QTimer::singleShot(0, form.get(), [&] {  // runs where the handler first processes events
-        during73 = form->Label73->text();
-        during74 = form->Label74->text();
+        during = {form->Label73->text(), form->Label74->text()};
         timer1During = form->Timer1->isActive();
         // A second RUN here is ignored: a nested run would take the scripted ticks and
         // leave the outer run with none.
@@ -115,11 +113,9 @@ TEST_F(RamPages, BenchmarkShowsBothSpeedsAndResumesTheClockRefresh) {
     // Write from 100 to 4100, read from 5000 to 6000.
     EXPECT_EQ(runBenchmark({100, 4100, 5000, 6000}),
               std::pair(QString("4200 Mb/sec"), QString("7992 Mb/sec")));
-    EXPECT_EQ(during73, "0");
-    EXPECT_EQ(during74, "0");
+    EXPECT_EQ(during, std::pair(QString("0"), QString("0")));
     EXPECT_FALSE(timer1During);
-    EXPECT_TRUE(fitsItsText(form->Label73));
-    EXPECT_TRUE(fitsItsText(form->Label74));
+    for (QLabel* label : {form->Label73, form->Label74}) EXPECT_TRUE(fitsItsText(label));
     EXPECT_EQ(form->Panel15->caption(), "ON");
     EXPECT_TRUE(form->Timer1->isActive());
 }
