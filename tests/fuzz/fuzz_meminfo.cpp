@@ -1,9 +1,4 @@
 // Feeds arbitrary bytes as /proc/meminfo to the memory-status reader.
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
-
-#include "platform/memory_status.h"
 #include "report_invariants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

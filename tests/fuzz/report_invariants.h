@@ -1,6 +1,10 @@
 #pragma once
-// What every memory-status report must satisfy, whatever the files said.
+// What every memory-status report must satisfy, whatever the files said; with what the two
+// memory-status fuzz targets' entry points need.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "platform/memory_status.h"
 
