@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two embedded JPEG pictures, decoded and sized for the boxes that show them. A
 // picture that fails to decode comes back null and its box stays blank.

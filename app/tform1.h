@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: every control of every page at its fixed place, and the handlers.
 // Handlers live beside the subsystem they drive: tform1.cpp (layout, pages, closing),

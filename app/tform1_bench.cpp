@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "RUN" on "CPU Benchmark ": the 29 rows, the three group scores and the CPU score.
 #include <QLabel>
 #include <stdexcept>

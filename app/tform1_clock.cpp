@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The live core clock on "CPU Info" and the pause/resume protocol of the runs.
 #include "app/tform1.h"
 #include "app/timers.h"

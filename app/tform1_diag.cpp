@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CPU stability test and the memory test on "    Diagnostic    ".
 #include <QMetaObject>
 #include <memory>

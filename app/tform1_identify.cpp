@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up identification, run when the main window is first shown.
 #include "app/tform1.h"
 #include "app/tform2.h"

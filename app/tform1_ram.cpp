@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory status monitor on "RAM Info" and "RUN" on " RAM Benchmark  ".
 #include <string>
 

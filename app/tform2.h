@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The splash window: a borderless picture that covers the start-up identification, the
 // only visible window while it blocks the program.

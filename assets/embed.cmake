@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DOUTPUT=<file.cpp> -DPICTURES="splash;page" -DSOURCE_DIR=<dir> -P embed.cmake
 # Writes every <name>.jpg of SOURCE_DIR as a byte array with an accessor <name>Jpeg().
 set(body "// Generated from the JPEG files in assets/; edit those, not this.\n")

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws Corvane's two pictures with ImageMagick and writes them as baseline JFIF JPEGs.
 
     python3 assets/make_pictures.py [output-dir]

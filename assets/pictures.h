@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two JPEG files as they are embedded in the program, byte for byte.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven integer (ALU group) kernels, in calling order. Each returns elapsed ms.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes one line of assembler text out k times at compile time, so an unrolled block is k
 // separate instructions in the object code with no loop of its own, and its k appears once

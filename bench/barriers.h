@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small named compiler barriers for the benchmark kernels. The kernels compute values that
 // nobody reads; these keep the compiler from dropping, merging or hoisting that work while

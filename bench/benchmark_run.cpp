@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/benchmark_run.h"
 
 #include "platform/fault_guard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CPU benchmark run without a window: resets what the page shows, walks the rows in
 // order, applies each row's fault guard, and reports every text through callbacks. The

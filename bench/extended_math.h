@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // 80-bit extended arithmetic for the floating-point kernels, done on the x87 unit itself:
 // its own cosine, sine and square root, the exponential from its 2^x and scaling

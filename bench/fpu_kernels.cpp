@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/fpu_kernels.h"
 
 #include "bench/alu_kernels.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instruction throughput kernels. Each times a long loop whose body is one instruction
 // written out k times as a single dependent chain through an accumulator, and returns
 // k x n / 1000 divided by the elapsed ms: millions of instructions per second.

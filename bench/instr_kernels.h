@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fifteen instruction throughput (INSTR group) kernels, in calling order. Each returns
 // its numerator divided by the elapsed ms: millions of instructions per second.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 29 rows of the CPU benchmark in calling order: one table that the window and the
 // headless runners both walk, so no row is ever listed twice.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CPU benchmark's arithmetic and every text it shows: row results, the three group
 // scores, the CPU score and their captions. Plain code, so every number can be checked

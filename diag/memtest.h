@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The memory pattern test: a block of most of the free physical memory, written with ones,
 // checked, written with zeros and checked again, cycle after cycle until STOP.

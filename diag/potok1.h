@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The stability test's worker thread, and the set of workers the window starts and, when
 // it closes, stops and waits for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CPU stability loop: nine floating-point steps whose exact outcome is known, run
 // 5,000,000 times per pass on doubles. A sound processor ends every iteration from the

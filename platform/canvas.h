@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture's drawing surface: pixels, a pen colour and a pen position, with the classic
 // desktop line routine. Plain memory, so every pixel of a drawing can be checked without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A read-only view of the first processor's description key, built from /proc/cpuinfo
 // and cpufreq sysfs the way a 64-bit system records it:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A guard around a block of code on the current thread: an invalid-instruction fault
 // (SIGILL) or an arithmetic fault (SIGFPE) inside it ends only the block.

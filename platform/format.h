@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number-to-text conversions and the rounding rule that every caption of the window uses.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The memory-status report: physical, page-file and virtual memory in bytes, read from
 // <root>/proc/meminfo, <root>/proc/self/status and <root>/proc/self/limits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Best-effort raised priority for a short measurement on the calling thread.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few desktop controls Corvane's window layout needs beyond plain Qt widgets:
 // bevelled panels, a tab control with flat-button tabs, and a picture box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading what /proc and /sys say, the one way every reader of the machine does it.
 //

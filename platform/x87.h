@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The x87 unit's control word. Corvane starts with 0x1332: extended precision, round to
 // nearest, and invalid operation, division by zero and overflow reported as faults.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // corvane-report: Corvane's figures without a window.
 #include <pthread.h>
 #include <signal.h>

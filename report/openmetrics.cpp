@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report as OpenMetrics text: one gauge family per figure, base units in the names
 // (seconds, bytes, hertz), rows and groups as labels.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the operating system itself reports about the processor, printed beside Corvane's
 // own measurements so that a reader sees at once where the two disagree.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Figures over repetitions: the median, the extremes and the spread of each row and score.
 

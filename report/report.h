@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What corvane-report prints: the figures of the window's pages, collected by the same
 // routines the window calls, and rendered as text or as one JSON object.

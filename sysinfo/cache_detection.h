@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The second-level cache size, found where the memory sweep's rate drops between two
 // neighbouring block sizes. cacheSizeText() is pure on the twelve rates;

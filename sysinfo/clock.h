@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The processor's core clock two ways: the rated speed the system records, and the
 // time-stamp counter counted across a 500 ms sleep.

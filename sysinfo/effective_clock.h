@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The effective core clock: how many dependent one-cycle additions the core completes per
 // microsecond. The time-stamp counter runs at a fixed rate whatever the core does, so it

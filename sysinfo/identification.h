@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start-up identification without the window: what the registry view yields for the
 // "CPU Info" panels, and the steps the window's shown handler runs, replaceable by tests.

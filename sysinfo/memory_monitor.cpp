@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/memory_monitor.h"
 
 #include "platform/format.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The memory status monitor of "RAM Info": once a second it turns a memory-status report
 // into six figures and two overlay texts, records the physical load in a 128-sample

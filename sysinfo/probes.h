@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Instruction probes: the extensions are found by trying one instruction of each and
 // seeing whether the processor refuses it, never by asking CPUID.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The memory sweep: reads a block at the start of the static sweep buffer over and over
 // until a fixed volume has passed, and reports how fast that went. The cache detection

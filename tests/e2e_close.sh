@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CLOSE during long work on the window thread ends the program promptly and visibly: the
 # window stays mapped until the process is gone, and it is gone within 10 s with code 0.
 # Covered: CLOSE two seconds into the CPU benchmark and into the memory test (which is then

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program in a real window: RUN on "CPU Benchmark " runs the 29 rows to their end,
 # and a screenshot of the finished page is kept.
 source "$(dirname "$0")/e2e_lib.sh"

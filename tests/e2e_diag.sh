@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program in a real window: RUN in "CPU TEST" on "    Diagnostic    " counts
 # passes, a screenshot is kept while they rise, and CLOSE during the test ends the program
 # with code 0 once the workers have finished their pass.

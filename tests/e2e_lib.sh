@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared steps of the end-to-end tests: a private X server, the window, clicks, pictures.
 # Sourced by tests/e2e_*.sh, which get the program and a screenshot folder as $1 and $2.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real program in a real window: title, client size, a screenshot, and each CLOSE
 # button ending it with exit code 0.
 source "$(dirname "$0")/e2e_lib.sh"

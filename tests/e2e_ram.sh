@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # "RAM Info" after a few ticks of the memory status monitor, and " RAM Benchmark  " after a
 # run, as the real program shows them in a real window.
 source "$(dirname "$0")/e2e_lib.sh"

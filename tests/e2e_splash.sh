@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The splash picture covers the start-up identification, and the "CPU Info" page is filled
 # with the page picture in place once the main window appears.
 source "$(dirname "$0")/e2e_lib.sh"

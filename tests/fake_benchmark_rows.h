@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fake kernels in rows shaped like the real kernel table (groups, indices, result labels,
 // guards), so the run and the window can be tested without the real workloads, and without

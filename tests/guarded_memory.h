@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Memory for tests of code that must touch exactly the bytes it is given: a block followed
 // by an inaccessible page, and how much private memory really backs an address range.

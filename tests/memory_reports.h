@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sample memory reports shared by the memory monitor and RAM page tests.
 

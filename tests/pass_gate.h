@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Stability passes that run only when a test lets them, worker by worker, so the order of
 // what the workers report is the test's to choose. Workers are numbered in the order of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fixtures for running the kernels and their helpers under the program's own x87 control
 // word (invalid operation, division by zero and overflow fault), so that an input on which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A tick counter for timed code under test: its readings are first, first + step,
 // first + 2 x step, ...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven integer kernels run for real (several seconds each); their end states show
 // that the specified work was done, and an injected tick counter shows what was timed.
 

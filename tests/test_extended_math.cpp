@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The extended-precision helpers of the floating-point kernels, checked against known
 // values, every test under the program's own x87 control word.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seven floating-point kernels run for real, under the program's own x87 control word
 // (invalid operation, division by zero and overflow fault), with an injected tick counter.
 

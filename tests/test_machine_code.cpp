@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the compiler made of the timed code, read back with objdump from the built libraries:
 // the unit tests see results, not the work that produced them, and a compiler that merges,
 // hoists or drops work leaves the results unchanged.

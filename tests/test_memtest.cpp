@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory test: block sizing, speeds, the four phases over a small block, and proof
 // that a wrong element is found. Faults are planted at the points where the window would
 // process its events, between the write of a pattern and its check.

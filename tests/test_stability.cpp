@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stability loop itself: a sound pass is right, and a wrong step anywhere in a pass,
 // in any of the nine steps, makes the pass wrong.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stability workers: their order of updates, the stop flag, waiting for them, and a
 // failing worker that must not take the program with it. Qt-free: runs under ThreadSanitizer.
 #include <gtest/gtest.h>

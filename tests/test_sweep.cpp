@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory sweep: pass counts, rates from an injected tick counter, the exact elements a
 // pass reads (checked against a guard page), and the backing of the static buffer.
 

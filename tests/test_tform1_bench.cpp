@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Button1Click on an offscreen window with fake kernels: what the page shows at each step.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real 29 kernels, once, on an offscreen window: every caption has its form. The
 // numbers themselves depend on the machine and are not checked, only that the shown scores
 // agree with each other.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "    Diagnostic    " page of the real window, offscreen: the CPU test's buttons, labels
 // and clock protocol with the workers' passes injected, and the memory test over an
 // injected small amount of free memory.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Closes a window as a window manager's close button does: a WM_DELETE_WINDOW client
 message sent to it. The end-to-end tests' X server runs without a window manager, so
 wmctrl has nobody to ask. Plain X protocol over the display's local socket.

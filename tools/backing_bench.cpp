@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compares ways of backing the memory test's block before its first timed phase: one store
 // per page, MADV_POPULATE_WRITE per slice, each with and without MADV_HUGEPAGE. Rounds
 // alternate the methods, so a busy machine hurts them alike; a fresh mapping each time.

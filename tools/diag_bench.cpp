@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the Diagnostic page's work on this machine: stability passes per second with one
 // and two workers, the memory test's write and check speeds over a given size, and how long
 // each test takes from STOP to its end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the benchmark's kernels and the cache-detection sweeps headless and prints, per
 // kernel, what the window would show next to the work it did per nanosecond and per core
 // cycle. Core cycles come from the effective clock (a serial chain of one-cycle additions),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the memory benchmark's two figures against a measurement of our own: the same
 // access patterns, written again here with volatile accesses and timed with a nanosecond
 // clock, reported as bytes per second. Run it on a quiet machine:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the /proc/cpuinfo parser behind the processor description key.
 #include <cstddef>
 #include <cstdint>

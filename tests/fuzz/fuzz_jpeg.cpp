@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the JPEG decoder: it must return, never exit or crash.
 #include <cstddef>
 #include <cstdint>

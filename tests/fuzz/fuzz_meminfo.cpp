@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes as /proc/meminfo to the memory-status reader.
 #include "report_invariants.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes as /proc/self/status and /proc/self/limits (split at the first NUL)
 // to the memory-status reader.
 #include "report_invariants.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the parsers of single sysfs values: numbers, cache sizes, and
 // the text cleaning every string from the system goes through.
 #include <cstddef>

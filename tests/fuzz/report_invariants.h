@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every memory-status report must satisfy, whatever the files said; with what the two
 // memory-status fuzz targets' entry points need.

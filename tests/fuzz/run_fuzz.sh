@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang's libFuzzer, AddressSanitizer and UBSan, and runs them
 # for a bounded time in all, shared evenly, from the fixture corpus:
 #   bash tests/fuzz/run_fuzz.sh [total-seconds] [work-dir]
