@@ -18,23 +18,31 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# Xvfb picks a free display itself and writes its number to fd 3: choosing one here and
-# then starting it would race with the other end-to-end tests that ctest runs beside us.
+# A private X server on a free display; sets DISPLAY and XVFB_PID. ctest runs end-to-end
+# tests side by side, so the choice and the start happen under one lock. Letting Xvfb
+# choose (-displayfd) was not enough: with two servers starting at the same moment, a test
+# once found its display answering and, a moment later, gone.
 start_xvfb() {
-  local number
-  number=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
-  XVFB_PID=$!
-  for _ in $(seq 200); do
-    if [ -s "$number" ]; then
-      export DISPLAY=":$(head -n 1 "$number")"
-      rm -f "$number"
-      xdpyinfo >/dev/null 2>&1 && return 0
-      fail "X server $DISPLAY does not answer"
-    fi
-    sleep 0.05
+  local n
+  exec 9>"${TMPDIR:-/tmp}/corvane-e2e-xvfb.lock"
+  flock 9
+  for n in $(seq 20 89); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do
+      if xdpyinfo >/dev/null 2>&1; then
+        flock -u 9
+        exec 9>&-
+        return 0
+      fi
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
   done
-  rm -f "$number"
   fail "no X server"
 }
 
