@@ -18,21 +18,28 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A private X server on a free display; sets DISPLAY and XVFB_PID. ctest runs end-to-end
-# tests side by side, so the choice and the start happen under one lock. Letting Xvfb
-# choose (-displayfd) was not enough: with two servers starting at the same moment, a test
-# once found its display answering and, a moment later, gone.
+# A private X server; sets DISPLAY and XVFB_PID. ctest runs end-to-end tests side by side,
+# so servers start one at a time under a lock, and each takes the next display number in
+# turn rather than the lowest free one: a server still going away can take the socket of a
+# new one on its number with it. -noreset: by default a server resets when its last
+# client, here the xdpyinfo check, leaves; the program must not meet it in that state.
 start_xvfb() {
-  local n
-  exec 9>"${TMPDIR:-/tmp}/corvane-e2e-xvfb.lock"
+  local state=${TMPDIR:-/tmp}/corvane-e2e-display next n
+  exec 9>"$state.lock"
   flock 9
-  for n in $(seq 20 89); do
+  next=$(cat "$state" 2>/dev/null || true)
+  [[ $next =~ ^[0-9]{1,6}$ ]] || next=0
+  for _ in $(seq 70); do
+    n=$(( 20 + next % 70 ))
+    next=$(( next + 1 ))
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 9>&- &
+    Xvfb ":$n" -noreset -screen 0 1024x768x24 -nolisten tcp >/dev/null \
+      2>"$SHOTS/xvfb-$(basename "$0" .sh).log" 9>&- &
     XVFB_PID=$!
     export DISPLAY=":$n"
     for _ in $(seq 100); do
       if xdpyinfo >/dev/null 2>&1; then
+        echo "$next" >"$state"
         flock -u 9
         exec 9>&-
         return 0
@@ -63,7 +70,8 @@ wait_for_window() {
 start_corvane() {
   "$CORVANE" &
   APP_PID=$!
-  WINDOW=$(wait_for_window "^Corvane v" 60) || fail "main window did not appear"
+  WINDOW=$(wait_for_window "^Corvane v" 60) ||
+    fail "main window did not appear on $DISPLAY; the X server said: $(tail -n 5 "$SHOTS/xvfb-$(basename "$0" .sh).log")"
 }
 
 # Clicks at a point of the main window's client area.
