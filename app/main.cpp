@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/look.h"
 #include "app/tform1.h"
@@ -21,5 +23,14 @@ int main(int argc, char** argv) {
     TForm1 form;
     TForm2 splash;  // hidden until the main window's shown handler needs it
     form.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // CLOSE must end the program at once, and a kernel or a memory-test phase may have
+    // seconds to go. Nothing is kept on disk, and what the work changed (its memory, the
+    // out-of-memory score, a thread's priority) belongs to the process and ends with it, so
+    // work under way is cut short here rather than waited for.
+    if (!form.idle()) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

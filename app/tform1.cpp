@@ -4,11 +4,11 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QResizeEvent>
-#include <QShowEvent>
 
 #include "app/fonts.h"
 #include "app/pictures.h"
 #include "app/timers.h"
+#include "diag/memtest.h"
 #include "platform/qt_events.h"
 
 TForm1* Form1 = nullptr;
@@ -67,7 +67,9 @@ void setTextColour(QWidget* widget, const QColor& colour) {
 #define VALUE_PANEL(parent, l, t, w, h, var) \
     var = panel(parent, QRect(l, t, w, h), Bevel::OuterAndInner, "-", #var)
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
+    : QWidget(parent),
+      jobs_(jobs ? std::move(jobs) : std::make_unique<platform::WorkerJobRunner>()) {
     Form1 = this;
     setWindowTitle(windowCaption());
     setFont(app::tahoma11());
@@ -114,6 +116,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 }
 
 TForm1::~TForm1() {
+    // The job under way ends first (a memory test at the end of its cycle), while the window
+    // it hands its updates to still exists; the jobs that had not started never run.
+    diag::memTestStop.store(1, std::memory_order_relaxed);
+    jobs_.reset();
     stopDiagnostics();
     if (Form1 == this) Form1 = nullptr;
 }
@@ -313,11 +319,6 @@ void TForm1::wireHandlers() {
     });
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!event->spontaneous()) platform::runHandler([&] { FormShow(); });
-}
-
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FormResize();
@@ -361,19 +362,34 @@ void TForm1::Button6Click() {
     terminate();
 }
 
-// exit(0), not quit(): quit() closes every window first, and a run that is under way would
-// go on, invisible, to its end. The event loop ends once the running handler has left at
-// its next event point; the stability workers end after their pass and are waited for
-// when the window is destroyed.
+// exit(0), not quit(): quit() closes every window first, while a job under way would go on,
+// invisible. The event loop ends at once; a job or a stability pass still under way does not
+// hold the program (app/main.cpp), and both tests stop at their next check.
 void TForm1::terminate() {
-    terminating_ = true;
-    app::enableTimer(Timer1, false);  // no clock measurement delays the end
+    app::enableTimer(Timer1, false);
     app::enableTimer(Timer2, false);
     diag::cpuTestStop.store(true, std::memory_order_relaxed);
+    diag::memTestStop.store(1, std::memory_order_relaxed);
     QCoreApplication::exit(0);
 }
 
 void TForm1::eventPoint() {
-    platform::processPendingEvents();
-    if (terminating_) throw platform::RunAbandoned{};
+    jobs_->eventPoint();
+}
+
+bool TForm1::idle() const {
+    return jobs_->idle() && stabilityWorkers_.running() == 0;
+}
+
+void TForm1::runJob(std::function<void()> job, std::function<void()> afterwards) {
+    jobs_->submit([this, job = std::move(job), afterwards = std::move(afterwards)] {
+        try {
+            job();
+        } catch (const std::exception& failure) {
+            post([message = QString::fromLocal8Bit(failure.what())] {
+                platform::showError(message);
+            });
+        }
+        if (afterwards) post(afterwards);
+    });
 }

@@ -6,13 +6,21 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "diag/potok1.h"
+#include "platform/jobs.h"
 #include "platform/qt_widgets.h"
 #include "sysinfo/memory_monitor.h"
+
+namespace sysinfo {
+struct Identification;
+}
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -20,7 +28,8 @@ class TForm1 : public QWidget {
     static constexpr int kClientWidth = 393;
     static constexpr int kClientHeight = 490;
 
-    explicit TForm1(QWidget* parent = nullptr);
+    // The window's long work runs on `jobs`; a worker thread of its own when none is given.
+    explicit TForm1(std::unique_ptr<platform::JobRunner> jobs = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The window's caption: version, six blanks and the project address between '~'.
@@ -34,11 +43,16 @@ class TForm1 : public QWidget {
     void pauseClockRefresh();
     void resumeClockRefresh();
 
-    // An event point of a long run on the window thread: the window processes its pending
-    // events. Once CLOSE was taken, the run ends here (platform::RunAbandoned): its remaining
-    // rows or phases are not run, and the window keeps showing what it shows until the
-    // process exits.
+    // "Not enough memory" in "RAM TEST", until the next run starts.
+    void showMemTestMessage();
+
+    // An event point of the running job, on the job runner's thread: the jobs that clicks
+    // and ticks queued meanwhile run here, each to its end.
     void eventPoint();
+
+    // No job runs or waits and no stability worker runs: the program can end without cutting
+    // any work short.
+    bool idle() const;
 
     // Handlers, named by control and event.
     void FormShow();
@@ -124,8 +138,11 @@ class TForm1 : public QWidget {
     QTimer* Timer1;
     QTimer* Timer2;
 
+    // The first request to show the window runs FormShow; the window appears when the
+    // identification has ended.
+    void setVisible(bool visible) override;
+
   protected:
-    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -141,16 +158,31 @@ class TForm1 : public QWidget {
     // CLOSE and the window manager's close: the event loop is told to end, and the window
     // stays as it is until the process exits, so no run goes on unseen.
     void terminate();
-    bool terminating_ = false;
 
-    // Identification state (splash, pictures).
+    // Runs `job` on the job runner. A failure is shown in the general error display, and
+    // `afterwards` is handed to the window thread whether the job ended or failed.
+    void runJob(std::function<void()> job, std::function<void()> afterwards = {});
 
-    // Benchmark run state.
-    // Set while Button1Click runs, so a click on RUN taken during its event processing is
-    // ignored instead of starting a nested run.
+    // Hands an update to the window thread; updates arrive in the order they were handed.
+    template <class Update>
+    void post(Update&& update) {
+        QMetaObject::invokeMethod(this, std::forward<Update>(update), Qt::QueuedConnection);
+    }
+
+    std::unique_ptr<platform::JobRunner> jobs_;
+
+    // Identification state: the main window is shown once the identification has ended.
+    void showIdentification(const sysinfo::Identification& found);
+    bool identifying_ = false;
+    bool identified_ = false;
+
+    // Set from a click on RUN until the run's end is back on the window thread, so a second
+    // click during the run is ignored instead of queuing a second run.
     bool benchmarkRunning_ = false;
+    bool ramBenchmarkRunning_ = false;
+    // Set while a clock measurement waits or runs: a tick in that time starts no second one.
+    bool clockMeasuring_ = false;
 
-    // Memory status monitor and memory benchmark state.
     sysinfo::MemoryMonitor memoryMonitor_;  // its history outlives the page being hidden
 
     // Diagnostics state (stability workers, memory test).

@@ -14,8 +14,7 @@ QString text(const std::string& caption) {
     return QString::fromStdString(caption);
 }
 
-QLabel* resultLabel(const TForm1& form, const bench::KernelRow& row) {
-    const QString name = QString::fromUtf8(row.resultLabel.data(), row.resultLabel.size());
+QLabel* resultLabel(const TForm1& form, const QString& name) {
     auto* label = qobject_cast<QLabel*>(form.control(name));
     if (label == nullptr) throw std::logic_error("no result label " + name.toStdString());
     return label;
@@ -35,30 +34,33 @@ QGroupBox* groupBox(const TForm1& form, bench::Group group) {
 
 }  // namespace
 
-// The run takes minutes and processes the window's events before every row, where a
-// second click on RUN could arrive. It is ignored: a nested run would redo all 29 rows and
-// then leave the outer run writing its group scores over labels the nested run had filled,
-// so the page would no longer show one run's figures.
+// The run is a job of about a minute. A second click on RUN while it waits or runs is
+// ignored: a nested run would redo all 29 rows and then leave the outer run writing its
+// group scores over labels the nested run had filled, so the page would no longer show one
+// run's figures. Everything the run shows is handed to the window thread as it happens.
 void TForm1::Button1Click() {
     if (benchmarkRunning_) return;
     benchmarkRunning_ = true;
-    struct RunningFlag {
-        bool& running;
-        ~RunningFlag() { running = false; }
-    } const runningFlag{benchmarkRunning_};
-
-    pauseClockRefresh();
-    bench::RunCallbacks callbacks;
-    callbacks.beforeRow = [this] { eventPoint(); };
-    callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
-        platform::setLabelCaption(resultLabel(*this, row), caption);
-    };
-    callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
-        groupBox(*this, group)->setTitle(text(caption));
-    };
-    callbacks.showStatus = [this](const std::string& caption) {
-        Panel14->setCaption(text(caption));
-    };
-    bench::runBenchmark(bench::benchmarkRows(), callbacks);
-    resumeClockRefresh();
+    runJob(
+        [this] {
+            post([this] { pauseClockRefresh(); });
+            bench::RunCallbacks callbacks;
+            callbacks.beforeRow = [this] { eventPoint(); };
+            callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
+                const QString name =
+                    QString::fromUtf8(row.resultLabel.data(), row.resultLabel.size());
+                post([this, name, caption] {
+                    platform::setLabelCaption(resultLabel(*this, name), caption);
+                });
+            };
+            callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
+                post([this, group, caption] { groupBox(*this, group)->setTitle(text(caption)); });
+            };
+            callbacks.showStatus = [this](const std::string& caption) {
+                post([this, caption] { Panel14->setCaption(text(caption)); });
+            };
+            bench::runBenchmark(bench::benchmarkRows(), callbacks);
+            post([this] { resumeClockRefresh(); });
+        },
+        [this] { benchmarkRunning_ = false; });
 }

@@ -4,10 +4,18 @@
 #include "app/timers.h"
 #include "sysinfo/identification.h"
 
-// The same clock step as the start-up identification's last one, so both are replaced
-// together where the half-second measurement must not run.
+// The same clock step as the start-up identification's, so both are replaced together where
+// the half-second measurement must not run. It runs as a job: between the steps of a run
+// that is under way, as a tick did at that run's event points, and never beside one.
 void TForm1::Timer1Timer() {
-    Panel6->setCaption(QString::fromStdString(sysinfo::identificationSteps().measureClock()));
+    if (clockMeasuring_) return;
+    clockMeasuring_ = true;
+    runJob(
+        [this] {
+            const std::string text = sysinfo::identificationSteps().measureClock();
+            post([this, text] { Panel6->setCaption(QString::fromStdString(text)); });
+        },
+        [this] { clockMeasuring_ = false; });
 }
 
 void TForm1::Panel15Click() {

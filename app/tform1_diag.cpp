@@ -48,36 +48,51 @@ class WindowStabilityReport final : public diag::StabilityReport {
     TForm1* form_;
 };
 
-// The memory test's view of the "RAM TEST" group.
+// The memory test's view of the "RAM TEST" group: each update is handed to the window
+// thread; the event points run what was queued meanwhile.
 class WindowMemTestView final : public diag::MemTestView {
   public:
-    WindowMemTestView(TForm1* form, QLabel* message) : form_(form), message_(message) {}
+    explicit WindowMemTestView(TForm1* form) : form_(form) {}
 
     void showSize(std::int64_t sizeMiB) override {
-        setLabelCaption(form_->Label80, diag::sizeCaption(sizeMiB));
+        show(form_->Label80, diag::sizeCaption(sizeMiB));
     }
     void showWriteSpeed(std::int64_t mbPerSec) override {
-        setLabelCaption(form_->Label86, diag::speedCaption(mbPerSec));
+        show(form_->Label86, diag::speedCaption(mbPerSec));
     }
     void showCheckSpeed(std::int64_t mbPerSec) override {
-        setLabelCaption(form_->Label87, diag::speedCaption(mbPerSec));
+        show(form_->Label87, diag::speedCaption(mbPerSec));
     }
     void showPasses(std::int64_t passes) override {
-        setLabelCaption(form_->Label81, platform::intToText(passes));
+        show(form_->Label81, platform::intToText(passes));
     }
     void showErrors(std::int64_t errors) override {
-        setLabelCaption(form_->Label83, platform::intToText(errors));
+        show(form_->Label83, platform::intToText(errors));
     }
     void processEvents(diag::EventPoint) override { form_->eventPoint(); }
-    void showNoMemory() override { message_->show(); }
+    void cycleEnded(std::int64_t) override {}
+    void showNoMemory() override {
+        QMetaObject::invokeMethod(
+            form_, [form = form_] { form->showMemTestMessage(); }, Qt::QueuedConnection);
+    }
     void ended() override {
-        form_->Button8->setEnabled(true);
-        setLabelCaption(form_->Label80, diag::sizeCaption(0));
+        QMetaObject::invokeMethod(
+            form_,
+            [form = form_] {
+                form->Button8->setEnabled(true);
+                setLabelCaption(form->Label80, diag::sizeCaption(0));
+            },
+            Qt::QueuedConnection);
     }
 
   private:
+    void show(QLabel* label, std::string caption) {
+        QMetaObject::invokeMethod(
+            form_, [label, caption = std::move(caption)] { setLabelCaption(label, caption); },
+            Qt::QueuedConnection);
+    }
+
     TForm1* form_;
-    QLabel* message_;
 };
 
 }  // namespace
@@ -86,7 +101,6 @@ void TForm1::Button5Click() {
     diag::cpuTestStop.store(false, std::memory_order_relaxed);
     Button5->setEnabled(false);
     pauseClockRefresh();
-    eventPoint();
     try {
         stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this));
     } catch (...) {
@@ -103,18 +117,27 @@ void TForm1::Button7Click() {
     diag::cpuTestStop.store(true, std::memory_order_relaxed);
 }
 
+// The run is a job until STOP; STOP sets the flag at once and the phase under way ends at
+// its next 8-element step.
 void TForm1::Button8Click() {
+    diag::memTestStop.store(0, std::memory_order_relaxed);
     Button8->setEnabled(false);
+    if (memTestMessage_ != nullptr) memTestMessage_->hide();
+    runJob([this] {
+        const std::optional<platform::MemoryStatus> status = platform::memoryStatus();
+        WindowMemTestView view(this);
+        diag::runMemTest(status ? status->availPhys : 0, view);
+    });
+}
+
+void TForm1::showMemTestMessage() {
     if (memTestMessage_ == nullptr) {
         memTestMessage_ = new QLabel(QString::fromUtf8(diag::kNoMemoryMessage), GroupBox10);
         memTestMessage_->setObjectName("memTestMessage");
         memTestMessage_->move(16, 128);
         memTestMessage_->adjustSize();
     }
-    memTestMessage_->hide();
-    const std::optional<platform::MemoryStatus> status = platform::memoryStatus();
-    WindowMemTestView view(this, memTestMessage_);
-    diag::runMemTest(status ? status->availPhys : 0, view);
+    memTestMessage_->show();
 }
 
 void TForm1::Button9Click() {

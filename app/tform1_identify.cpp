@@ -1,32 +1,49 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The start-up identification, run when the main window is first shown.
+// The start-up identification, run when the main window is first to be shown.
 #include "app/tform1.h"
 #include "app/tform2.h"
 #include "sysinfo/identification.h"
 
-void TForm1::FormShow() {
-    const auto& steps = sysinfo::identificationSteps();
-
-    // The splash covers the wait; it must be painted now, as no events are processed from
-    // here until it is hidden again.
-    if (Form2 != nullptr) Form2->showPainted();
-    move(300, 100);
-
-    // The registry panels keep "-" when the key does not open.
-    if (const auto registry = steps.readRegistry()) {
-        Panel2->setCaption(QString::fromStdString(registry->identifier));
-        Panel3->setCaption(QString::fromStdString(registry->vendor));
-        Panel1->setCaption(QString::fromStdString(registry->cpuName));
+// The window is made visible only once the identification has ended; until then the splash
+// stands in for it. The first request to show it starts the identification.
+void TForm1::setVisible(bool visible) {
+    if (visible && !identified_) {
+        if (!identifying_) {
+            identifying_ = true;
+            FormShow();
+        }
+        return;
     }
+    QWidget::setVisible(visible);
+}
 
-    Panel4->setCaption(QString::fromStdString(
-        sysinfo::instructionSetText(sysinfo::instructionProbes(), steps.runProbe)));
+// The identification runs as a job while the window thread paints the splash and answers the
+// window manager; the main window appears, in its place, once the job has ended.
+void TForm1::FormShow() {
+    if (Form2 != nullptr) Form2->show();
+    move(300, 100);
+    runJob(
+        [this] {
+            const sysinfo::Identification found = sysinfo::identify(sysinfo::identificationSteps());
+            post([this, found] { showIdentification(found); });
+        },
+        [this] {
+            identified_ = true;
+            if (Form2 != nullptr) Form2->hide();
+            show();
+        });
+}
 
+void TForm1::showIdentification(const sysinfo::Identification& found) {
+    const auto text = [](const std::string& caption) { return QString::fromStdString(caption); };
+    // The registry panels keep "-" when the key does not open.
+    if (found.registry) {
+        Panel2->setCaption(text(found.registry->identifier));
+        Panel3->setCaption(text(found.registry->vendor));
+        Panel1->setCaption(text(found.registry->cpuName));
+    }
+    Panel4->setCaption(text(found.instructions));
     // "-" stays when no sweep is slower than the one before by the drop ratio.
-    if (const auto cacheSize = sysinfo::cacheSizeText(steps.runCacheSweeps()))
-        Panel5->setCaption(QString::fromStdString(*cacheSize));
-
-    Panel6->setCaption(QString::fromStdString(steps.measureClock()));
-
-    if (Form2 != nullptr) Form2->hide();
+    if (found.cacheSize) Panel5->setCaption(text(*found.cacheSize));
+    Panel6->setCaption(text(found.clock));
 }

@@ -21,23 +21,28 @@ void TForm1::Timer2Timer() {
     if (report) Image1->setImage(platform::toImage(memoryMonitor_.chart()));
 }
 
-// The measurement processes the window's events between its two halves, where a second
-// click on RUN could arrive. It is ignored, as on the CPU benchmark: a nested run would
-// take a second read block and write its speeds under the outer run's.
+// The two measurements are a job. A second click on RUN while it waits or runs is ignored,
+// as on the CPU benchmark: a nested run would take a second read block and write its speeds
+// under the outer run's.
 void TForm1::Button3Click() {
-    static bool running = false;
-    if (running) return;
-    running = true;
-    struct RunningFlag {
-        ~RunningFlag() { running = false; }
-    } const runningFlag;
-
-    setLabelCaption(Label73, "0");
-    setLabelCaption(Label74, "0");
-    pauseClockRefresh();
-    eventPoint();  // the zeros are painted before the window freezes
-    setLabelCaption(Label73, membench::speedText(membench::writeMeasurement()));
-    eventPoint();
-    setLabelCaption(Label74, membench::speedText(membench::readMeasurement()));
-    resumeClockRefresh();
+    if (ramBenchmarkRunning_) return;
+    ramBenchmarkRunning_ = true;
+    runJob(
+        [this] {
+            post([this] {
+                setLabelCaption(Label73, "0");
+                setLabelCaption(Label74, "0");
+                pauseClockRefresh();
+            });
+            eventPoint();
+            const std::string write = membench::speedText(membench::writeMeasurement());
+            post([this, write] { setLabelCaption(Label73, write); });
+            eventPoint();
+            const std::string read = membench::speedText(membench::readMeasurement());
+            post([this, read] {
+                setLabelCaption(Label74, read);
+                resumeClockRefresh();
+            });
+        },
+        [this] { ramBenchmarkRunning_ = false; });
 }

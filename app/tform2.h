@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The splash window: a borderless picture that covers the start-up identification, the
-// only visible window while it blocks the program.
+// The splash window: a borderless picture that covers the start-up identification, the only
+// visible window while it runs.
 
 #include <QWidget>
 
@@ -16,9 +16,6 @@ class TForm2 : public QWidget {
     // Created hidden; nothing moves it from 350, 250.
     explicit TForm2(QWidget* parent = nullptr);
     ~TForm2() override;
-
-    // Makes the window visible and paints it before the caller blocks the thread.
-    void showPainted();
 
     // One column wider than the window, so the stretched picture's last column is cut.
     platform::Picture* Image1;

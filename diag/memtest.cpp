@@ -55,13 +55,6 @@ TestBlock TestBlock::map(std::int64_t bytes) {
     return block;
 }
 
-TestBlock TestBlock::allocate(std::int64_t bytes) {
-    TestBlock block = map(bytes);
-    while (block.backNextSlice()) {
-    }
-    return block;
-}
-
 bool TestBlock::backNextSlice() {
     const std::int64_t left = bytes() - backedBytes_;
     if (left <= 0) return false;
@@ -152,14 +145,16 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         view.processEvents(EventPoint::AfterCheckZeros);
 
         view.showErrors(totals.errors);
-        ++totals.cycles;
+        view.cycleEnded(++totals.cycles);
     } while (!stopRequested());
     return totals;
 }
 
 MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view) {
-    memTestStop.store(0, std::memory_order_relaxed);
-    const std::int64_t bytes = memTestBlockBytes(availablePhysical);
+    return runMemTestOnBlock(memTestBlockBytes(availablePhysical), view);
+}
+
+MemTestTotals runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
     const std::int64_t sizeMiB = memTestSizeMiB(bytes);
     view.showSize(sizeMiB);
 
@@ -171,7 +166,8 @@ MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view) {
         view.ended();
         return {};
     }
-    // The size is painted and STOP heard before the first slice and between the others.
+    // Other jobs get their turn and STOP is heard before the first slice and between the
+    // others.
     do {
         view.processEvents(EventPoint::DuringBacking);
         if (stopRequested()) {

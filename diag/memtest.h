@@ -3,8 +3,9 @@
 // The memory pattern test: a block of most of the free physical memory, written with ones,
 // checked, written with zeros and checked again, cycle after cycle until STOP.
 //
-// Everything runs on the window thread; the window processes its pending events at four
-// fixed points of a cycle, which is where a STOP click gets through.
+// It runs as one job off the window thread. STOP sets the stop flag, which every phase reads
+// after each 8-element step; the job's event points, four a cycle and one before each slice
+// of the backing, are where other queued jobs run.
 
 #include <atomic>
 #include <cstdint>
@@ -35,8 +36,8 @@ std::string speedCaption(std::int64_t mbPerSec);  // "1132 Mb/sec"
 // Shown in the group when the block cannot be had; the memory benchmark says the same.
 inline constexpr const char* kNoMemoryMessage = "Not enough memory";
 
-// The block is backed this much at a time, with the window's events processed between
-// slices: backing 20 GB takes ten seconds or more, and STOP and CLOSE must not wait for it.
+// The block is backed this much at a time, with an event point and a look at the stop flag
+// between slices: backing 20 GB takes ten seconds or more, and STOP must not wait for it.
 inline constexpr std::int64_t kBackingSliceBytes = std::int64_t{64} << 20;
 
 // An anonymous private mapping of 64-bit elements. A never-written anonymous page reads
@@ -48,8 +49,6 @@ class TestBlock {
     // Maps `bytes` bytes, none backed yet; empty when bytes is not positive or the system
     // refuses.
     static TestBlock map(std::int64_t bytes);
-    // Maps and backs the whole block at once.
-    static TestBlock allocate(std::int64_t bytes);
     ~TestBlock();
     TestBlock(TestBlock&& other) noexcept;
     TestBlock& operator=(TestBlock&& other) noexcept;
@@ -107,8 +106,7 @@ std::int64_t checkPattern(const std::int64_t* block, std::int64_t count, std::in
     return i;
 }
 
-// The points at which the window processes its pending events: before each slice of the
-// backing, and four times a cycle.
+// The event points of a run: before each slice of the backing, and four times a cycle.
 enum class EventPoint {
     DuringBacking,
     AfterWriteOnes,
@@ -117,7 +115,7 @@ enum class EventPoint {
     AfterCheckZeros
 };
 
-// What the run shows, and its event processing; the window implements it on its labels.
+// What the run shows, and its event points; the window implements it on its labels.
 class MemTestView {
   public:
     virtual ~MemTestView() = default;
@@ -127,6 +125,7 @@ class MemTestView {
     virtual void showPasses(std::int64_t passes) = 0;
     virtual void showErrors(std::int64_t errors) = 0;
     virtual void processEvents(EventPoint point) = 0;
+    virtual void cycleEnded(std::int64_t cycles) = 0;  // after the cycle's errors were shown
     virtual void showNoMemory() = 0;  // the block could not be had; the run ends at once
     virtual void ended() = 0;         // before the block is released; not after a throw
 };
@@ -142,12 +141,14 @@ struct MemTestTotals {
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
                                MemTestView& view);
 
-// A whole run as RUN starts it: clears the stop flag, sizes and shows the block from the
-// available physical memory, makes this process the out-of-memory killer's first choice,
-// maps the block and backs it slice by slice, runs the cycles, ends, releases. A STOP taken
-// during the backing ends the run there, before any cycle. Whatever a view's processEvents
-// throws leaves the run at once, with the block released and nothing more shown.
-// `availablePhysical` is the memory status's figure.
+// A whole run over a block of `blockBytes` (a multiple of 128): shows its size, makes this
+// process the out-of-memory killer's first choice, maps the block and backs it slice by
+// slice, runs the cycles, ends, releases. A STOP during the backing ends the run there,
+// before any cycle. The caller clears the stop flag before the run.
+MemTestTotals runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view);
+
+// The run as RUN starts it: the block sized from `availablePhysical`, the memory the test
+// may take.
 MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view);
 
 }  // namespace diag

@@ -6,10 +6,6 @@
 
 namespace platform {
 
-void processPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
 void showError(const QString& message) {
     QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), message);
 }

@@ -20,7 +20,6 @@
 #include "membench/memory_speed.h"
 #include "platform/cpu_description.h"
 #include "platform/format.h"
-#include "platform/oom.h"
 #include "platform/ticks.h"
 #include "report/os_figures.h"
 #include "sysinfo/cache_detection.h"
@@ -34,26 +33,36 @@ namespace report {
 
 CpuFigures collectCpu() {
     CpuFigures cpu;
-    if (const auto texts = sysinfo::readRegistryTexts()) {
-        cpu.panel1 = texts->cpuName;
-        cpu.identifier = texts->identifier;
-        cpu.vendor = texts->vendor;
+    // The window's identification, with steps that keep the detail the report prints: every
+    // sweep's rate and the clock's unrounded rate.
+    sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps();
+    sysinfo::CacheSweeps sweeps;
+    steps.runCacheSweeps = [&sweeps] {
+        sweeps = sysinfo::measureCacheSweeps();
+        return sweeps.confirmed;
+    };
+    std::optional<std::uint32_t> cycles;
+    steps.measureClock = [&cycles] {
+        cycles = sysinfo::measureClockCycles();
+        // Both sleeps disturbed: no clock rather than a made-up one.
+        return cycles ? sysinfo::clockTextFromCycles(*cycles) : std::string("-");
+    };
+    const sysinfo::Identification found = sysinfo::identify(steps);
+    if (found.registry) {
+        cpu.panel1 = found.registry->cpuName;
+        cpu.identifier = found.registry->identifier;
+        cpu.vendor = found.registry->vendor;
         cpu.ratedMhz = sysinfo::ratedSpeedMHz();
     }
     if (const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath))
         cpu.name = key->text("ProcessorNameString");
-    cpu.instructions = sysinfo::instructionSetText(sysinfo::instructionProbes());
-    const sysinfo::CacheSweeps sweeps = sysinfo::measureCacheSweeps();
-    cpu.l2Cache = sysinfo::cacheSizeText(sweeps.confirmed).value_or("-");
+    cpu.instructions = found.instructions;
+    cpu.l2Cache = found.cacheSize.value_or("-");
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
         cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
     cpu.l2CacheOs = l2CacheBytesFromOs();
-    if (const auto cycles = sysinfo::measureClockCycles()) {
-        cpu.clockText = sysinfo::clockTextFromCycles(*cycles);
-        cpu.clockMhz = *cycles / 500000.0;
-    } else {
-        cpu.clockText = "-";  // both sleeps were disturbed: no clock rather than a made-up one
-    }
+    cpu.clockText = found.clock;
+    if (cycles) cpu.clockMhz = *cycles / 500000.0;
     cpu.tscMhzOs = tscMHzFromOs();
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;
@@ -225,20 +234,20 @@ class MemtestRecorder : public diag::MemTestView {
         figures_.passes = static_cast<std::int32_t>(passes);
     }
     void showErrors(std::int64_t errors) override { figures_.errors = errors; }
-    void processEvents(diag::EventPoint point) override {
-        if (point != diag::EventPoint::AfterCheckZeros) return;
-        ++done_;
-        progress_("Memory test cycle " + std::to_string(done_) + ": " +
+    void processEvents(diag::EventPoint) override {}
+    void cycleEnded(std::int64_t cycles) override {
+        progress_("Memory test cycle " + std::to_string(cycles) + ": " +
                   std::to_string(figures_.errors) + " errors");
         if (soFar_) soFar_(figures_);
-        if (done_ >= cycles_) diag::memTestStop.store(1);
+        if (cycles >= cycles_) diag::memTestStop.store(1);
     }
-    void showNoMemory() override {}
+    void showNoMemory() override { refused = true; }
     void ended() override {}
+
+    bool refused = false;
 
   private:
     int cycles_;
-    int done_ = 0;
     MemtestFigures& figures_;
     const Progress& progress_;
     const std::function<void(const MemtestFigures&)>& soFar_;
@@ -280,13 +289,10 @@ MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progre
     MemtestFigures figures;
     figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
     figures.writeText = figures.readText = "-";
-    platform::FirstOomChoice firstChoice;
-    diag::TestBlock block = diag::TestBlock::allocate(figures.bytes);
-    if (!block) throw std::runtime_error(diag::kNoMemoryMessage);
     MemtestRecorder recorder(passes, figures, progress, soFar);
     diag::memTestStop.store(0);
-    const diag::MemTestTotals totals = diag::runMemTestCycles(
-        block.data(), block.count(), diag::memTestSizeMiB(figures.bytes), recorder);
+    const diag::MemTestTotals totals = diag::runMemTestOnBlock(figures.bytes, recorder);
+    if (recorder.refused) throw std::runtime_error(diag::kNoMemoryMessage);
     figures.passes = static_cast<std::int32_t>(totals.passes);
     figures.errors = totals.errors;
     return figures;

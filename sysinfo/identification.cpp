@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/identification.h"
 
+#include <system_error>
+#include <thread>
+
 #include "platform/cpu_description.h"
 #include "platform/format.h"
 #include "sysinfo/clock.h"
@@ -24,6 +27,25 @@ std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root
     const std::string speed = platform::floatToText(ratedSpeedMHz(root));
     texts.cpuName = speed + " Mhz " + key->text("ProcessorNameString").value_or("");
     return texts;
+}
+
+Identification identify(const IdentificationSteps& steps) {
+    Identification found;
+    std::jthread clockThread;
+    try {
+        clockThread = std::jthread([&found, &steps] { found.clock = steps.measureClock(); });
+    } catch (const std::system_error&) {
+        // Measured after the sweeps instead; the start-up only takes longer.
+    }
+    found.registry = steps.readRegistry();
+    found.instructions = instructionSetText(instructionProbes(), steps.runProbe);
+    found.cacheSize = cacheSizeText(steps.runCacheSweeps());
+    if (clockThread.joinable()) {
+        clockThread.join();
+    } else {
+        found.clock = steps.measureClock();
+    }
+    return found;
 }
 
 IdentificationSteps machineIdentificationSteps() {

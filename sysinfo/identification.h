@@ -34,6 +34,20 @@ struct IdentificationSteps {
     std::function<std::string()> measureClock;
 };
 
+// What the start-up identification found: the "CPU Info" panels' texts.
+struct Identification {
+    std::optional<RegistryTexts> registry;  // nullopt: the key did not open
+    std::string instructions;               // "x86" and the extensions found
+    std::optional<std::string> cacheSize;   // nullopt: no drop, the panel keeps "-"
+    std::string clock;                      // the clock text, or "-"
+};
+
+// Runs the steps in their order: the registry, the probes, the cache sweeps. The clock
+// measurement, which mostly sleeps, runs beside them on a thread of its own: it counts the
+// time-stamp counter across its own sleep at raised priority, and the sweeps on this thread
+// neither wait for it nor are slowed by it. Where no thread can be had it runs last.
+Identification identify(const IdentificationSteps& steps);
+
 // The real work on the live machine.
 IdentificationSteps machineIdentificationSteps();
 

@@ -3,7 +3,11 @@
 
 #include <QEvent>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,18 +15,38 @@
 #include "app/tform2.h"
 #include "qt_test_app.h"
 #include "sysinfo/identification.h"
+#include "window_jobs.h"
 
 namespace {
 
-// Records the paints of the splash picture into the shared log, once per run of paints.
+// Notes that the splash picture was painted.
 struct PaintRecorder : QObject {
-    explicit PaintRecorder(std::vector<std::string>& log) : log(log) {}
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && (log.empty() || log.back() != "splash painted"))
-            log.push_back("splash painted");
+        if (event->type() == QEvent::Paint) painted = true;
         return false;
     }
-    std::vector<std::string>& log;
+    bool painted = false;
+};
+
+// A flag the identification's steps wait for, at most ten seconds.
+class Latch {
+  public:
+    void open() {
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        opened_.notify_all();
+    }
+    bool wait() {
+        std::unique_lock lock(mutex_);
+        return opened_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
 };
 
 class FormShowOrder : public ::testing::Test {
@@ -34,28 +58,41 @@ class FormShowOrder : public ::testing::Test {
         splash->Image1->installEventFilter(&recorder);
     }
 
-    // Each step notes its name and whether the splash is up and the window placed.
-    template <typename T>
-    T noted(const std::string& step, T result) {
-        const bool placed = form->pos() == QPoint(300, 100);
-        log.push_back(step + (splash->isVisible() ? "" : " WITHOUT SPLASH") +
-                      (placed ? "" : " UNPLACED"));
-        return result;
+    void note(const std::string& step) {
+        std::lock_guard lock(mutex);
+        log.push_back(step);
     }
 
     sysinfo::IdentificationSteps recordingSteps(std::optional<sysinfo::RegistryTexts> registry,
                                                 std::vector<bool> probes,
                                                 sysinfo::CacheSweepRates rates) {
-        return {[=, this] { return noted("registry", registry); },
-                [=, this](const sysinfo::InstructionProbe& probe) {
-                    return noted(std::string("probe") + probe.text, bool(probes.at(probesRun++)));
+        return {[=, this] {
+                    note("registry");
+                    registryMayRun.wait();
+                    return registry;
                 },
-                [=, this] { return noted("sweeps", rates); },
-                [this] { return noted("clock", std::string("2992.24")); }};
+                [=, this](const sysinfo::InstructionProbe& probe) {
+                    note(std::string("probe") + probe.text);
+                    return bool(probes.at(probesRun++));
+                },
+                [=, this] {
+                    note("sweeps");
+                    // Only a clock measured beside the sweeps has begun by now.
+                    clockBesideSweeps = clockStarted.wait();
+                    return rates;
+                },
+                [this] {
+                    note("clock");
+                    clockStarted.open();
+                    return std::string("2992.24");
+                }};
     }
 
+    std::mutex mutex;
     std::vector<std::string> log;
-    PaintRecorder recorder{log};
+    Latch registryMayRun, clockStarted;
+    std::atomic<bool> clockBesideSweeps = false;
+    PaintRecorder recorder;
     std::size_t probesRun = 0;
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TForm2> splash;
@@ -66,18 +103,31 @@ const sysinfo::CacheSweepRates kExampleRates{9000, 9000, 9000, 5000, 5000, 5000,
 
 }  // namespace
 
-TEST_F(FormShowOrder, SplashCoversTheIdentificationInOrderAndThePanelsAreFilled) {
+// Showing the main window starts the identification: the splash is up and painted, the main
+// window placed but hidden, while the steps run; the clock is measured beside the sweeps.
+// Then the splash goes and the window appears with its panels filled.
+TEST_F(FormShowOrder, SplashCoversTheIdentificationAndTheWindowAppearsFilled) {
     sysinfo::ScopedIdentificationSteps steps(recordingSteps(
         sysinfo::RegistryTexts{"3200 Mhz Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
                                "GenuineIntel"},
         {true, false, true, true, true}, kExampleRates));
-    form->FormShow();
+    form->show();
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->pos(), QPoint(300, 100));
+    EXPECT_TRUE(processUntil([&] { return recorder.painted; }));  // while the steps wait
+    EXPECT_FALSE(form->isVisible());
+    registryMayRun.open();
+    ASSERT_TRUE(processUntil([&] { return form->isVisible(); }));
 
-    const std::vector<std::string> expected = {"splash painted", "registry",   "probe, MMX",
-                                               "probe, 3DNow",   "probe, SSE", "probe, SSE2",
-                                               "probe, SSE3",    "sweeps",     "clock"};
-    EXPECT_EQ(log, expected);
     EXPECT_FALSE(splash->isVisible());
+    EXPECT_TRUE(clockBesideSweeps);
+    std::vector<std::string> inOrder = log;
+    inOrder.erase(std::find(inOrder.begin(), inOrder.end(), "clock"));
+    const std::vector<std::string> expected = {"registry",   "probe, MMX",  "probe, 3DNow",
+                                               "probe, SSE", "probe, SSE2", "probe, SSE3",
+                                               "sweeps"};
+    EXPECT_EQ(inOrder, expected);
     EXPECT_EQ(form->Panel1->caption(), "3200 Mhz Test CPU");
     EXPECT_EQ(form->Panel2->caption(), "Intel64 Family 6 Model 158 Stepping 10");
     EXPECT_EQ(form->Panel3->caption(), "GenuineIntel");
@@ -93,8 +143,12 @@ TEST_F(FormShowOrder, ShowingTheWindowRunsItOnceAndFailuresKeepTheDashes) {
     flat.fill(7000);
     sysinfo::ScopedIdentificationSteps steps(
         recordingSteps(std::nullopt, {false, false, false, false, false}, flat));
+    registryMayRun.open();
     form->showMaximized();
-    QCoreApplication::processEvents();
+    form->show();
+    ASSERT_TRUE(processUntil([&] { return form->isVisible(); }));
+    form->show();
+    ASSERT_TRUE(finishJobs(*form));
     EXPECT_EQ(std::count(log.begin(), log.end(), "clock"), 1);
     EXPECT_EQ(form->size(), QSize(393, 490));
     form->resize(800, 600);

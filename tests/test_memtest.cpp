@@ -67,6 +67,7 @@ struct ScriptedView : diag::MemTestView {
         if (point == EventPoint::AfterCheckZeros && cycle++ == stopCycle)
             diag::memTestStop.store(1);
     }
+    void cycleEnded(std::int64_t) override {}
     void showNoMemory() override {}
     void ended() override { ++ends; }
 };
@@ -153,6 +154,7 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
         if (backed.size() == 3) diag::memTestStop.store(1);  // STOP after two slices
     };
     // 1 GiB available: a block of 1013 MiB, sixteen slices.
+    diag::memTestStop.store(0);
     diag::runMemTest(std::int64_t{1} << 30, view);
     ASSERT_EQ(backed.size(), 3u);
     EXPECT_GE(mapped[0] - before, 1013 * 1024);  // mapped whole, nothing backed yet
@@ -165,10 +167,10 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
     EXPECT_EQ(view.ends, 1);
     EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
 
-    // The report's whole-block allocation; the window's run over a refused mapping is in
-    // test_tform1_diag. 1 << 62 is more than the user address space: refused, not faulted later.
-    EXPECT_FALSE(diag::TestBlock::allocate(0));
-    EXPECT_FALSE(diag::TestBlock::allocate(std::int64_t{1} << 62));
+    // The window's run over a refused mapping is in test_tform1_diag. 1 << 62 is more than
+    // the user address space: refused, not faulted later.
+    EXPECT_FALSE(diag::TestBlock::map(0));
+    EXPECT_FALSE(diag::TestBlock::map(std::int64_t{1} << 62));
 }
 
 TEST(OomScore, RaisedForTheRunThenPutBackAndMissingFileIsQuiet) {

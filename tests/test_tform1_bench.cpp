@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Button1Click on an offscreen window with fake kernels: what the page shows at each step.
+// Button1Click on an offscreen window with fake kernels: what the page shows, in the order it
+// shows it, and how other jobs meet the run.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -9,7 +10,10 @@
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
 #include "fake_benchmark_rows.h"
+#include "membench/memory_speed.h"
 #include "qt_test_app.h"
+#include "sysinfo/identification.h"
+#include "window_jobs.h"
 
 namespace {
 
@@ -18,7 +22,9 @@ class BenchmarkPage : public ::testing::Test {
     void SetUp() override {
         testApplication();
         fake::resetScript();  // the example run
-        form = std::make_unique<TForm1>();
+        auto recording = std::make_unique<RecordingJobRunner>();
+        jobs = recording.get();
+        form = std::make_unique<TForm1>(std::move(recording));
     }
 
     QString label(int row) const {
@@ -26,8 +32,15 @@ class BenchmarkPage : public ::testing::Test {
         return qobject_cast<QLabel*>(form->control(name))->text();
     }
 
+    // RUN, and the run to its end.
+    void run() {
+        form->Button1->click();
+        ASSERT_TRUE(finishJobs(*form));
+    }
+
     const std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
     const bench::ScopedBenchmarkRows replaced{rows};
+    RecordingJobRunner* jobs = nullptr;
     std::unique_ptr<TForm1> form;
 };
 
@@ -35,7 +48,7 @@ class BenchmarkPage : public ::testing::Test {
 
 TEST_F(BenchmarkPage, ARunFillsEveryRowTheGroupsAndTheCpuScore) {
     fake::script.returns[15] = 19'200'000;  // the widest caption a row can get
-    form->Button1->click();
+    run();
     for (int row = 1; row <= 7; ++row) EXPECT_EQ(label(row), "8000 Mark") << row;
     for (int row = 8; row <= 14; ++row) EXPECT_EQ(label(row), "4000 Mark") << row;
     for (int row = 16; row <= 29; ++row) EXPECT_EQ(label(row), "100 Mln. instr/s") << row;
@@ -49,31 +62,47 @@ TEST_F(BenchmarkPage, ARunFillsEveryRowTheGroupsAndTheCpuScore) {
     }
 }
 
-TEST_F(BenchmarkPage, EachRunPausesTheClockRefreshAndResetsThePageFirst) {
-    int checked = 0;
-    fake::script.onCall = [&](int row) {
-        if (row != 1) return;
-        ++checked;
-        EXPECT_FALSE(form->Timer1->isActive());
-        EXPECT_EQ(form->Panel15->caption(), "OFF");
-        for (int r = 1; r <= 29; ++r) EXPECT_EQ(label(r), "0") << r;
-        EXPECT_EQ(form->GroupBox5->title(), "ALU GROUP");
-        EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP");
-        EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP");
-        EXPECT_EQ(form->Panel14->caption(), "Benchmarking...");
-    };
-    form->Button1->click();
+// A second run as the window shows it: the clock refresh paused and the page reset before
+// the first row's result, each row's result in turn, each group's score as soon as its last
+// row is shown, the CPU score, and the refresh back on last.
+TEST_F(BenchmarkPage, EachRunShowsItsCaptionsInOrder) {
+    run();
     ASSERT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
-    form->Button1->click();
-    EXPECT_EQ(checked, 2);
-    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
+    CaptionLog log(*form);
+    run();
+    const std::size_t firstRow = log.at("Label28=8000 Mark");
+    ASSERT_LT(firstRow, log.changes().size());
+    for (const std::string reset :
+         {"Timer1 off", "Panel15=OFF", "Label28=0", "Label40=0", "Label91=0", "Label70=0",
+          "GroupBox5=ALU GROUP", "GroupBox6=FPU GROUP", "GroupBox7=INSTR. GROUP",
+          "Panel14=Benchmarking..."})
+        EXPECT_LT(log.at(reset), firstRow) << reset;
+
+    std::vector<std::string> results;  // the rows' results and the scores, as they came
+    for (const std::string& change : log.changes())
+        if (change.find("Mark") != std::string::npos ||
+            change.find("instr/s") != std::string::npos ||
+            change.find("score") != std::string::npos)
+            results.push_back(change);
+    std::vector<std::string> expected;
+    for (int row = 1; row <= 29; ++row) {
+        expected.push_back(std::string(rows[row - 1].resultLabel) + "=" +
+                           (row <= 14 ? row <= 7 ? "8000 Mark" : "4000 Mark" : "100 Mln. instr/s"));
+        if (row == 7) expected.push_back("GroupBox5=ALU GROUP      score: 8000");
+        if (row == 14) expected.push_back("GroupBox6=FPU GROUP      score: 4000");
+    }
+    expected.push_back("GroupBox7=INSTR. GROUP      score: 512");
+    expected.push_back("Panel14=Your CPU score: 4677 Mark!");
+    EXPECT_EQ(results, expected);
+    EXPECT_GT(log.at("Panel15=ON"), log.at("Panel14=Your CPU score: 4677 Mark!"));
+    EXPECT_GT(log.at("Timer1 on"), log.at("Panel14=Your CPU score: 4677 Mark!"));
 }
 
 TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
     form->Panel15Click();  // the refresh was switched off before the run
     ASSERT_FALSE(form->Timer1->isActive());
     fake::script.faults[27] = true;
-    form->Button1->click();
+    run();
     EXPECT_EQ(label(26), "100 Mln. instr/s");
     for (int row = 27; row <= 29; ++row) EXPECT_EQ(label(row), "0") << row;
     // Ten rows of 100 divided by 13: 76, x 5.11945 = 389.08.
@@ -85,10 +114,57 @@ TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
 }
 
 TEST_F(BenchmarkPage, AClickOnRunDuringARunIsIgnored) {
-    QMetaObject::invokeMethod(form->Button1, "click", Qt::QueuedConnection);
+    fake::script.onCall = [this](int row) {
+        if (row == 2) onWindowThread(form.get(), [this] { form->Button1->click(); });
+    };
     form->Button1->click();
+    form->Button1->click();  // queued behind nothing: the first run has not even started
+    ASSERT_TRUE(finishJobs(*form));
     EXPECT_EQ(fake::script.calls[1], 1);
     EXPECT_EQ(fake::script.calls[29], 1);
-    form->Button1->click();  // once the run is over, RUN works again
+    run();  // once the run is over, RUN works again
     EXPECT_EQ(fake::script.calls[1], 2);
+}
+
+// What the window takes in while a run goes on, the memory benchmark's RUN and a tick of the
+// clock refresh, runs at the run's next event point, between two rows, to its end, on the
+// same thread: never beside a kernel. The tick, queued behind the memory benchmark, runs at
+// that job's first event point.
+TEST_F(BenchmarkPage, OtherJobsRunBetweenTwoRowsNeverBesideThem) {
+    const membench::ScopedWorkload shortRun(
+        {.writePasses = 1, .readPasses = 1, .readBlockBytes = 1 << 16});
+    sysinfo::IdentificationSteps steps;
+    steps.measureClock = [this] {
+        jobs->note("clock");
+        return std::string("3001");
+    };
+    const sysinfo::ScopedIdentificationSteps clock(steps);
+    fake::script.onCall = [this](int row) {
+        jobs->note("row " + std::to_string(row));
+        if (row == 3) {
+            onWindowThread(form.get(), [this] {
+                form->Button3->click();
+                form->Timer1Timer();
+            });
+        }
+    };
+    run();
+    const std::vector<std::string> log = jobs->log();
+    const auto at = [&](const std::string& entry) {
+        return std::find(log.begin(), log.end(), entry) - log.begin();
+    };
+    ASSERT_LT(at("job 2 starts"), static_cast<std::ptrdiff_t>(log.size()));
+    EXPECT_EQ(at("job 2 starts"), at("row 3") + 1);  // the memory benchmark, after row 3
+    EXPECT_EQ(at("job 3 starts"), at("job 2 starts") + 1);
+    EXPECT_EQ(at("clock"), at("job 3 starts") + 1);
+    EXPECT_EQ(at("job 2 ends"), at("job 3 ends") + 1);
+    EXPECT_EQ(at("row 4"), at("job 2 ends") + 1);  // then the run goes on
+    EXPECT_EQ(log.back(), "job 1 ends");
+    EXPECT_EQ(jobs->threadsSeen(), 1u);
+    EXPECT_EQ(form->Panel6->caption(), "3001");
+    EXPECT_NE(form->Label73->text(), "0");
+    // The memory benchmark resumed the refresh between rows 3 and 4; the run resumes it
+    // again at its end.
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
 }

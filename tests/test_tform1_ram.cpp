@@ -11,6 +11,7 @@
 #include "memory_reports.h"
 #include "platform/ticks.h"
 #include "qt_test_app.h"
+#include "window_jobs.h"
 
 using platform::MemoryStatus;
 
@@ -41,16 +42,20 @@ class RamPages : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
-        form = std::make_unique<TForm1>();
+        auto recording = std::make_unique<RecordingJobRunner>();
+        jobs = recording.get();
+        form = std::make_unique<TForm1>(std::move(recording));
     }
 
     // Runs the RAM benchmark over the tick readings; returns the write and read captions.
     std::pair<QString, QString> runBenchmark(std::vector<std::uint32_t> ticks) {
         const ScriptedClock clock(std::move(ticks));
-        form->Button3Click();
+        form->Button3->click();
+        EXPECT_TRUE(finishJobs(*form));
         return {form->Label73->text(), form->Label74->text()};
     }
 
+    RecordingJobRunner* jobs = nullptr;
     std::unique_ptr<TForm1> form;
 };
 
@@ -103,13 +108,16 @@ TEST_F(RamPages, BenchmarkShowsBothSpeedsAndResumesTheClockRefresh) {
     form->Panel15Click();  // the user had switched the refresh off
     std::pair<QString, QString> during;
     bool timer1During = true;
-    QTimer::singleShot(0, form.get(), [&] {  // runs where the handler first processes events
-        during = {form->Label73->text(), form->Label74->text()};
-        timer1During = form->Timer1->isActive();
-        // A second RUN here is ignored: a nested run would take the scripted ticks and
-        // leave the outer run with none.
-        form->Button3->click();
-    });
+    jobs->atEventPoint = [&](int point) {  // before the write measurement
+        if (point != 1) return;
+        onWindowThread(form.get(), [&] {
+            during = {form->Label73->text(), form->Label74->text()};
+            timer1During = form->Timer1->isActive();
+            // A second RUN here is ignored: a nested run would take the scripted ticks and
+            // leave the outer run with none.
+            form->Button3->click();
+        });
+    };
     form->Label73->setText("123 Mb/sec");
     // Write from 100 to 4100, read from 5000 to 6000.
     EXPECT_EQ(runBenchmark({100, 4100, 5000, 6000}),

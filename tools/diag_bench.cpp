@@ -122,6 +122,7 @@ class TimingView : public diag::MemTestView {
             std::printf("  one whole cycle: %.2f s\n", secondsSince(cycleStart_));
         }
     }
+    void cycleEnded(std::int64_t) override {}
     void showNoMemory() override { std::puts("memory test: no block"); }
     void ended() override { end_ = Clock::now(); }
 
@@ -140,6 +141,7 @@ void memoryTest(std::int64_t mib) {
     TimingView view(2);
     const auto start = Clock::now();
     view.cycleStart_ = start;
+    diag::memTestStop.store(0);
     const diag::MemTestTotals totals = diag::runMemTest(available, view);
     std::printf("memory test: %lld passes, %lld errors, %.2f s with allocation\n",
                 (long long)totals.passes, (long long)totals.errors, secondsSince(start));
