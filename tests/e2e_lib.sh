@@ -10,7 +10,9 @@ TITLE="Corvane v. 3.0.0.4      ~corvane.example.org~"
 
 XVFB_PID=""
 APP_PID=""
+PINGER_PID=""
 cleanup() {
+  [ -n "$PINGER_PID" ] && kill "$PINGER_PID" 2>/dev/null || true
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
@@ -140,4 +142,22 @@ expect_exit_zero() {
   wait "$APP_PID" || code=$?
   APP_PID=""
   [ "$code" -eq 0 ] || fail "exit code $code"
+}
+
+# Pings a window every 50 ms in the background, as a desktop does to see whether its program
+# hangs, until stop_pinging: start_pinging WINDOW WHAT.
+start_pinging() {
+  PINGING=$2
+  python3 "$(dirname "${BASH_SOURCE[0]}")/wm_ping.py" "$1" >"$SHOTS/ping-$PINGING.txt" 2>&1 &
+  PINGER_PID=$!
+}
+
+# Ends the pings; fails when a reply took more than a second.
+stop_pinging() {
+  local code=0
+  kill -TERM "$PINGER_PID" 2>/dev/null || true
+  wait "$PINGER_PID" || code=$?
+  PINGER_PID=""
+  echo "the window answered during $PINGING: $(cat "$SHOTS/ping-$PINGING.txt")"
+  [ "$code" -eq 0 ] || fail "the window did not answer within a second during $PINGING"
 }

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The splash picture covers the start-up identification, and the "CPU Info" page is filled
-# with the page picture in place once the main window appears.
+# with the page picture in place once the main window appears. The program answers the
+# window manager's pings within a second from the moment the splash appears.
 source "$(dirname "$0")/e2e_lib.sh"
 ASSETS="$(cd "$(dirname "$0")/../assets" && pwd)"
 start_xvfb
@@ -16,7 +17,8 @@ started=$(date +%s%N)
 APP_PID=$!
 
 # During the identification: the splash is up and the main window is not.
-wait_for_window '^Form2$' 30 >/dev/null || fail "splash window did not appear"
+SPLASH=$(wait_for_window '^Form2$' 30) || fail "splash window did not appear"
+start_pinging "$SPLASH" "start-up"
 import -window root -crop 320x225+350+250 +repage "$SHOTS/splash-during-identification.png"
 xdotool search --onlyvisible --name '^Form2$' >/dev/null ||
   fail "the splash was gone before its screenshot was complete"
@@ -34,6 +36,7 @@ awk -v d="$splash_diff" 'BEGIN { exit !(d != "" && d < 0.03) }' || fail "splash 
 WINDOW=$(wait_for_window "^Corvane v" 60) || fail "main window did not appear"
 shown=$(date +%s%N)
 echo "start to main window shown: $(( (shown - started) / 1000000 )) ms"
+stop_pinging
 xdotool search --onlyvisible --name '^Form2$' >/dev/null && fail "splash still visible"
 position=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} END{print x "," y}')
 [ "$position" = "300,100" ] || fail "main window at $position"
