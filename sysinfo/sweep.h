@@ -16,7 +16,7 @@ extern std::int64_t sweepBuffer[kSweepBufferElements];
 extern volatile std::int32_t sweepSink;
 
 // Writes every page of the sweep buffer once so that it is backed by its own memory;
-// called once at start, before the first sweep. The contents stay zero.
+// called before the first sweep. The contents stay zero.
 void backSweepBuffer();
 
 // The untimed inner work of a sweep: `passes` passes over elements 0 to blockLength of
