@@ -5,11 +5,15 @@ message sent to it. The end-to-end tests' X server runs without a window manager
 wmctrl has nobody to ask. Plain X protocol over the display's local socket.
 
     wm_close.py WINDOW_ID   (DISPLAY names the server, e.g. ":201")
+
+Prints the moment the close was sent, in milliseconds since the epoch, so that a test can
+time the program's end from there rather than from this script's own start.
 """
 import os
 import socket
 import struct
 import sys
+import time
 
 
 def pad(n):
@@ -50,9 +54,11 @@ def main():
     protocols = intern_atom(sock, "WM_PROTOCOLS")
     delete = intern_atom(sock, "WM_DELETE_WINDOW")
     event = struct.pack("<BBHII5I", 33, 32, 0, window, protocols, delete, 0, 0, 0, 0)
+    sent = time.time_ns() // 1_000_000
     sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)  # SendEvent
     intern_atom(sock, "WM_PROTOCOLS")  # a round trip: the event has been sent
     sock.close()
+    print(sent)
 
 
 main()
