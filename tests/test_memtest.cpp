@@ -77,10 +77,11 @@ std::uint32_t ticks = 0;
 class MemTestCycles : public ::testing::Test {
   protected:
     void SetUp() override { diag::memTestStop.store(0); }
-    diag::MemTestTotals run(std::int64_t sizeMiB = 283) {
-        // Every reading of the tick counter is 250 ms after the one before.
-        const platform::ScopedTickSource clock(+[] { return ticks += 250; });
-        return diag::runMemTestCycles(block.data(), GuardedBlock::kCount, sizeMiB, view);
+    // Every reading of the tick counter is 250 ms after the one before, unless a test
+    // reads it its own way.
+    diag::MemTestTotals run(platform::TickSource clock = +[] { return ticks += 250; }) {
+        const platform::ScopedTickSource scoped(clock);
+        return diag::runMemTestCycles(block.data(), GuardedBlock::kCount, 283, view);
     }
     GuardedBlock block;
     ScriptedView view;
@@ -129,6 +130,23 @@ TEST_F(MemTestCycles, StopDuringTheTimedWriteShortensTheRestOfTheCycle) {
     // The whole write was timed; the cut-short check shows no speed.
     EXPECT_EQ(view.writeSpeeds, (Counts{1132}));
     EXPECT_TRUE(view.checkSpeeds.empty());
+}
+
+// STOP clicked while a timed phase runs takes effect at once: the phase ends after its
+// current 8-element step and shows no speed, the rest of the cycle covers its first step.
+TEST_F(MemTestCycles, StopInTheMiddleOfATimedPhaseEndsItAtItsNextStep) {
+    ticks = 0;
+    const auto stopOnFirstReading = +[] {
+        if (ticks == 0) diag::memTestStop.store(1);  // just after the timed write began
+        return ticks += 250;
+    };
+    EXPECT_EQ(run(stopOnFirstReading).cycles, 1);
+    EXPECT_EQ(view.passes, (Counts{1, 2}));
+    EXPECT_EQ(view.errors, (Counts{0}));
+    EXPECT_TRUE(view.writeSpeeds.empty());
+    EXPECT_TRUE(view.checkSpeeds.empty());
+    for (std::int64_t i = 0; i < GuardedBlock::kCount; ++i)
+        EXPECT_EQ(block.at(i), i < 8 ? 0 : GuardedBlock::kSentinel) << i;
 }
 
 // A figure of this process from /proc/self/status, in KiB.
