@@ -8,7 +8,7 @@
 #include "diag/memtest.h"
 #include "diag/potok1.h"
 #include "platform/format.h"
-#include "platform/memory_status.h"
+#include "platform/memory_limits.h"
 #include "platform/qt_widgets.h"
 
 namespace {
@@ -112,9 +112,8 @@ void TForm1::Button8Click() {
         memTestMessage_->adjustSize();
     }
     memTestMessage_->hide();
-    const std::optional<platform::MemoryStatus> status = platform::memoryStatus();
     WindowMemTestView view(this, memTestMessage_);
-    diag::runMemTest(status ? status->availPhys : 0, view);
+    diag::runMemTest(platform::memoryTestAllowance(), view);
 }
 
 void TForm1::Button9Click() {
