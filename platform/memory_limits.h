@@ -33,8 +33,8 @@ struct MemoryLimit {
 struct MemoryAllowance {
     // What the memory test may take: the smallest of `unused` and every limit's available.
     std::int64_t bytes = 0;
-    // MemAvailable less the active file pages (other programs' working sets), never below
-    // MemFree and never above MemAvailable.
+    // MemAvailable less the active and the mapped file pages (other programs' working sets),
+    // never below MemFree and never above MemAvailable.
     std::int64_t unused = 0;
     // The limit with the least left, when there is any.
     std::optional<MemoryLimit> limit;

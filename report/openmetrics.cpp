@@ -133,8 +133,8 @@ double bytesPerSecond(const TimedBytes& timed) {
 
 void addMemoryAllowance(Exposition& e, const platform::MemoryAllowance& a) {
     e.add("corvane_memory_unused_bytes",
-          "Memory in no program's working set: MemAvailable less Active(file), at least "
-          "MemFree.",
+          "Memory in no program's working set: MemAvailable less Active(file) and Mapped, at "
+          "least MemFree.",
           {}, static_cast<double>(a.unused));
     e.add("corvane_memtest_allowance_bytes",
           "Memory the memory test may take: the unused memory or the limit's free bytes, the "

@@ -41,10 +41,12 @@ const std::string kMeminfo =
 
 }  // namespace
 
-TEST(UnusedMemory, AvailableLessActiveFilePagesBetweenFreeAndAvailable) {
+TEST(UnusedMemory, AvailableLessActiveAndMappedFilePagesBetweenFreeAndAvailable) {
     using platform::unusedMemoryFromMeminfo;
     // 12 GiB available of which 8 GiB are active file pages: 4 GiB.
     EXPECT_EQ(unusedMemoryFromMeminfo(kMeminfo), 4 * GiB);
+    // A file a program maps and reads in a loop stays inactive: 1 GiB mapped is left too.
+    EXPECT_EQ(unusedMemoryFromMeminfo(kMeminfo + "Mapped: 1048576 kB\n"), 3 * GiB);
     // More active file pages than the cache holds beside the free memory: the free memory.
     EXPECT_EQ(unusedMemoryFromMeminfo("MemFree: 3145728 kB\nMemAvailable: 4194304 kB\n"
                                       "Active(file): 4194304 kB\n"),
