@@ -8,7 +8,7 @@
 #include "diag/memtest.h"
 #include "diag/potok1.h"
 #include "platform/format.h"
-#include "platform/memory_status.h"
+#include "platform/memory_limits.h"
 #include "platform/qt_widgets.h"
 
 namespace {
@@ -124,9 +124,8 @@ void TForm1::Button8Click() {
     Button8->setEnabled(false);
     if (memTestMessage_ != nullptr) memTestMessage_->hide();
     runJob([this] {
-        const std::optional<platform::MemoryStatus> status = platform::memoryStatus();
         WindowMemTestView view(this);
-        diag::runMemTest(status ? status->availPhys : 0, view);
+        diag::runMemTest(platform::memoryTestAllowance(), view);
     });
 }
 

@@ -15,11 +15,13 @@ namespace diag {
 
 std::atomic<std::uint8_t> memTestStop{0};
 
-std::int64_t memTestBlockBytes(std::int64_t availablePhysical) {
-    if (availablePhysical <= 0) return 0;
-    const long double available = static_cast<long double>(availablePhysical);
-    const std::int64_t bytes = platform::roundHalfEven(available - available * 0.01L);
-    return bytes / kBlockGranule * kBlockGranule;
+std::int64_t memTestBlockBytes(std::int64_t available, int percent) {
+    if (available <= 0 || percent <= 0) return 0;
+    const long double bytes = static_cast<long double>(available);
+    // Written as "less the share left", so 99 % is exactly the bytes less bytes x 0.01.
+    const long double left = static_cast<long double>(100 - std::min(percent, 100)) / 100.0L;
+    const std::int64_t block = platform::roundHalfEven(bytes - bytes * left);
+    return block / kBlockGranule * kBlockGranule;
 }
 
 std::int64_t memTestSizeMiB(std::int64_t blockBytes) {
@@ -150,8 +152,8 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
     return totals;
 }
 
-MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view) {
-    return runMemTestOnBlock(memTestBlockBytes(availablePhysical), view);
+MemTestTotals runMemTest(std::int64_t allowance, MemTestView& view) {
+    return runMemTestOnBlock(memTestBlockBytes(allowance), view);
 }
 
 MemTestTotals runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {

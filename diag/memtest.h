@@ -20,9 +20,13 @@ extern std::atomic<std::uint8_t> memTestStop;
 inline constexpr std::int64_t kElementsPerStep = 8;
 inline constexpr std::int64_t kBlockGranule = 128;
 
-// 99 % of the available physical bytes, rounded half to even, then down to a multiple of
-// 128 bytes; 0 when nothing is available.
-std::int64_t memTestBlockBytes(std::int64_t availablePhysical);
+// The share of the memory the test may take that the window's RUN tests.
+inline constexpr int kWindowBlockPercent = 99;
+
+// `percent` (1 to 100) of the bytes the test may take: the bytes less (100 - percent) % of
+// them, in extended precision, rounded half to even, then down to a multiple of 128 bytes;
+// 0 when nothing is available. The window's block is memTestBlockBytes(bytes).
+std::int64_t memTestBlockBytes(std::int64_t available, int percent = kWindowBlockPercent);
 
 // Whole MiB of the block, shown in the window and used for both speeds.
 std::int64_t memTestSizeMiB(std::int64_t blockBytes);
@@ -147,8 +151,8 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
 // before any cycle. The caller clears the stop flag before the run.
 MemTestTotals runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view);
 
-// The run as RUN starts it: the block sized from `availablePhysical`, the memory the test
-// may take.
-MemTestTotals runMemTest(std::int64_t availablePhysical, MemTestView& view);
+// The run as RUN starts it: the block sized from `allowance`, the memory the test may take
+// (platform::memoryTestAllowance()).
+MemTestTotals runMemTest(std::int64_t allowance, MemTestView& view);
 
 }  // namespace diag

@@ -19,8 +19,8 @@ Workload currentWorkload;
 Result fromElapsed(std::int32_t elapsedMs, std::int64_t numerator) {
     // 0 ms is below the counter's resolution, not infinite speed; a negative time would need
     // the counter to run backwards.
-    if (elapsedMs <= 0) return {Outcome::tooFastToTime, 0};
-    return {Outcome::measured, static_cast<std::int32_t>(numerator / elapsedMs)};
+    if (elapsedMs <= 0) return {Outcome::tooFastToTime, 0, elapsedMs};
+    return {Outcome::measured, static_cast<std::int32_t>(numerator / elapsedMs), elapsedMs};
 }
 
 }  // namespace
@@ -86,7 +86,9 @@ Result writeMeasurement() {
     const std::int32_t passes = currentWorkload.writePasses;
     const std::uint32_t start = platform::tickCount();
     writePattern(sysinfo::sweepBuffer, kWriteBytes, passes);
-    return writeSpeed(platform::elapsedMs(start, platform::tickCount()));
+    Result result = writeSpeed(platform::elapsedMs(start, platform::tickCount()));
+    result.bytes = static_cast<std::int64_t>(kWriteBytes) * passes;
+    return result;
 }
 
 Result readMeasurement() {
@@ -94,7 +96,9 @@ Result readMeasurement() {
     if (!block.obtained()) return {Outcome::blockRefused, 0};
     const auto size = static_cast<std::uint32_t>(
         std::min<std::size_t>(block.size(), std::numeric_limits<std::uint32_t>::max()));
-    return readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses));
+    Result result = readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses));
+    result.bytes = static_cast<std::int64_t>(size) * currentWorkload.readPasses;
+    return result;
 }
 
 ReadBlock::ReadBlock(std::size_t bytes) {

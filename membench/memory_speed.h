@@ -33,6 +33,10 @@ enum class Outcome { measured, tooFastToTime, blockRefused };
 struct Result {
     Outcome outcome = Outcome::measured;
     std::int32_t speed = 0;
+    // What the figure was computed from: the timed milliseconds, and the bytes the loop
+    // covered (written, or spanned by the reads), so others can give true bytes per second.
+    std::int32_t elapsedMs = 0;
+    std::int64_t bytes = 0;
 
     friend bool operator==(const Result&, const Result&) = default;
 };

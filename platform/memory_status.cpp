@@ -2,7 +2,6 @@
 #include "platform/memory_status.h"
 
 #include <algorithm>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,9 +26,13 @@ std::optional<std::int64_t> kbToBytes(std::string_view text) {
     return *kb * 1024;
 }
 
-using KeyedFields = std::map<std::string, std::string_view, std::less<>>;
+MemoryStatusSource& currentSource() {
+    static MemoryStatusSource source = [] { return readMemoryStatus("/"); };
+    return source;
+}
 
-// The "Key: value" lines of a /proc file; the first line of each key wins.
+}  // namespace
+
 KeyedFields keyedFields(std::string_view text) {
     KeyedFields fields;
     while (!text.empty()) {
@@ -49,29 +52,19 @@ std::optional<std::int64_t> kbField(const KeyedFields& fields, std::string_view 
     return kbToBytes(found->second);
 }
 
-// The soft RLIMIT_AS from "Max address space  <soft>  <hard>  bytes"; empty when unlimited,
-// missing or unreadable.
-std::optional<std::int64_t> addressSpaceLimit(std::string_view limits) {
-    constexpr std::string_view kName = "Max address space";
+std::optional<std::int64_t> softLimit(std::string_view limits, std::string_view name) {
     while (!limits.empty()) {
         const auto newline = limits.find('\n');
         const std::string_view line = limits.substr(0, newline);
         limits.remove_prefix(newline == std::string_view::npos ? limits.size() : newline + 1);
-        if (!line.starts_with(kName)) continue;
-        std::string_view rest = trimBlanks(line.substr(kName.size()));
+        if (!line.starts_with(name)) continue;
+        std::string_view rest = trimBlanks(line.substr(name.size()));
         rest = rest.substr(0, rest.find_first_of(" \t"));
         // "unlimited", or anything not a count below the user address space: no limit.
         return parseInteger(rest, 0, kUserAddressSpace - 1);
     }
     return std::nullopt;
 }
-
-MemoryStatusSource& currentSource() {
-    static MemoryStatusSource source = [] { return readMemoryStatus("/"); };
-    return source;
-}
-
-}  // namespace
 
 std::optional<MemoryStatus> memoryStatusFromTexts(std::string_view meminfoText,
                                                   std::string_view statusText,
@@ -95,7 +88,7 @@ std::optional<MemoryStatus> memoryStatusFromTexts(std::string_view meminfoText,
     report.availPhys = availPhys;
     report.totalPageFile = *memTotal + *swapTotal;
     report.availPageFile = availPhys + availSwap;
-    report.totalVirtual = addressSpaceLimit(limitsText).value_or(kUserAddressSpace);
+    report.totalVirtual = softLimit(limitsText, "Max address space").value_or(kUserAddressSpace);
     // A limit set below what the process already maps leaves nothing available, not less.
     report.availVirtual =
         std::clamp<std::int64_t>(report.totalVirtual - *vmSize, 0, report.totalVirtual);

@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -36,6 +38,20 @@ std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root =
 // The same from the texts of the three files; an empty limits text means no limit.
 std::optional<MemoryStatus> memoryStatusFromTexts(std::string_view meminfo, std::string_view status,
                                                   std::string_view limits);
+
+// The "Key: value" lines of a /proc file such as meminfo or status; the first line of each
+// key wins.
+using KeyedFields = std::map<std::string, std::string_view, std::less<>>;
+KeyedFields keyedFields(std::string_view text);
+
+// A field such as "MemTotal:   24683748 kB" in bytes; empty when it is missing or not a plain
+// count of kB.
+std::optional<std::int64_t> kbField(const KeyedFields& fields, std::string_view key);
+
+// The soft limit of the /proc/self/limits row that starts with `name` ("Max address space",
+// "Max data size"), in bytes; empty when it is unlimited, missing or not a count below the
+// user address space.
+std::optional<std::int64_t> softLimit(std::string_view limits, std::string_view name);
 
 // The report as the program reads it: readMemoryStatus("/") unless a test replaced it.
 using MemoryStatusSource = std::function<std::optional<MemoryStatus>()>;

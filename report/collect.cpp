@@ -72,6 +72,7 @@ CpuFigures collectCpu() {
 MemoryFigures collectMemory() {
     MemoryFigures memory;
     memory.status = platform::memoryStatus();
+    memory.allowance = platform::memoryAllowance();
     sysinfo::MemoryMonitor monitor;
     const sysinfo::MemoryTexts texts = monitor.tick(memory.status);
     memory.panelTexts.assign(texts.panels.begin(), texts.panels.end());
@@ -168,11 +169,17 @@ RamBenchFigures runRamBenchmark(const Progress& progress) {
     RamBenchFigures figures;
     const membench::Result write = membench::writeMeasurement();
     figures.writeText = membench::speedText(write);
-    if (write.outcome == membench::Outcome::measured) figures.write = write.speed;
+    if (write.outcome == membench::Outcome::measured) {
+        figures.write = write.speed;
+        figures.writeTimed = TimedBytes{write.bytes, write.elapsedMs};
+    }
     progress("Write memory speed: " + figures.writeText);
     const membench::Result read = membench::readMeasurement();
     figures.readText = membench::speedText(read);
-    if (read.outcome == membench::Outcome::measured) figures.read = read.speed;
+    if (read.outcome == membench::Outcome::measured) {
+        figures.read = read.speed;
+        figures.readTimed = TimedBytes{read.bytes, read.elapsedMs};
+    }
     progress("Read memory speed: " + figures.readText);
     figures.writeRuns = {figures.write};
     figures.readRuns = {figures.read};

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/compare.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "bench/kernel_table.h"
@@ -83,14 +87,44 @@ void compareMachines(const json& saved, const json& now, Comparison& c) {
     }
 }
 
+// The whole of a file a user handed over, or why not: the system's error, or "larger than
+// 64 MiB", known from its size where it has one and otherwise after reading one byte more.
+std::variant<std::string, std::string> userFileText(const std::string& path) {
+    using Text = std::variant<std::string, std::string>;
+    const auto failure = [](std::string reason) { return Text(std::in_place_index<1>, reason); };
+    const std::string tooLarge = "larger than " + std::to_string(kMaxUserFileBytes >> 20) +
+                                 " MiB, not a corvane-report result";
+    struct Descriptor {
+        int fd;
+        ~Descriptor() {
+            if (fd >= 0) ::close(fd);
+        }
+    } const file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const int fd = file.fd;
+    if (fd < 0) return failure(std::strerror(errno));
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > kMaxUserFileBytes)
+        return failure(tooLarge);
+    std::string text;
+    char chunk[65536];
+    while (static_cast<std::int64_t>(text.size()) <= kMaxUserFileBytes) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return failure(std::strerror(errno));
+        if (got == 0) break;
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    if (static_cast<std::int64_t>(text.size()) > kMaxUserFileBytes) return failure(tooLarge);
+    return Text(std::in_place_index<0>, std::move(text));
+}
+
 }  // namespace
 
 std::variant<json, std::string> loadSaved(const std::string& path) {
     const std::string prefix = "corvane-report: --compare: " + path + ": ";
-    std::ifstream in(path);
-    if (!in) return prefix + std::strerror(errno);
-    json saved = json::parse(in, nullptr, false);
-    if (in.bad()) return prefix + std::strerror(errno);
+    const auto text = userFileText(path);
+    if (text.index() == 1) return prefix + std::get<1>(text);
+    json saved = json::parse(std::get<0>(text), nullptr, false);
     if (saved.is_discarded()) return prefix + "not JSON";
     if (!saved.is_object() || !saved.contains("schema") || !saved["schema"].is_number_integer() ||
         !saved.contains("corvane") || saved["schema"].get<std::int64_t>() < 1)

@@ -2,6 +2,7 @@
 #pragma once
 // Comparing this run's benchmarks with a result saved earlier by --save.
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@ namespace report {
 // Change beyond which a figure counts as changed when a side has a single repetition and
 // so no spread of its own, in %.
 inline constexpr double kSingleRunThreshold = 5.0;
+
+// The largest file a user may hand over: a saved result is a few hundred KiB, and a file of
+// gigabytes would be read and parsed whole before it could be refused.
+inline constexpr std::int64_t kMaxUserFileBytes = std::int64_t{64} << 20;
 
 // The saved result, or the one line that says why FILE cannot be compared with.
 std::variant<nlohmann::json, std::string> loadSaved(const std::string& path);

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/memory_status.h"
+#include "platform/memory_limits.h"
 #include "platform/x87.h"
 #include "report/collect.h"
 #include "report/compare.h"
@@ -91,6 +91,19 @@ class Interruption {
     bool finishing_ = false;
 };
 
+// The block --memtest asks for, given what this process may take now; empty, with the
+// reason on standard error, when it is refused.
+std::optional<std::int64_t> memtestBlock(const report::Options& options) {
+    const auto allowance = platform::memoryAllowance();
+    const auto block =
+        report::memtestBlock(options, allowance ? std::optional(allowance->bytes) : std::nullopt);
+    if (const auto* refusal = std::get_if<std::string>(&block)) {
+        std::fprintf(stderr, "%s\n", refusal->c_str());
+        return std::nullopt;
+    }
+    return std::get<std::int64_t>(block);
+}
+
 report::Progress repetitionProgress(const report::Progress& progress, int repetition,
                                     int repetitions) {
     if (repetitions == 1) return progress;
@@ -128,15 +141,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (options.memtestBytes) {
-        const auto status = platform::memoryStatus();
-        if (!status || *options.memtestBytes > status->availPhys) {
-            std::fprintf(stderr, "corvane-report: --memtest: %lld bytes is more than the %s\n",
-                         static_cast<long long>(*options.memtestBytes),
-                         status ? "available memory" : "memory status can tell");
-            return 2;
-        }
-    }
+    // Refused before anything is mapped; checked once more before the block is, as the runs
+    // before it take memory of their own.
+    if (options.memtest() && !memtestBlock(options)) return 2;
 
     Interruption interruption(options.format);
 
@@ -188,11 +195,13 @@ int main(int argc, char** argv) {
             });
         interruption.update([&](report::Report& soFar) { soFar.stability = result.stability; });
     }
-    if (options.memtestBytes) {
+    if (options.memtest()) {
+        const auto bytes = memtestBlock(options);
+        if (!bytes) return 2;
         progress("Memory test...");
         try {
             result.memtest = report::runMemtest(
-                *options.memtestBytes, options.memtestPasses, progress,
+                *bytes, options.memtestPasses, progress,
                 [&](const report::MemtestFigures& figures) {
                     interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
                 });

@@ -127,6 +127,30 @@ void addBench(Exposition& e, const BenchFigures& b) {
         e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
 }
 
+double bytesPerSecond(const TimedBytes& timed) {
+    return static_cast<double>(timed.bytes) * 1000.0 / timed.ms;
+}
+
+void addMemoryAllowance(Exposition& e, const platform::MemoryAllowance& a) {
+    e.add("corvane_memory_unused_bytes",
+          "Memory in no program's working set: MemAvailable less Active(file) and Mapped, at "
+          "least MemFree.",
+          {}, static_cast<double>(a.unused));
+    e.add("corvane_memtest_allowance_bytes",
+          "Memory the memory test may take: the unused memory or the limit's free bytes, the "
+          "smaller.",
+          {}, static_cast<double>(a.bytes));
+    if (!a.limit) return;
+    const Labels source{{"source", a.limit->source}};
+    e.add("corvane_memory_limit_bytes",
+          "The limit on this process's memory that leaves the least: a memory cgroup's, "
+          "RLIMIT_AS or RLIMIT_DATA.",
+          source, static_cast<double>(a.limit->limit));
+    e.add("corvane_memory_limit_available_bytes",
+          "What that limit leaves: the limit less what is charged against it.", source,
+          static_cast<double>(a.limit->available));
+}
+
 }  // namespace
 
 std::string renderOpenMetrics(const Report& r) {
@@ -164,14 +188,19 @@ std::string renderOpenMetrics(const Report& r) {
     if (r.memory.loadPercent)
         e.add("corvane_memory_load_ratio", "Physical memory in use.", {},
               *r.memory.loadPercent / 100.0);
+    if (const auto& a = r.memory.allowance) addMemoryAllowance(e, *a);
     if (r.bench) addBench(e, *r.bench);
     if (r.ramBench) {
-        if (r.ramBench->write)
-            e.add("corvane_ram_write_bytes_per_second", "Memory write speed (median repetition).",
-                  {}, *r.ramBench->write * kMiB);
-        if (r.ramBench->read)
-            e.add("corvane_ram_read_bytes_per_second", "Memory read speed (median repetition).", {},
-                  *r.ramBench->read * kMiB);
+        if (const auto& write = r.ramBench->writeTimed; write && write->ms > 0)
+            e.add("corvane_ram_write_bytes_per_second",
+                  "Bytes written per second by the RAM benchmark's 32-bit stores (median "
+                  "repetition).",
+                  {}, bytesPerSecond(*write));
+        if (const auto& read = r.ramBench->readTimed; read && read->ms > 0)
+            e.add("corvane_ram_read_bytes_per_second",
+                  "Bytes of addresses the RAM benchmark's reads span per second, one 4-byte load "
+                  "per 32 bytes (median repetition).",
+                  {}, bytesPerSecond(*read));
     }
     if (r.stability) {
         e.add("corvane_stability_duration_seconds", "Length of the CPU stability test.", {},
@@ -188,12 +217,17 @@ std::string renderOpenMetrics(const Report& r) {
               r.memtest->passes);
         e.add("corvane_memtest_errors", "Errors the memory test found.", {},
               static_cast<double>(r.memtest->errors));
+        // The run hands over the speeds as shown: the block's whole MiB per second.
         if (r.memtest->writeSpeed)
-            e.add("corvane_memtest_write_bytes_per_second", "Memory test write speed.", {},
-                  *r.memtest->writeSpeed * kMiB);
+            e.add("corvane_memtest_write_bytes_per_second",
+                  "Memory test's timed write of ones: the block's whole MiB written per second, in "
+                  "bytes.",
+                  {}, *r.memtest->writeSpeed * kMiB);
         if (r.memtest->readSpeed)
-            e.add("corvane_memtest_read_bytes_per_second", "Memory test read and check speed.", {},
-                  *r.memtest->readSpeed * kMiB);
+            e.add("corvane_memtest_read_bytes_per_second",
+                  "Memory test's timed check of ones: the block's whole MiB read and compared per "
+                  "second, in bytes.",
+                  {}, *r.memtest->readSpeed * kMiB);
     }
     return e.text();
 }

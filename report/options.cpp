@@ -5,6 +5,8 @@
 #include <charconv>
 #include <limits>
 
+#include "diag/memtest.h"
+
 namespace report {
 
 std::optional<std::int64_t> parseSize(const std::string& text) {
@@ -25,6 +27,32 @@ std::optional<std::int64_t> parseSize(const std::string& text) {
         return std::nullopt;
     if (value > (std::numeric_limits<std::int64_t>::max() >> shift)) return std::nullopt;
     return value << shift;
+}
+
+std::optional<int> parsePercent(const std::string& text) {
+    if (!text.ends_with('%')) return std::nullopt;
+    int value = 0;
+    const char* end = text.data() + text.size() - 1;
+    const auto [at, failure] = std::from_chars(text.data(), end, value);
+    if (failure != std::errc() || at != end || at == text.data() || value < 1 || value > 100)
+        return std::nullopt;
+    return value;
+}
+
+std::variant<std::int64_t, std::string> memtestBlock(const Options& options,
+                                                     std::optional<std::int64_t> allowance) {
+    const std::string prefix = "corvane-report: --memtest " + options.memtestSize + ": ";
+    if (!allowance) return prefix + "the memory this process may use cannot be read";
+    const std::string allowed = "only " + std::to_string(*allowance / 1'048'576) +
+                                " MiB of memory may be used by this process";
+    if (options.memtestPercent) {
+        const std::int64_t bytes = diag::memTestBlockBytes(*allowance, *options.memtestPercent);
+        if (bytes < kMinMemtestBytes) return prefix + allowed + ", under the smallest test, 1M";
+        return bytes;
+    }
+    if (!options.memtestBytes) return prefix + "not a size";
+    if (*options.memtestBytes > *allowance) return prefix + allowed;
+    return *options.memtestBytes;
 }
 
 std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
@@ -61,9 +89,11 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
         app.add_option("--stability", stability, "run the CPU stability test for SECONDS")
             ->check(CLI::Range(1, 7 * 24 * 3600))
             ->type_name("SECONDS");
-    auto* memtest = app.add_option("--memtest", memtestSize,
-                                   "run the memory test on SIZE bytes (suffix K, M or G)")
-                        ->type_name("SIZE");
+    auto* memtest =
+        app.add_option("--memtest", memtestSize,
+                       "run the memory test on SIZE bytes (suffix K, M or G), or on a share of "
+                       "the memory this process may use (90%; 99% is the window's size)")
+            ->type_name("SIZE");
     app.add_option("--passes", options.memtestPasses, "memory test cycles (default 1)")
         ->check(CLI::Range(1, 1'000'000))
         ->needs(memtest);
@@ -91,12 +121,16 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
     options.benchRam = bench == "ram" || bench == "all";
     if (stabilityOption->count() > 0) options.stabilitySeconds = stability;
     if (memtest->count() > 0) {
-        options.memtestBytes = parseSize(memtestSize);
-        if (!options.memtestBytes)
-            return EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"};
-        if (*options.memtestBytes < kMinMemtestBytes)
-            return EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
-                                    " is under the smallest test, 1M\n"};
+        options.memtestSize = memtestSize;
+        options.memtestPercent = parsePercent(memtestSize);
+        if (!options.memtestPercent) {
+            options.memtestBytes = parseSize(memtestSize);
+            if (!options.memtestBytes)
+                return EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"};
+            if (*options.memtestBytes < kMinMemtestBytes)
+                return EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
+                                        " is under the smallest test, 1M\n"};
+        }
     }
     return options;
 }

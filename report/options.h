@@ -20,8 +20,14 @@ struct Options {
     bool benchCpu = false;
     bool benchRam = false;
     std::optional<int> stabilitySeconds;
+    // --memtest as given, and what it asks for: a size in bytes or a percentage of the
+    // memory this process may take, which only the run can know.
+    std::string memtestSize;
     std::optional<std::int64_t> memtestBytes;
+    std::optional<int> memtestPercent;
     int memtestPasses = 1;
+
+    bool memtest() const { return memtestBytes || memtestPercent; }
 };
 
 // What parsing asks the program to do instead of running: print `text` (help or an
@@ -39,5 +45,14 @@ inline constexpr std::int64_t kMinMemtestBytes = std::int64_t{1} << 20;
 // "512M", "1G", "65536", "64K": binary multiples; nullopt for anything else, 0, or a size
 // that does not fit in 64 bits.
 std::optional<std::int64_t> parseSize(const std::string& text);
+
+// "90%": a whole percentage from 1 to 100; nullopt for anything else.
+std::optional<int> parsePercent(const std::string& text);
+
+// The block --memtest asks for when this process may take `allowance` bytes (empty: that
+// cannot be known), or the one line that refuses it: a size above the allowance would get
+// the process killed by its memory cgroup, or make the desktop thrash, instead of testing.
+std::variant<std::int64_t, std::string> memtestBlock(const Options& options,
+                                                     std::optional<std::int64_t> allowance);
 
 }  // namespace report

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "bench/kernel_table.h"
+#include "diag/memtest.h"
 #include "report/repeat.h"
 #include "report/report.h"
 
@@ -71,6 +72,26 @@ std::string passesText(const StabilityFigures& s) {
     return perThread + " per thread, " + std::to_string(s.passes) + " in all";
 }
 
+std::string mib(std::int64_t bytes) {
+    return std::to_string(bytes / 1'048'576) + " MiB";
+}
+
+// Why the memory test is smaller than the free memory: the limit with the least left, and
+// the block the window's RUN would test.
+std::string memoryLimitLines(const std::optional<platform::MemoryAllowance>& a) {
+    std::string limit = "-";
+    std::string block = "-";
+    if (a) {
+        limit = a->limit ? mib(a->limit->limit) + ", " + mib(a->limit->available) +
+                               " of it free (" + a->limit->source + ")"
+                         : "none";
+        block = diag::sizeCaption(diag::memTestSizeMiB(diag::memTestBlockBytes(a->bytes))) + " (" +
+                std::to_string(diag::kWindowBlockPercent) + " % of " + mib(a->bytes) +
+                " this process may use)";
+    }
+    return "Memory limit       " + limit + "\n" + "Memory test block  " + block + "\n";
+}
+
 constexpr const char* kIncompleteLine =
     "INCOMPLETE: interrupted; only what was measured before is shown.\n";
 
@@ -109,7 +130,8 @@ std::string renderText(const Report& r) {
         out << line;
     }
     out << "Free physical      " << r.memory.freeText << "\n"
-        << "Load               " << r.memory.loadText << "\n";
+        << "Load               " << r.memory.loadText << "\n"
+        << memoryLimitLines(r.memory.allowance);
 
     if (r.bench) {
         const BenchFigures& b = *r.bench;
@@ -197,6 +219,13 @@ nlohmann::json renderJson(const Report& r) {
         {"avail_phys", field(&platform::MemoryStatus::availPhys)},
         {"load_percent", orNull(r.memory.loadPercent)},
     };
+    const auto& a = r.memory.allowance;
+    const auto& limit = a ? a->limit : std::nullopt;
+    out["memory"]["unused"] = a ? json(a->unused) : json(nullptr);
+    out["memory"]["memtest_allowance"] = a ? json(a->bytes) : json(nullptr);
+    out["memory"]["limit"] = limit ? json(limit->limit) : json(nullptr);
+    out["memory"]["limit_available"] = limit ? json(limit->available) : json(nullptr);
+    out["memory"]["limit_source"] = limit ? json(limit->source) : json(nullptr);
     if (r.bench) {
         json rows = json::array();
         for (const auto& row : r.bench->rows) {

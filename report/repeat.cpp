@@ -25,6 +25,7 @@ Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions, Member me
 // The median of the repetitions that measured something; their order is kept in `runs`.
 void combineSpeed(const std::vector<RamBenchFigures>& repetitions,
                   std::optional<std::int32_t> RamBenchFigures::*value,
+                  std::optional<TimedBytes> RamBenchFigures::*timed,
                   std::string RamBenchFigures::*text,
                   std::vector<std::optional<std::int32_t>> RamBenchFigures::*runs,
                   RamBenchFigures& out) {
@@ -39,6 +40,7 @@ void combineSpeed(const std::vector<RamBenchFigures>& repetitions,
     }
     const std::size_t median = measured.empty() ? 0 : from[spreadOf(measured).medianRun];
     out.*value = repetitions[median].*value;
+    out.*timed = repetitions[median].*timed;
     out.*text = repetitions[median].*text;
 }
 
@@ -91,10 +93,10 @@ RamBenchFigures combineRam(const std::vector<RamBenchFigures>& repetitions) {
     if (repetitions.size() == 1) return repetitions.front();
     RamBenchFigures out;
     if (repetitions.empty()) return out;
-    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeText,
-                 &RamBenchFigures::writeRuns, out);
-    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readText,
-                 &RamBenchFigures::readRuns, out);
+    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeTimed,
+                 &RamBenchFigures::writeText, &RamBenchFigures::writeRuns, out);
+    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readTimed,
+                 &RamBenchFigures::readText, &RamBenchFigures::readRuns, out);
     return out;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory_limits.h"
 #include "platform/memory_status.h"
 
 namespace report {
@@ -41,6 +42,8 @@ struct CpuFigures {
 // "RAM Info".
 struct MemoryFigures {
     std::optional<platform::MemoryStatus> status;
+    // What the memory test may take, and the limit that leaves the least, if any.
+    std::optional<platform::MemoryAllowance> allowance;
     std::optional<std::int32_t> loadPercent;
     std::vector<std::string> panelTexts;  // Panel7 to Panel12
     std::string freeText;                 // Label26
@@ -89,8 +92,15 @@ struct BenchFigures {
     int repetitions = 0;  // completed
 };
 
+// What a timed loop covered: bytes (written, or spanned by the reads) in milliseconds.
+struct TimedBytes {
+    std::int64_t bytes = 0;
+    std::int32_t ms = 0;
+};
+
 struct RamBenchFigures {
-    std::optional<std::int32_t> write, read;  // Mb/sec of the median repetition
+    std::optional<std::int32_t> write, read;          // Mb/sec of the median repetition
+    std::optional<TimedBytes> writeTimed, readTimed;  // the median repetition's loops
     std::string writeText, readText;
     std::vector<std::optional<std::int32_t>> writeRuns, readRuns;
 };

@@ -14,8 +14,8 @@ using membench::Outcome;
 using membench::Result;
 
 TEST(MemorySpeedFormula, TruncatedQuotientsOrAReasonWithoutTime) {
-    EXPECT_EQ(membench::writeSpeed(3333), (Result{Outcome::measured, 5040}));  // 5040.5 cut
-    EXPECT_EQ(membench::readSpeed(7), (Result{Outcome::measured, 1'141'714}));
+    EXPECT_EQ(membench::writeSpeed(3333), (Result{Outcome::measured, 5040, 3333}));  // 5040.5 cut
+    EXPECT_EQ(membench::readSpeed(7), (Result{Outcome::measured, 1'141'714, 7}));
     EXPECT_EQ(membench::writeSpeed(0).outcome, Outcome::tooFastToTime);
     EXPECT_EQ(membench::readSpeed(-1).outcome, Outcome::tooFastToTime);
 }
@@ -32,12 +32,13 @@ TEST(Measurements, WriteLeavesOneInEveryElementButTheLastAndReadTimesAFreshBlock
         {.writePasses = 1, .readPasses = 2, .readBlockBytes = 1 << 16});
     {
         const SteppingClock clock(kBeforeTheWrap, 4000);
-        EXPECT_EQ(membench::writeMeasurement(), (Result{Outcome::measured, 4200}));
+        EXPECT_EQ(membench::writeMeasurement(), (Result{Outcome::measured, 4200, 4000, 1 << 24}));
     }
     for (std::int32_t i = 0; i < kLast; ++i) ASSERT_EQ(sweepBuffer[i], 1) << i;
     EXPECT_EQ(sweepBuffer[kLast], 0x1234'5678'9ABC'DEF0);
     const SteppingClock clock(kBeforeTheWrap, 1000);
-    EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::measured, 7992}));
+    // Two passes over 64 KiB of addresses.
+    EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::measured, 7992, 1000, 2 << 16}));
 }
 
 TEST(StridedReadPass, LoadsStopBelowTheSize) {

@@ -14,7 +14,7 @@
 #include "diag/memtest.h"
 #include "diag/stability.h"
 #include "pass_gate.h"
-#include "platform/memory_status.h"
+#include "platform/memory_limits.h"
 #include "platform/ticks.h"
 #include "qt_test_app.h"
 #include "window_jobs.h"
@@ -143,15 +143,15 @@ TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
     QCoreApplication::processEvents();  // updates posted to the window went with it
 }
 
-// A memory report with `bytes` of free physical memory.
-platform::MemoryStatusSource available(std::int64_t bytes) {
-    return [=] { return std::optional(platform::MemoryStatus{std::int64_t{1} << 30, bytes}); };
+// `bytes` of memory the test may take.
+platform::MemoryAllowanceSource available(std::int64_t bytes) {
+    return [=] { return std::optional(platform::MemoryAllowance{bytes, bytes, {}}); };
 }
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
-    // 8,500,000 bytes free: a block of 8,414,976 bytes, 8 whole MiB.
-    const platform::ScopedMemoryStatusSource memory(available(8'500'000));
+    // 8,500,000 bytes to take: a block of 8,414,976 bytes, 8 whole MiB.
+    const platform::ScopedMemoryAllowanceSource memory(available(8'500'000));
     const platform::ScopedTickSource clock(+[] {  // 10 ms a reading
         static std::uint32_t ticks = 0;
         return ticks += 10;
@@ -180,12 +180,12 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
 }
 
 TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEndsIt) {
-    const platform::MemoryStatusSource sources[] = {
-        available(100), available(std::int64_t{1} << 62),        // the mapping is refused
-        [] { return std::optional<platform::MemoryStatus>(); },  // unreadable
+    const platform::MemoryAllowanceSource sources[] = {
+        available(100), available(std::int64_t{1} << 62),           // the mapping is refused
+        [] { return std::optional<platform::MemoryAllowance>(); },  // unreadable
     };
     for (const auto& source : sources) {
-        const platform::ScopedMemoryStatusSource memory(source);
+        const platform::ScopedMemoryAllowanceSource memory(source);
         runMemTest();
         ASSERT_NE(message(), nullptr);
         EXPECT_FALSE(message()->isHidden());
@@ -196,7 +196,7 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
     }
     // The next run hides the message; STOP before the first slice ends it (what the run
     // does then is in test_memtest).
-    const platform::ScopedMemoryStatusSource memory(available(2'200'000));
+    const platform::ScopedMemoryAllowanceSource memory(available(2'200'000));
     atEventPoint(1, [&] { form->Button9->click(); });
     runMemTest();
     EXPECT_TRUE(message()->isHidden());
@@ -206,7 +206,7 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
 // Last in this file: the close tells the application to end. The phase under way stops at
 // its next step, the cycle ends as STOP ends it, and the window keeps its place.
 TEST_F(MemTestWindow, CloseStopsTheRunAtOnceAndKeepsTheWindow) {
-    const platform::ScopedMemoryStatusSource memory(available(2'200'000));
+    const platform::ScopedMemoryAllowanceSource memory(available(2'200'000));
     bool accepted = true;
     atEventPoint(3, [&] { accepted = closeAccepted(); });  // after the timed write of ones
     runMemTest();
