@@ -57,20 +57,12 @@ int pageStep(const QKeyEvent& event) {
     }
 }
 
-// The step Left and Right (Up and Down too, as the desktop's tab control has them) take
-// from the focused tab.
+// The step Left and Right take from the focused tab.
 int arrowStep(const QKeyEvent& event) {
     if (event.modifiers() & ~Qt::KeypadModifier) return 0;
-    switch (event.key()) {
-        case Qt::Key_Left:
-        case Qt::Key_Up:
-            return -1;
-        case Qt::Key_Right:
-        case Qt::Key_Down:
-            return 1;
-        default:
-            return 0;
-    }
+    if (event.key() == Qt::Key_Left) return -1;
+    if (event.key() == Qt::Key_Right) return 1;
+    return 0;
 }
 }  // namespace
 
@@ -160,8 +152,8 @@ PageTab::PageTab(const QString& caption, QWidget* parent) : QPushButton(caption,
     setAutoExclusive(true);
 }
 
-// The arrows belong to the page control; a plain button would move the focus along the row
-// without selecting the page.
+// Left and Right go to the page control, which shows the page as a click does; a button's own
+// handling of them would move along the row by its own rules.
 void PageTab::keyPressEvent(QKeyEvent* event) {
     if (arrowStep(*event) != 0) {
         event->ignore();
@@ -226,7 +218,7 @@ void PageControl::keyPressEvent(QKeyEvent* event) {
     const int count = pages_->count();
     if (const int step = pageStep(*event); step != 0 && count > 1) {
         int index = pages_->currentIndex() + step;
-        // Cycles round, except while the key repeats, which stops at the last page.
+        // Cycles round, except while the key repeats: a held key stops at the end.
         if (index < 0 || index >= count) {
             if (event->isAutoRepeat()) return;
             index = (index + count) % count;
