@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QResizeEvent>
+#include <initializer_list>
+#include <utility>
 
 #include "app/fonts.h"
 #include "app/pictures.h"
@@ -15,7 +17,7 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-using Bevel = platform::Panel::Bevel;
+using Kind = platform::Panel::Kind;
 
 const QColor kNavy(0, 0, 128);
 const QColor kYellow(255, 255, 0);
@@ -28,9 +30,9 @@ QLabel* label(QWidget* parent, int left, int top, const QString& caption, const 
     return l;
 }
 
-platform::Panel* panel(QWidget* parent, QRect geometry, Bevel bevel, const QString& caption,
+platform::Panel* panel(QWidget* parent, QRect geometry, Kind kind, const QString& caption,
                        const char* name) {
-    auto* p = new platform::Panel(parent, bevel, caption);
+    auto* p = new platform::Panel(parent, kind, caption);
     p->setObjectName(name);
     p->setGeometry(geometry);
     return p;
@@ -50,6 +52,12 @@ QPushButton* button(QWidget* parent, QRect geometry, const QString& caption, con
     return b;
 }
 
+// Ties each figure to the caption beside it, pair by pair: a screen reader hears the caption
+// as the figure's label, and as a value panel's name.
+void captionFigures(std::initializer_list<std::pair<QLabel*, QWidget*>> pairs) {
+    for (const auto& [caption, figure] : pairs) caption->setBuddy(figure);
+}
+
 // Sets the text colour of enabled controls; disabled ones keep the style's grey, so a RUN
 // button that a running test disabled looks disabled.
 void setTextColour(QWidget* widget, const QColor& colour) {
@@ -61,11 +69,23 @@ void setTextColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
+// The Tab order follows the reading order: the upper tab row and its page, then the lower
+// tab row and each of its pages, top to bottom and left to right. Hidden pages are skipped.
+void setReadingOrder(TForm1& form) {
+    platform::PageControl* const upper = form.PageControl1;
+    platform::PageControl* const lower = form.PageControl2;
+    platform::setFocusOrder({upper->tabButton(0), upper->tabButton(1), upper->tabButton(2),
+                             form.Panel15, lower->tabButton(0), lower->tabButton(1),
+                             lower->tabButton(2), form.Button1, form.Button2, form.Button3,
+                             form.Button4, form.Button5, form.Button7, form.Button8, form.Button9,
+                             form.Button6});
+}
+
 }  // namespace
 
 #define LABEL(parent, left, top, caption, var) var = label(parent, left, top, caption, #var)
 #define VALUE_PANEL(parent, l, t, w, h, var) \
-    var = panel(parent, QRect(l, t, w, h), Bevel::OuterAndInner, "-", #var)
+    var = panel(parent, QRect(l, t, w, h), Kind::Value, "-", #var)
 
 TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     : QWidget(parent),
@@ -104,6 +124,7 @@ TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     buildCpuBenchmarkPage();
     buildRamBenchmarkPage();
     buildDiagnosticPage();
+    setReadingOrder(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -147,13 +168,21 @@ void TForm1::buildCpuInfoPage() {
     VALUE_PANEL(GroupBox1, 96, 72, 281, 17, Panel4);
     VALUE_PANEL(GroupBox1, 96, 96, 137, 17, Panel5);
     VALUE_PANEL(GroupBox1, 96, 112, 137, 17, Panel6);
-    Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Bevel::OuterOnly, "ON", "Panel15");
+    captionFigures({{Label1, Panel1},
+                    {Label2, Panel2},
+                    {Label3, Panel3},
+                    {Label4, Panel4},
+                    {Label5, Panel5},
+                    {Label6, Panel6}});
+    Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Kind::Button, "ON", "Panel15");
     Panel15->setCursor(Qt::PointingHandCursor);
-    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Bevel::OuterAndInner, "", "Panel16");
+    Panel15->setAccessibleDescription("Core speed refresh");
+    Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Kind::Frame, "", "Panel16");
     Image2 = new platform::Picture(Panel16);
     Image2->setObjectName("Image2");
     Image2->setGeometry(2, 2, 92, 30);
     Image2->setImage(app::pagePicture());
+    Image2->setAccessibleName("Corvane");
 }
 
 void TForm1::buildRamInfoPage() {
@@ -170,14 +199,33 @@ void TForm1::buildRamInfoPage() {
     VALUE_PANEL(GroupBox2, 96, 72, 129, 17, Panel10);
     VALUE_PANEL(GroupBox2, 96, 96, 129, 17, Panel11);
     VALUE_PANEL(GroupBox2, 96, 112, 129, 17, Panel12);
-    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Bevel::OuterAndInner, "", "Panel13");
+    captionFigures({{Label7, Panel7},
+                    {Label8, Panel8},
+                    {Label9, Panel9},
+                    {Label10, Panel10},
+                    {Label11, Panel11},
+                    {Label12, Panel12}});
+    Panel13 = panel(GroupBox2, QRect(240, 16, 137, 113), Kind::Frame, "", "Panel13");
     Image1 = new platform::Picture(Panel13);
     Image1->setObjectName("Image1");
     Image1->setGeometry(8, 8, 121, 100);
-    // Drawn over the chart: yellow text on a transparent background.
-    LABEL(Panel13, 16, 8, "Label26", Label26);
-    LABEL(Panel13, 16, 96, "Label27", Label27);
+    // Drawn over the chart: yellow text on a transparent background. They have no caption on
+    // screen, and the one they show first is their own control name, so screen readers get a
+    // name of their own.
+    Label26 = new platform::FigureLabel("Free physical memory", "Label26", Panel13);
+    Label27 = new platform::FigureLabel("Physical memory load", "Label27", Panel13);
+    Label26->setObjectName("Label26");
+    Label27->setObjectName("Label27");
+    Label26->move(16, 8);
+    Label27->move(16, 96);
+    Image1->setAccessibleName("Load chart");
+    Image1->setDescriber([this] {
+        if (Image1->image().isNull()) return QStringLiteral("Physical memory load, no sample yet");
+        return QStringLiteral("Physical memory load %1, free %2")
+            .arg(Label27->text(), Label26->text());
+    });
     for (QLabel* overlay : {Label26, Label27}) {
+        overlay->adjustSize();
         setTextColour(overlay, kYellow);
         overlay->setAttribute(Qt::WA_TranslucentBackground);
         overlay->setAutoFillBackground(false);
@@ -226,6 +274,20 @@ void TForm1::buildCpuBenchmarkPage() {
         *fpuResults[i] = label(GroupBox6, 112, 16 + 16 * i, "0", name.constData());
     }
     LABEL(GroupBox6, 112, 112, "0 ", Label91);
+    captionFigures({{Label13, Label28},
+                    {Label14, Label29},
+                    {Label15, Label30},
+                    {Label16, Label31},
+                    {Label17, Label32},
+                    {Label18, Label33},
+                    {Label19, Label34},
+                    {Label20, Label35},
+                    {Label21, Label36},
+                    {Label22, Label37},
+                    {Label23, Label38},
+                    {Label24, Label39},
+                    {Label25, Label40},
+                    {Label90, Label91}});
 
     GroupBox7 = groupBox(GroupBox4, QRect(192, 0, 193, 257), "INSTR. GROUP", "GroupBox7");
     const char* instrCaptions[] = {
@@ -245,9 +307,11 @@ void TForm1::buildCpuBenchmarkPage() {
         *instrCaptionLabels[i] =
             label(GroupBox7, 8, 16 + 16 * i, instrCaptions[i], captionName.constData());
         *instrResults[i] = label(GroupBox7, 88, 16 + 16 * i, "0", resultName.constData());
+        (*instrCaptionLabels[i])->setBuddy(*instrResults[i]);
     }
 
-    Panel14 = panel(GroupBox4, QRect(0, 261, 257, 25), Bevel::OuterAndInner, "", "Panel14");
+    Panel14 = panel(GroupBox4, QRect(0, 261, 257, 25), Kind::Value, "", "Panel14");
+    Panel14->setAccessibleName("CPU score");
     Panel14->setFont(app::impact16());
     QPalette blue = Panel14->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
@@ -262,6 +326,7 @@ void TForm1::buildRamBenchmarkPage() {
     LABEL(GroupBox8, 8, 40, "Read memory speed:", Label72);
     LABEL(GroupBox8, 120, 24, "0", Label73);
     LABEL(GroupBox8, 120, 40, "0", Label74);
+    captionFigures({{Label71, Label73}, {Label72, Label74}});
     Button3 = button(GroupBox8, QRect(256, 261, 65, 25), "RUN", "Button3");
     Button4 = button(GroupBox8, QRect(322, 261, 59, 25), "CLOSE", "Button4");
 }
@@ -272,6 +337,7 @@ void TForm1::buildDiagnosticPage() {
     LABEL(GroupBox9, 72, 24, "0", Label88);
     LABEL(GroupBox9, 16, 40, "Errors:", Label92);
     LABEL(GroupBox9, 72, 40, "0", Label93);
+    captionFigures({{Label89, Label88}, {Label92, Label93}});
     Button5 = button(GroupBox9, QRect(192, 112, 59, 25), "RUN", "Button5");
     Button7 = button(GroupBox9, QRect(256, 112, 57, 25), "STOP", "Button7");
 
@@ -286,6 +352,11 @@ void TForm1::buildDiagnosticPage() {
     LABEL(GroupBox10, 96, 80, "0", Label86);
     LABEL(GroupBox10, 16, 96, "Read and Test:", Label85);
     LABEL(GroupBox10, 96, 96, "0", Label87);
+    captionFigures({{Label78, Label80},
+                    {Label82, Label83},
+                    {Label79, Label81},
+                    {Label84, Label86},
+                    {Label85, Label87}});
     Button8 = button(GroupBox10, QRect(192, 124, 57, 25), "RUN", "Button8");
     Button9 = button(GroupBox10, QRect(256, 124, 57, 25), "STOP", "Button9");
     Button6 = button(GroupBox10, QRect(320, 124, 59, 25), "CLOSE", "Button6");

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The few desktop controls Corvane's window layout needs beyond plain Qt widgets:
-// bevelled panels, a tab control with flat-button tabs, and a picture box.
+// bevelled panels, a tab control with flat-button tabs, and a picture box. Each one also
+// answers the keyboard and screen readers the way the desktop's own control does.
 
 #include <QFrame>
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <QString>
 #include <QVector>
 #include <QWidget>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -19,17 +21,33 @@ namespace platform {
 // plain QLabel would clip "4200 Mb/sec" to the width of its first caption "0".
 void setLabelCaption(QLabel* label, const std::string& caption);
 
-// A panel with a raised outer bevel and, for value panels, a lowered inner bevel; its
-// caption is drawn centred. A clickable panel emits clicked() on a left-button release.
+// A label that shows a figure with no caption beside it (the free memory and the load over
+// the chart): screen readers hear `what` as its name and the figure as its text.
+class FigureLabel : public QLabel {
+    Q_OBJECT
+  public:
+    FigureLabel(const QString& what, const QString& figure, QWidget* parent);
+};
+
+// A panel with a raised outer bevel and, unless it is a button, a lowered inner bevel.
+//  - Value: its caption is a figure, drawn centred; screen readers hear the caption beside it
+//    (the label whose buddy it is) as its name and the figure as its text.
+//  - Frame: holds other controls, no caption.
+//  - Button: a caption that a click switches ("ON"/"OFF"); it takes focus with Tab, and
+//    Space or Enter click it.
+// Any panel emits clicked() on a left-button release inside it.
 class Panel : public QFrame {
     Q_OBJECT
   public:
-    enum class Bevel { OuterOnly, OuterAndInner };
+    enum class Kind { Value, Frame, Button };
 
-    Panel(QWidget* parent, Bevel bevel, const QString& caption = QString());
+    Panel(QWidget* parent, Kind kind, const QString& caption = QString());
 
+    Kind kind() const { return kind_; }
     QString caption() const { return caption_; }
+    // Also tells a screen reader, so the figure it reads is the one on screen.
     void setCaption(const QString& caption);
+    void click() { emit clicked(); }
 
   signals:
     void clicked();
@@ -37,9 +55,10 @@ class Panel : public QFrame {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    Bevel bevel_;
+    Kind kind_;
     QString caption_;
 };
 
@@ -53,15 +72,45 @@ class Picture : public QWidget {
     QImage& image() { return image_; }
     void setImage(const QImage& image);
 
+    // What the picture shows, in words, for screen readers; asked again whenever they read
+    // it, and announced as changed with every new image.
+    void setDescriber(std::function<QString()> describe) { describe_ = std::move(describe); }
+    QString description() const { return describe_ ? describe_() : accessibleDescription(); }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     QImage image_;
+    std::function<QString()> describe_;
+};
+
+// One tab of a PageControl. Screen readers hear it as a page tab named by its caption
+// without the blanks that pad it on screen. Its focus ring is the style's push-button one.
+class PageTab : public QPushButton {
+    Q_OBJECT
+  public:
+    PageTab(const QString& caption, QWidget* parent);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The row that holds a PageControl's tabs: the page tab list of screen readers.
+class TabRow : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
 };
 
 // A tab control whose tabs are flat buttons; the selected tab's button stays pressed.
 // Pages sit below the tab row with a 4-pixel margin, as the window layout expects.
+//
+// Keyboard, as on the desktop's own tab control: the tab row is one stop in the Tab order
+// (the selected tab takes the focus), Left and Right select the neighbouring page, and
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDown and Ctrl+PgUp cycle the pages from anywhere inside
+// the control. A page chosen by keyboard takes the focus to its tab and is shown exactly as
+// a click shows it (pageShown).
 class PageControl : public QWidget {
     Q_OBJECT
   public:
@@ -85,12 +134,19 @@ class PageControl : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void showPage(int index, bool byKeyboard);
     void layoutPages();
 
-    QVector<QPushButton*> tabs_;
+    TabRow* tabRow_;
+    QVector<PageTab*> tabs_;
     QStackedWidget* pages_;
 };
+
+// Puts the widgets in this order in the window's Tab chain. Widgets that take no focus at
+// the moment (the tabs of pages not shown) get their place too, for when they do.
+void setFocusOrder(std::initializer_list<QWidget*> widgets);
 
 }  // namespace platform
