@@ -57,6 +57,6 @@ expect_window_until_exit 1
 echo "CLOSE during the memory test: ended with 0 after $(( $(now_ms) - closed )) ms"
 
 start_cpu_benchmark
-closed=$(python3 "$WM_CLOSE" "$WINDOW")
+closed=$("$PYTHON" "$WM_CLOSE" "$WINDOW")
 expect_window_until_exit 1
 echo "window manager's close during the CPU benchmark: ended with 0 after $(( $(now_ms) - closed )) ms"

@@ -8,6 +8,9 @@ SHOTS=$2
 mkdir -p "$SHOTS"
 TITLE="Corvane v. 3.0.0.4      ~corvane.example.org~"
 
+# Debian's own Python: a version manager's shim in front of it can take half a second to
+# start, longer than the program's whole start-up.
+PYTHON=/usr/bin/python3
 XVFB_PID=""
 APP_PID=""
 PINGER_PID=""
@@ -145,19 +148,40 @@ expect_exit_zero() {
 }
 
 # Pings a window every 50 ms in the background, as a desktop does to see whether its program
-# hangs, until stop_pinging: start_pinging WINDOW WHAT.
+# hangs, until stop_pinging: start_pinging WINDOW WHAT. With "-" for the window, the client
+# starts now and pings from the moment ping_window names the window.
 start_pinging() {
   PINGING=$2
-  python3 "$(dirname "${BASH_SOURCE[0]}")/wm_ping.py" "$1" >"$SHOTS/ping-$PINGING.txt" 2>&1 &
-  PINGER_PID=$!
+  if [ "$1" = - ]; then
+    rm -f "$SHOTS/ping-window"
+    mkfifo "$SHOTS/ping-window"
+    "$PYTHON" "$(dirname "${BASH_SOURCE[0]}")/wm_ping.py" - <"$SHOTS/ping-window" \
+      >"$SHOTS/ping-$PINGING.txt" 2>&1 &
+    PINGER_PID=$!
+    exec 8>"$SHOTS/ping-window"
+  else
+    "$PYTHON" "$(dirname "${BASH_SOURCE[0]}")/wm_ping.py" "$1" >"$SHOTS/ping-$PINGING.txt" 2>&1 &
+    PINGER_PID=$!
+  fi
 }
 
-# Ends the pings; fails when a reply took more than a second.
+# The window a client started with "-" pings from now on.
+ping_window() {
+  echo "$1" >&8
+  exec 8>&-
+}
+
+# Ends the pings; fails when a reply took more than a second. The client is first given
+# time to get ready, as an end before it could count would say nothing.
 stop_pinging() {
   local code=0
+  for _ in $(seq 500); do
+    [ -s "$SHOTS/ping-$PINGING.txt" ] && break
+    sleep 0.02
+  done
   kill -TERM "$PINGER_PID" 2>/dev/null || true
   wait "$PINGER_PID" || code=$?
   PINGER_PID=""
-  echo "the window answered during $PINGING: $(cat "$SHOTS/ping-$PINGING.txt")"
+  echo "the window answered during $PINGING: $(tail -n 1 "$SHOTS/ping-$PINGING.txt")"
   [ "$code" -eq 0 ] || fail "the window did not answer within a second during $PINGING"
 }

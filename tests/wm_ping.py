@@ -6,10 +6,13 @@ message back to the root window (Qt uses the mask StructureNotify | Substructure
 this client selects StructureNotify on the root. Plain X protocol over the local socket.
 
     wm_ping.py WINDOW_ID [SECONDS]   (DISPLAY names the server)
+    wm_ping.py - [SECONDS]           (the window's id comes on standard input)
 
-Pings for SECONDS, or until SIGTERM, then prints one line of figures. Exits 1 when a reply
-took more than a second or a ping was still unanswered after a second, as desktops offer to
-end a program that has not answered for a few seconds.
+With "-" the client starts before the window exists and begins the moment its id comes.
+Prints "pinging" once it is connected and ready for SIGTERM, pings for SECONDS or until
+SIGTERM, then prints one line of figures. Exits 1 when a reply took more than a second or a
+ping was still unanswered after a second, as desktops offer to end a program that has not
+answered for a few seconds.
 """
 import os
 import select
@@ -72,7 +75,6 @@ def connect():
 
 
 def main():
-    window = int(sys.argv[1], 0)
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else float("inf")
     stopping = []
     signal.signal(signal.SIGTERM, lambda *_: stopping.append(True))
@@ -82,6 +84,8 @@ def main():
     ping = intern_atom(sock, "_NET_WM_PING")
     # ChangeWindowAttributes of the root: event mask StructureNotify.
     sock.sendall(struct.pack("<BxHII I", 2, 4, root, 0x800, 0x20000))
+    print("pinging", flush=True)
+    window = int(sys.stdin.readline() if sys.argv[1] == "-" else sys.argv[1], 0)
 
     sent = {}
     replies = []
