@@ -137,9 +137,9 @@ area_changes_from() {
 # Waits for the program to end; fails unless it ends within $1 seconds with code 0.
 expect_exit_zero() {
   local code=0
-  for _ in $(seq $(( $1 * 10 ))); do
+  for _ in $(seq $(( $1 * 50 ))); do
     kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.1
+    sleep 0.02
   done
   kill -0 "$APP_PID" 2>/dev/null && fail "program still running"
   wait "$APP_PID" || code=$?
