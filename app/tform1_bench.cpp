@@ -6,6 +6,7 @@
 
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
+#include "platform/qt_events.h"
 #include "platform/qt_widgets.h"
 
 namespace {
@@ -59,8 +60,13 @@ void TForm1::Button1Click() {
             callbacks.showStatus = [this](const std::string& caption) {
                 post([this, caption] { Panel14->setCaption(text(caption)); });
             };
-            bench::runBenchmark(bench::benchmarkRows(), callbacks);
-            post([this] { resumeClockRefresh(); });
+            const auto rows = bench::benchmarkRows();
+            const bench::RunResult result = bench::runBenchmark(rows, callbacks);
+            // Every figure stands as measured; wrong work is said once, after the run.
+            post([this, wrong = bench::wrongResultsMessage(rows, result)] {
+                resumeClockRefresh();
+                if (!wrong.empty()) platform::showError(QString::fromStdString(wrong));
+            });
         },
         [this] { benchmarkRunning_ = false; });
 }

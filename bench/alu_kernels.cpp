@@ -25,20 +25,22 @@ inline std::int32_t matrixOffset() {
     return (globalI - 1) * kMatrixSide + (globalJ - 1);
 }
 
-// The byte matrices belong to the call and their start contents do not change the work;
-// a fixed pattern keeps every run identical and reads no indeterminate memory.
 template <std::size_t N>
 void fillPattern(std::array<std::uint8_t, N>& bytes) {
-    for (std::size_t k = 0; k < N; ++k) bytes[k] = static_cast<std::uint8_t>(k * 37u + 11u);
+    for (std::size_t k = 0; k < N; ++k) bytes[k] = matrixStartByte(k);
 }
 
 }  // namespace
 
-std::int32_t fibonacciDigits() {
+// Loop counters declared before their loops keep their end values for the proof; the
+// compiler knows most of them at the loop's exit and spends nothing on them.
+
+KernelOutcome fibonacciDigits() {
     std::uint32_t previous = 1;
     std::uint32_t current = 2;
+    std::int32_t block = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t block = 0; block < 999'990'001; ++block) {
+    for (; block < 999'990'001; ++block) {
         // Seven dependent additions with the two registers taking turns as "current": after
         // an odd number of steps they have swapped roles, which the swap below undoes at no
         // cost. In assembly so the chain can be neither folded nor vectorised.
@@ -56,15 +58,17 @@ std::int32_t fibonacciDigits() {
         std::swap(previous, current);
     }
     sysinfo::sweepTail(kFibonacciTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {.counts = {block, previous, current}}};
 }
 
-std::int32_t calculFactorial() {
+KernelOutcome calculFactorial() {
     // In memory, as the workload asks: each step loads, multiplies and stores.
     volatile std::uint64_t product = 0;
     volatile std::uint64_t multiplier = 0;
+    std::int32_t repetition = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t repetition = 0; repetition < 4'500'001; ++repetition) {
+    for (; repetition < 4'500'001; ++repetition) {
         product = 1;
         multiplier = 0;
         do {
@@ -73,26 +77,38 @@ std::int32_t calculFactorial() {
         } while (multiplier != 35);
     }
     sysinfo::sweepTail(kCalculFactorialTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    const std::uint64_t lastProduct = product;
+    const std::uint64_t lastMultiplier = multiplier;
+    return {elapsed,
+            {.counts = {repetition, static_cast<std::int64_t>(lastMultiplier),
+                        static_cast<std::int64_t>(lastProduct)}}};
 }
 
-std::int32_t formulaFerma() {
+KernelOutcome formulaFerma() {
+    constexpr std::int32_t kFirstExponent = 3;
+    std::int32_t z = 0;
+    std::int32_t n = 0;
+    // The exponents each z went through, counted once per z from n's end value: the one
+    // bound no end state shows is where n starts.
+    std::int64_t comparisons = 0;
     const std::uint32_t start = startTiming();
     // Sums of powers up to 2 x 110^9 stay exact in the 64-bit significand, so equality is
     // never found; with doubles it could be.
-    const auto search = [] {
+    const auto search = [&] {
         globalI = 1;
         do {
             globalJ = 1;
             do {
-                for (std::int32_t z = 1; z <= 110; ++z) {
-                    for (std::int32_t n = 3; n <= 9; ++n) {
+                for (z = 1; z <= 110; ++z) {
+                    for (n = kFirstExponent; n <= 9; ++n) {
                         const long double exponent = n;
                         const long double u = power(static_cast<long double>(globalI), exponent) +
                                               power(static_cast<long double>(globalJ), exponent);
                         const long double v = power(static_cast<long double>(z), exponent);
                         if (u == v) return true;
                     }
+                    comparisons += n - kFirstExponent;
                 }
                 globalJ = globalJ + 1;
             } while (globalJ != 111);
@@ -103,30 +119,34 @@ std::int32_t formulaFerma() {
     const bool found = search();
     // An equality would leave every loop at once, the sweep tail included.
     if (!found) sysinfo::sweepTail(kFermaTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {.counts = {globalI, globalJ, z, n, comparisons, found}}};
 }
 
-std::int32_t bruteForce() {
+KernelOutcome bruteForce() {
     // d0 is the sweep sink itself; d1 to d4 live in memory; d5 to d9 may stay in registers.
     volatile std::int32_t& d0 = sysinfo::sweepSink;
     volatile std::int32_t d1 = 0;
     volatile std::int32_t d2 = 0;
     volatile std::int32_t d3 = 0;
     volatile std::int32_t d4 = 0;
+    std::int32_t d5 = 0, d6 = 0, d7 = 0, d8 = 0, d9 = 0;
+    std::int32_t matches = 0;  // counted on the one path that meets all sixes
     const std::uint32_t start = startTiming();
     for (d0 = 0; d0 < 8; stepInMemory(d0)) {
         for (d1 = 0; d1 < 8; stepInMemory(d1)) {
             for (d2 = 0; d2 < 8; stepInMemory(d2)) {
                 for (d3 = 0; d3 < 8; stepInMemory(d3)) {
                     for (d4 = 0; d4 < 8; stepInMemory(d4)) {
-                        for (std::int32_t d5 = 0; d5 < 8; ++d5) {
-                            for (std::int32_t d6 = 0; d6 < 9; ++d6) {
-                                for (std::int32_t d7 = 0; d7 < 9; ++d7) {
-                                    for (std::int32_t d8 = 0; d8 < 9; ++d8) {
-                                        for (std::int32_t d9 = 0; d9 < 9; ++d9) {
+                        for (d5 = 0; d5 < 8; ++d5) {
+                            for (d6 = 0; d6 < 9; ++d6) {
+                                for (d7 = 0; d7 < 9; ++d7) {
+                                    for (d8 = 0; d8 < 9; ++d8) {
+                                        for (d9 = 0; d9 < 9; ++d9) {
                                             if (d0 == 6 && d1 == 6 && d2 == 6 && d3 == 6 &&
                                                 d4 == 6 && d5 == 6 && d6 == 6 && d7 == 6 &&
                                                 d8 == 6 && d9 == 6) {
+                                                ++matches;
                                                 break;
                                             }
                                         }
@@ -139,10 +159,11 @@ std::int32_t bruteForce() {
             }
         }
     }
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {.counts = {d0, d1, d2, d3, d4, d5, d6, d7, d8, d9, matches}}};
 }
 
-std::int32_t additionMatrix() {
+KernelOutcome additionMatrix() {
     std::array<std::uint8_t, 5 * kMatrixBytes> storage;
     fillPattern(storage);
     // Every operand is read from memory and every sum written back, in the listed order.
@@ -151,8 +172,9 @@ std::int32_t additionMatrix() {
     volatile std::uint8_t* const m3 = m2 + kMatrixBytes;
     volatile std::uint8_t* const m4 = m3 + kMatrixBytes;
     volatile std::uint8_t* const m5 = m4 + kMatrixBytes;
+    std::int32_t pass = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t pass = 0; pass < 13'500; ++pass) {
+    for (; pass < 13'500; ++pass) {
         globalI = 1;
         do {
             globalJ = 1;
@@ -173,10 +195,11 @@ std::int32_t additionMatrix() {
         } while (globalI != 101);
     }
     sysinfo::sweepTail(kAdditionMatrixTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {.counts = {pass, globalI, globalJ, byteChecksum(m1, storage.size())}}};
 }
 
-std::int32_t multiplicationMatrix() {
+KernelOutcome multiplicationMatrix() {
     // A at offset 0, B at 10,000, P at 20,000. The column walk of A runs on into B and the
     // row walk of B on into P; the highest offset read is 20,009, inside the block.
     std::array<std::uint8_t, 3 * kMatrixBytes> storage;
@@ -192,8 +215,9 @@ std::int32_t multiplicationMatrix() {
         }
         return s;
     };
+    std::int32_t pass = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t pass = 0; pass < 2'700; ++pass) {
+    for (; pass < 2'700; ++pass) {
         globalI = 1;
         do {
             globalJ = 1;
@@ -209,16 +233,20 @@ std::int32_t multiplicationMatrix() {
         } while (globalI != 101);
     }
     sysinfo::sweepTail(kMultiplicationMatrixTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {.counts = {pass, globalI, globalJ, byteChecksum(block, storage.size())}}};
 }
 
-std::int32_t quickSort() {
+KernelOutcome quickSort() {
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
     // The fill comes before the timing, so every call sorts the same ascending input.
     for (std::int32_t k = 1; k <= kQuickSortElements; ++k) e[k] = k;
+    // One count per pass, outside the comparisons: the pass count shows nowhere else.
+    std::int32_t passes = 0;
     const std::uint32_t start = startTiming();
     std::int32_t exchanges = 0;
     do {
+        ++passes;
         exchanges = 0;
         for (std::int32_t k = 1; k < kQuickSortElements; ++k) {
             const std::int64_t left = e[k];
@@ -230,7 +258,11 @@ std::int32_t quickSort() {
             }
         }
     } while (exchanges != 0);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    std::int32_t descending = 0;  // elements holding their place in 32,500 down to 1
+    for (std::int32_t k = 1; k <= kQuickSortElements; ++k)
+        descending += e[k] == kQuickSortElements + 1 - k;
+    return {elapsed, {.counts = {passes, descending}}};
 }
 
 }  // namespace bench

@@ -10,11 +10,11 @@ std::span<const KernelRow> replacedRows;
 
 // Calls the kernel under the fault guard. The guarded block holds no object with a
 // destructor: a fault leaves it by a long jump.
-std::optional<std::int32_t> callGuarded(Kernel routine) {
-    std::int32_t returned = 0;
-    const bool completed = platform::runGuarded([&returned, routine] { returned = routine(); });
+std::optional<KernelOutcome> callGuarded(Kernel routine) {
+    KernelOutcome outcome;
+    const bool completed = platform::runGuarded([&outcome, routine] { outcome = routine(); });
     if (!completed) return std::nullopt;
-    return returned;
+    return outcome;
 }
 
 bool lastOfItsGroup(std::span<const KernelRow> rows, std::size_t i) {
@@ -36,6 +36,7 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
     Scoreboard board;
     RunResult result;
     result.returned.assign(rows.size(), std::nullopt);
+    result.valid.assign(rows.size(), true);
     bool sseBlockFailed = false;
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -43,16 +44,19 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
         const bool skipped = row.guard == Guard::Sse && sseBlockFailed;
         if (!skipped) {
             callbacks.beforeRow();
-            std::optional<std::int32_t> returned;
+            std::optional<KernelOutcome> outcome;
             if (row.guard == Guard::None) {
-                returned = row.routine();
+                outcome = row.routine();
             } else {
-                returned = callGuarded(row.routine);
-                if (!returned && row.guard == Guard::Sse) sseBlockFailed = true;
+                outcome = callGuarded(row.routine);
+                if (!outcome && row.guard == Guard::Sse) sseBlockFailed = true;
             }
-            if (returned) {
-                result.returned[i] = returned;
-                callbacks.showResult(row, board.recordRow(row, *returned));
+            if (outcome) {
+                result.returned[i] = outcome->returned;
+                callbacks.showResult(row, board.recordRow(row, outcome->returned));
+                // The figure stands as measured; a wrong result is said after the run.
+                result.valid[i] = matchesGolden(outcome->work, row.golden());
+                if (callbacks.checkedRow) callbacks.checkedRow(row, result.valid[i]);
             }
         }
         // The ALU and FPU scores appear as soon as their groups are complete.
@@ -63,6 +67,20 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
     result.scores = board.scores();
     result.cpuScore = board.cpuScore();
     return result;
+}
+
+std::string wrongResultLine(std::string_view caption) {
+    return plainCaption(caption) + ": wrong result; the processor made an error under load";
+}
+
+std::string wrongResultsMessage(std::span<const KernelRow> rows, const RunResult& result) {
+    std::string message;
+    for (std::size_t i = 0; i < rows.size() && i < result.valid.size(); ++i) {
+        if (result.valid[i]) continue;
+        if (!message.empty()) message += "\n";
+        message += wrongResultLine(rows[i].caption);
+    }
+    return message;
 }
 
 ScopedBenchmarkRows::ScopedBenchmarkRows(std::span<const KernelRow> rows)

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The CPU benchmark run without a window: resets what the page shows, walks the rows in
-// order, applies each row's fault guard, and reports every text through callbacks. The
-// window's Button1Click and headless runners both drive it.
+// order, applies each row's fault guard, checks each row's work against its golden value,
+// and reports every text through callbacks. The window's Button1Click and headless runners
+// both drive it.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/kernel_table.h"
@@ -26,10 +28,15 @@ struct RunCallbacks {
     std::function<void(Group group, const std::string& caption)> showGroup;
     // The status panel: "Benchmarking..." at the reset, the CPU score at the end.
     std::function<void(const std::string& caption)> showStatus;
+    // Optional: right after a completed row's result, whether its work left its golden value.
+    std::function<void(const KernelRow& row, bool valid)> checkedRow;
 };
 
 struct RunResult {
     std::vector<std::optional<std::int32_t>> returned;  // per row; nullopt: did not complete
+    // Per row: false when the row completed but its work did not leave its golden value,
+    // which on a sound processor never happens. The row's figures are shown all the same.
+    std::vector<bool> valid;
     ScoreArrays scores;
     std::int64_t cpuScore = 0;
 };
@@ -42,6 +49,14 @@ struct RunResult {
 // being called, and the run goes on with the scoring. Each guarded call covers the kernel
 // alone, never the event processing before it, which must not be left by a long jump.
 RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& callbacks);
+
+// "Formula Ferma: wrong result; the processor made an error under load": what the window's
+// error display and the report say of a row whose work came out wrong.
+std::string wrongResultLine(std::string_view caption);
+
+// The text for the window's general error display after a run: one line per row whose work
+// came out wrong, in row order; empty when every row's work was right.
+std::string wrongResultsMessage(std::span<const KernelRow> rows, const RunResult& result);
 
 // Replaces the rows that benchmarkRows() hands out for the lifetime of the object, so a
 // window test can run fake kernels; tests only, not thread-safe.

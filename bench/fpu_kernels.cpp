@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/fpu_kernels.h"
 
+#include <array>
+#include <cstddef>
+
 #include "bench/alu_kernels.h"
 #include "bench/barriers.h"
 #include "bench/extended_math.h"
@@ -57,14 +60,28 @@ inline long double tanhForm(std::int32_t x) {
     return difference / sum;
 }
 
+// The elements a kernel stored last, for its proof.
+template <std::size_t N>
+std::array<long double, WorkProof::kValues> lastStored(const ExtendedScratch& scratch,
+                                                       const std::int32_t (&elements)[N]) {
+    std::array<long double, WorkProof::kValues> values{};
+    for (std::size_t k = 0; k < N; ++k) values[k] = scratch.load(elements[k]);
+    return values;
+}
+
 }  // namespace
 
-std::int32_t hyperbolicCosecant() {
+// As in the integer kernels, loop counters declared before their loops keep their end
+// values for the proof.
+
+KernelOutcome hyperbolicCosecant() {
     ExtendedScratch scratch;
+    std::int32_t a = 1;
+    std::int32_t d = 1;
     const std::uint32_t start = startTiming();
-    for (std::int32_t a = 1; a <= 130; ++a) {
+    for (a = 1; a <= 130; ++a) {
         for (globalJ = 1; globalJ <= 130; stepInMemory(globalJ)) {
-            for (std::int32_t d = 1; d <= 220; ++d) {
+            for (d = 1; d <= 220; ++d) {
                 scratch.store(65'000, signForm(d));
                 scratch.store(32'000, cosineForm(globalJ));
                 scratch.store(16'000, signForm(a));
@@ -75,15 +92,19 @@ std::int32_t hyperbolicCosecant() {
         }
     }
     sysinfo::sweepTail(kCosecantTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed,
+            {{a, globalJ, d}, lastStored(scratch, {65'000, 32'000, 16'000, 8'000, 4'000, 2'000})}};
 }
 
-std::int32_t hyperbolicTangent() {
+KernelOutcome hyperbolicTangent() {
     ExtendedScratch scratch;
+    std::int32_t a = 1;
+    std::int32_t d = 1;
     const std::uint32_t start = startTiming();
-    for (std::int32_t a = 1; a <= 110; ++a) {
+    for (a = 1; a <= 110; ++a) {
         for (globalJ = 1; globalJ <= 110; stepInMemory(globalJ)) {
-            for (std::int32_t d = 1; d <= 290; ++d) {
+            for (d = 1; d <= 290; ++d) {
                 scratch.store(65'000, tanhForm(d));
                 scratch.store(32'000, tanhForm(globalJ));
                 scratch.store(16'000, tanhForm(a));
@@ -91,13 +112,15 @@ std::int32_t hyperbolicTangent() {
         }
     }
     sysinfo::sweepTail(kTangentTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {{a, globalJ, d}, lastStored(scratch, {65'000, 32'000, 16'000})}};
 }
 
-std::int32_t hypotenuse() {
+KernelOutcome hypotenuse() {
     ExtendedScratch scratch;
+    std::int32_t n = 1;
     const std::uint32_t start = startTiming();
-    for (std::int32_t n = 1; n <= 6'400'000; ++n) {
+    for (; n <= 6'400'000; ++n) {
         // n is converted for each use, as each hypotenuse takes it afresh.
         scratch.store(65'000, hypotScaled(fresh(n), 3.3L));
         scratch.store(32'000, hypotScaled(fresh(n), fresh(n)));
@@ -110,17 +133,22 @@ std::int32_t hypotenuse() {
         scratch.store(200, hypotScaled(3.9L, fresh(n)));
     }
     sysinfo::sweepTail(kHypotenuseTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {
+        elapsed,
+        {{n}, lastStored(scratch, {65'000, 32'000, 16'000, 8'000, 4'000, 2'000, 1'000, 500, 200})}};
 }
 
-std::int32_t digitPi() {
+KernelOutcome digitPi() {
     // Double variables: each store rounds to double, while the quotient and the sum are
-    // formed in extended precision, as on the x87 unit.
+    // formed in extended precision, as on the x87 unit. The sum starts at 0, so that what it
+    // ends with proves the series was summed.
     volatile double sum = 0.0;
     volatile double numerator = 0.0;
     volatile double denominator = 0.0;
+    std::int32_t k = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t k = 0; k <= 5'000'000; ++k) {
+    for (; k <= 5'000'000; ++k) {
         for (int twice = 0; twice < 2; ++twice) {
             // Both terms convert k and form 2k + 1 themselves.
             const std::int32_t term = fresh(k);
@@ -132,31 +160,37 @@ std::int32_t digitPi() {
         }
     }
     sysinfo::sweepTail(kDigitPiTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    const double summed = sum;
+    return {elapsed, {{k}, {summed}}};
 }
 
-std::int32_t factorial() {
+KernelOutcome factorial() {
     ExtendedScratch scratch;
     // 1000! needs the extended range; every product goes through the packed element.
     volatile std::int64_t m = 0;
+    std::int32_t repetition = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t repetition = 0; repetition < 89'000; ++repetition) {
+    for (; repetition < 89'000; ++repetition) {
         scratch.store(65'000, 1.0L);
         for (m = 1; m <= 1000; stepInMemory(m)) {
             scratch.store(65'000, static_cast<long double>(m) * scratch.load(65'000));
         }
     }
     sysinfo::sweepTail(kFactorialTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {elapsed, {{repetition, m}, lastStored(scratch, {65'000})}};
 }
 
-std::int32_t objects3D() {
+KernelOutcome objects3D() {
     ExtendedScratch scratch;
     fillSweepBufferAscending();
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
+    std::int32_t repetition = 0;
+    std::int32_t i = 1;
     const std::uint32_t start = startTiming();
-    for (std::int32_t repetition = 0; repetition < 4; ++repetition) {
-        for (std::int32_t i = 1; i <= kObjectsElements; ++i) {
+    for (; repetition < 4; ++repetition) {
+        for (i = 1; i <= kObjectsElements; ++i) {
             const std::int64_t a = e[i];
             // X0, X1 and X2 are read back from their elements at every use.
             scratch.store(65'000, static_cast<long double>(a * i));
@@ -176,28 +210,37 @@ std::int32_t objects3D() {
         }
     }
     sysinfo::sweepTail(kObjects3DTailFactor);
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    return {
+        elapsed,
+        {{repetition, i}, lastStored(scratch, {65'000, 64'000, 63'000, 62'000, 61'000, 60'000})}};
 }
 
-std::int32_t precatching() {
+KernelOutcome precatching() {
     ExtendedScratch scratch;
     fillSweepBufferAscending();
     // Read below but never written by this kernel; see kPrecatchElement64000.
     scratch.store(64'000, kPrecatchElement64000);
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
+    // The slots reach their fixed point within about fifty steps, so only the counters'
+    // end values show how many blocks and steps each phase made.
+    std::int32_t repetition = 0;
+    std::int32_t in = 0;
+    std::int32_t step = 0;
+    std::int32_t out = 0;
     const std::uint32_t start = startTiming();
-    for (std::int32_t repetition = 0; repetition < 4; ++repetition) {
-        for (std::int32_t b = 0; b < kFilledElements; b += 8) {
-            precatchP0 = e[b];
-            precatchP1 = e[b + 1];
-            precatchP2 = e[b + 2];
-            precatchP3 = e[b + 3];
-            precatchP4 = e[b + 4];
-            precatchP0 = e[b + 5];
-            precatchP1 = e[b + 6];
-            precatchP2 = e[b + 7];
+    for (; repetition < 4; ++repetition) {
+        for (in = 0; in < kFilledElements; in += 8) {
+            precatchP0 = e[in];
+            precatchP1 = e[in + 1];
+            precatchP2 = e[in + 2];
+            precatchP3 = e[in + 3];
+            precatchP4 = e[in + 4];
+            precatchP0 = e[in + 5];
+            precatchP1 = e[in + 6];
+            precatchP2 = e[in + 7];
         }
-        for (std::int32_t step = 0; step < kFilledElements; ++step) {
+        for (step = 0; step < kFilledElements; ++step) {
             scratch.store(65'000, sinX87(precatchP0) + cosX87(precatchP0));
             scratch.store(32'000, cosX87(precatchP1) * sinX87(precatchP1));
             scratch.store(16'000, precatchP2 / scratch.load(65'000));
@@ -210,18 +253,24 @@ std::int32_t precatching() {
             precatchP3 = nearestInt64(scratch.load(8'000));
             precatchP4 = nearestInt64(scratch.load(4'000));
         }
-        for (std::int32_t b = 0; b < kFilledElements; b += 8) {
-            e[b] = precatchP0;
-            e[b + 1] = precatchP1;
-            e[b + 2] = precatchP2;
-            e[b + 3] = precatchP3;
-            e[b + 4] = precatchP4;
-            e[b + 5] = precatchP0;
-            e[b + 6] = precatchP1;
-            e[b + 7] = precatchP2;
+        for (out = 0; out < kFilledElements; out += 8) {
+            e[out] = precatchP0;
+            e[out + 1] = precatchP1;
+            e[out + 2] = precatchP2;
+            e[out + 3] = precatchP3;
+            e[out + 4] = precatchP4;
+            e[out + 5] = precatchP0;
+            e[out + 6] = precatchP1;
+            e[out + 7] = precatchP2;
         }
     }
-    return stopTiming(start);
+    const std::int32_t elapsed = stopTiming(start);
+    // The copy-out's pattern over eight elements: P0 to P4, then P0 to P2 again.
+    const std::int64_t p[8] = {precatchP0, precatchP1, precatchP2, precatchP3,
+                               precatchP4, precatchP0, precatchP1, precatchP2};
+    std::int64_t copied = 0;
+    for (std::int32_t k = 0; k < kFilledElements; ++k) copied += e[k] == p[k % 8];
+    return {elapsed, {{repetition, in, step, out, p[0], p[1], p[2], p[3], p[4], copied}}};
 }
 
 }  // namespace bench

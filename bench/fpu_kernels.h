@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The seven floating-point (FPU group) kernels, in calling order. Each returns elapsed ms.
+// The seven floating-point (FPU group) kernels, in calling order. Each returns elapsed ms and
+// the end state of its work (golden.h lists what each must leave).
 
 #include <cstdint>
 
+#include "bench/kernel.h"
+
 namespace bench {
 
-std::int32_t hyperbolicCosecant();  // "Hyperbolic cosecant..."
-std::int32_t hyperbolicTangent();   // "Hyperbolic tangent...."
-std::int32_t hypotenuse();          // "Hypotenuse............"
-std::int32_t digitPi();             // "Digit Pi.................."
-std::int32_t factorial();           // "Factorial................"
-std::int32_t objects3D();           // "3D objects.............."
-std::int32_t precatching();         // "Precatching............"
+KernelOutcome hyperbolicCosecant();  // "Hyperbolic cosecant..."
+KernelOutcome hyperbolicTangent();   // "Hyperbolic tangent...."
+KernelOutcome hypotenuse();          // "Hypotenuse............"
+KernelOutcome digitPi();             // "Digit Pi.................."
+KernelOutcome factorial();           // "Factorial................"
+KernelOutcome objects3D();           // "3D objects.............."
+KernelOutcome precatching();         // "Precatching............"
 
 // Volume factors of the sweep tails that end these kernels' timed work.
 inline constexpr std::int32_t kCosecantTailFactor = 42;

@@ -2,12 +2,41 @@
 #pragma once
 // A kernel: a fixed, timed workload. It reads the tick counter at the start and at the end
 // of its timed section; ALU and FPU kernels return the elapsed milliseconds, instruction
-// kernels a rate in millions of instructions per second.
+// kernels a rate in millions of instructions per second. Beside that figure it yields what
+// its work left, read after the closing tick, so the run can tell work done from work
+// skipped or computed wrongly.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace bench {
 
-using Kernel = std::int32_t (*)();
+// What a kernel's work left: the end values of its loop counters, counts and checksums,
+// compared exactly, and the floating-point values it stored last, compared within a
+// tolerance. Entries a kernel does not use stay 0.
+struct WorkProof {
+    static constexpr std::size_t kCounts = 11;
+    static constexpr std::size_t kValues = 9;
+    std::array<std::int64_t, kCounts> counts{};
+    std::array<long double, kValues> values{};
+};
+
+struct KernelOutcome {
+    std::int32_t returned = 0;  // elapsed ms, or an instruction kernel's rate
+    WorkProof work;
+};
+
+using Kernel = KernelOutcome (*)();
+
+// FNV-1a over bytes a kernel leaves in memory: one number that changes with any byte.
+inline std::int64_t byteChecksum(const volatile std::uint8_t* bytes, std::size_t count) {
+    std::uint64_t hash = 14'695'981'039'346'656'037u;
+    for (std::size_t k = 0; k < count; ++k) {
+        hash ^= bytes[k];
+        hash *= 1'099'511'628'211u;
+    }
+    return static_cast<std::int64_t>(hash);
+}
 
 }  // namespace bench

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "bench/golden.h"
 #include "bench/kernel.h"
 
 namespace bench {
@@ -27,6 +29,7 @@ struct KernelRow {
     Kernel routine;
     Guard guard;
     std::int32_t sweepTailFactor;  // volume factor of the sweep tail; 0: none
+    Golden (*golden)();            // what the routine's work must leave
 };
 
 inline constexpr int kRowCount = 29;
@@ -39,5 +42,8 @@ inline constexpr int kBenchRevision = 1;
 const std::array<KernelRow, kRowCount>& kernelTable();
 
 std::string_view groupName(Group group);
+
+// A row caption without its trailing dots: "Formula Ferma........." -> "Formula Ferma".
+std::string plainCaption(std::string_view caption);
 
 }  // namespace bench

@@ -10,7 +10,8 @@
 namespace platform {
 namespace {
 std::atomic<TickSource> currentSource{&monotonicTicks};
-}
+std::atomic<NanosecondSource> currentNanosecondSource{&monotonicNanoseconds};
+}  // namespace
 
 std::uint32_t monotonicTicks() {
     timespec now{};
@@ -22,6 +23,17 @@ std::uint32_t monotonicTicks() {
 
 std::uint32_t tickCount() {
     return currentSource.load(std::memory_order_relaxed)();
+}
+
+std::uint64_t monotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
+           static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+std::uint64_t nanosecondCount() {
+    return currentNanosecondSource.load(std::memory_order_relaxed)();
 }
 
 void sleepMs(std::uint32_t ms) {
@@ -43,6 +55,13 @@ ScopedTickSource::ScopedTickSource(TickSource source) : previous_(currentSource.
 
 ScopedTickSource::~ScopedTickSource() {
     currentSource.store(previous_);
+}
+
+ScopedNanosecondSource::ScopedNanosecondSource(NanosecondSource source)
+    : previous_(currentNanosecondSource.exchange(source)) {}
+
+ScopedNanosecondSource::~ScopedNanosecondSource() {
+    currentNanosecondSource.store(previous_);
 }
 
 }  // namespace platform

@@ -32,6 +32,14 @@ void sleepMs(std::uint32_t ms);
 // Gives up the rest of the time slice.
 void yieldSlice();
 
+// A finer clock for timing pieces of work far shorter than one tick: nanoseconds of
+// CLOCK_MONOTONIC. Only differences of two readings mean anything.
+using NanosecondSource = std::uint64_t (*)();
+std::uint64_t monotonicNanoseconds();
+
+// The finer clock as the program reads it: monotonicNanoseconds() unless a test replaced it.
+std::uint64_t nanosecondCount();
+
 // Replaces the tick source for the lifetime of the object; not thread-safe, tests only.
 class ScopedTickSource {
   public:
@@ -42,6 +50,18 @@ class ScopedTickSource {
 
   private:
     TickSource previous_;
+};
+
+// The same for the nanosecond clock.
+class ScopedNanosecondSource {
+  public:
+    explicit ScopedNanosecondSource(NanosecondSource source);
+    ~ScopedNanosecondSource();
+    ScopedNanosecondSource(const ScopedNanosecondSource&) = delete;
+    ScopedNanosecondSource& operator=(const ScopedNanosecondSource&) = delete;
+
+  private:
+    NanosecondSource previous_;
 };
 
 }  // namespace platform

@@ -115,16 +115,20 @@ BenchFigures runCpuBenchmark(const Progress& progress,
         shown[row.row] = caption;
         if (caption == bench::kResetResultCaption) return;
         progress(std::string(row.caption) + " " + caption);
-        if (rowDone) {
-            BenchRow done;
-            done.row = row.row;
-            done.group = std::string(bench::groupName(row.group));
-            done.caption = std::string(row.caption);
-            // The caption starts with the result; the raw value comes only with the run's end.
-            std::from_chars(caption.data(), caption.data() + caption.size(), done.result);
-            done.text = caption;
-            rowDone(done);
-        }
+    };
+    callbacks.checkedRow = [&](const bench::KernelRow& row, bool valid) {
+        if (!valid) progress(bench::wrongResultLine(row.caption));
+        if (!rowDone) return;
+        BenchRow done;
+        done.row = row.row;
+        done.group = std::string(bench::groupName(row.group));
+        done.caption = std::string(row.caption);
+        const std::string& caption = shown[row.row];
+        // The caption starts with the result; the raw value comes only with the run's end.
+        std::from_chars(caption.data(), caption.data() + caption.size(), done.result);
+        done.text = caption;
+        done.valid = valid;
+        rowDone(done);
     };
     callbacks.showGroup = [&](bench::Group group, const std::string& caption) {
         switch (group) {
@@ -154,6 +158,7 @@ BenchFigures runCpuBenchmark(const Progress& progress,
         out.text = shown[row.row];
         out.runs = {out.raw};
         out.results = {out.result};
+        out.valid = result.valid[i];
         figures.rows.push_back(std::move(out));
     }
     figures.alu.value = result.scores.alu[0];

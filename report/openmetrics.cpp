@@ -29,12 +29,6 @@ std::string escaped(const std::string& value) {
     return out;
 }
 
-// A caption without its trailing dots: "Fibonachi digit's........" -> "Fibonachi digit's".
-std::string plainCaption(std::string caption) {
-    while (!caption.empty() && (caption.back() == '.' || caption.back() == ' ')) caption.pop_back();
-    return caption;
-}
-
 std::string number(double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.15g", value);
@@ -93,7 +87,7 @@ void addBench(Exposition& e, const BenchFigures& b) {
     for (const auto& row : b.rows) {
         const Labels labels{{"row", std::to_string(row.row)},
                             {"group", row.group},
-                            {"caption", plainCaption(row.caption)}};
+                            {"caption", bench::plainCaption(row.caption)}};
         if (row.group == "INSTR") {
             e.add("corvane_bench_row_instructions_per_second",
                   "Instruction rate of an INSTR row (median repetition).", labels,
@@ -109,6 +103,10 @@ void addBench(Exposition& e, const BenchFigures& b) {
         if (const auto ratio = spreadRatio(row.results))
             e.add("corvane_bench_row_spread_ratio",
                   "(max - min) / median of a row's result over the repetitions.", labels, *ratio);
+        e.add("corvane_bench_row_valid",
+              "1 when every repetition's work left its golden value; 0: the processor computed "
+              "wrongly under load.",
+              labels, row.valid);
     }
     const std::pair<const char*, const Repeated<std::int32_t>*> groups[] = {
         {"ALU", &b.alu}, {"FPU", &b.fpu}, {"INSTR", &b.instr}};

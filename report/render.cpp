@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "bench/benchmark_run.h"
 #include "bench/kernel_table.h"
 #include "diag/memtest.h"
 #include "report/repeat.h"
@@ -98,6 +99,10 @@ constexpr const char* kIncompleteLine =
 }  // namespace
 
 bool Report::foundErrors() const {
+    if (bench) {
+        for (const BenchRow& row : bench->rows)
+            if (!row.valid) return true;
+    }
     return (stability && stability->errors > 0) || (memtest && memtest->errors > 0);
 }
 
@@ -143,6 +148,8 @@ std::string renderText(const Report& r) {
         for (const auto* score : {&b.alu, &b.fpu, &b.instr})
             if (!score->text.empty()) out << score->text << spreadText(wide(score->runs)) << "\n";
         if (!b.cpuScore.text.empty()) out << b.cpuScore.text << spreadText(b.cpuScore.runs) << "\n";
+        for (const auto& row : b.rows)
+            if (!row.valid) out << bench::wrongResultLine(row.caption) << "\n";
     }
     if (r.ramBench) {
         const RamBenchFigures& m = *r.ramBench;
@@ -235,7 +242,8 @@ nlohmann::json renderJson(const Report& r) {
                             {"raw", orNull(row.raw)},
                             {"result", row.result},
                             {"text", row.text},
-                            {"runs", orNulls(row.runs)}});
+                            {"runs", orNulls(row.runs)},
+                            {"valid", row.valid}});
         }
         const BenchFigures& b = *r.bench;
         out["bench"] = {{"rows", rows},

@@ -79,6 +79,8 @@ BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
         for (const auto& repetition : repetitions) {
             row.runs.push_back(repetition.rows[i].raw);
             row.results.push_back(repetition.rows[i].result);
+            // One wrong repetition makes the row wrong, whichever gives the median.
+            row.valid = row.valid && repetition.rows[i].valid;
         }
         out.rows.push_back(std::move(row));
     }

@@ -75,6 +75,9 @@ struct BenchRow {
     // median repetition's.
     std::vector<std::optional<std::int32_t>> runs;
     std::vector<std::int32_t> results;
+    // False when the work of any repetition did not leave its golden value: the processor
+    // computed wrongly under load.
+    bool valid = true;
 };
 
 // A score over the repetitions: the median repetition's value and text, and every value.
@@ -131,7 +134,7 @@ struct Report {
     // Cut short by the user: what is here was measured, the rest was not.
     bool incomplete = false;
 
-    // Whether a stability test counted an error.
+    // Whether a stability test counted an error or a benchmark row's work came out wrong.
     bool foundErrors() const;
 };
 

@@ -32,29 +32,29 @@ CacheSweeps measureCacheSweeps(const SweepRoutine& sweep) {
     for (int k = 0; k < kCacheSweepCount; ++k)
         sweeps.rates[k] = sweep(cacheSweepLength(k), kCacheSweepFactor);
     sweeps.confirmed = sweeps.rates;
-    // A sweep lasts about as long as a few ticks of the millisecond counter, so one tick of
-    // error or a moment of other work moves its rate by several per cent: enough to turn a
-    // flat curve into a drop of 1.37. Noise only ever slows a sweep, so a size's fastest
-    // rate is its truest. Each size is confirmed once; the sweeps alternate between the two
-    // sizes so that one burst of other work does not slow all repeats of one of them.
-    std::array<bool, kCacheSweepCount> swept{};
-    for (int k = 1; k < kCacheSweepCount; ++k) {
-        if (!isDrop(sweeps.confirmed[k - 1], sweeps.confirmed[k])) continue;
-        for (int repeat = 0; repeat < kConfirmSweeps; ++repeat) {
-            for (const int size : {k - 1, k}) {
-                if (swept[size]) continue;
-                sweeps.confirmed[size] = std::max(sweeps.confirmed[size],
-                                                  sweep(cacheSweepLength(size), kCacheSweepFactor));
-            }
+    if (!cacheSizeText(sweeps.rates)) return sweeps;
+    // Other work on the machine only ever slows a sweep, and a spell of it can slow several
+    // sweeps in a row, or all from some moment on: the first round compared sizes measured
+    // at different moments. In the rounds below, the two samples of a size lie on both sides
+    // of its smaller neighbour's two samples, so one spell that slows both samples of a size
+    // slows its smaller neighbour's as well; and a machine that keeps slowing down favours
+    // the larger size, whose sample comes first going down. Neither makes up a drop; a real
+    // drop shows in both rounds.
+    CacheSweepRates fastest{};
+    for (int round = 0; round < kConfirmRounds; ++round) {
+        const bool down = round % 2 == 0;
+        for (int i = 0; i < kCacheSweepCount; ++i) {
+            const int k = down ? kCacheSweepCount - 1 - i : i;
+            fastest[k] = std::max(fastest[k], sweep(cacheSweepLength(k), kCacheSweepFactor));
         }
-        swept[k - 1] = swept[k] = true;
     }
+    sweeps.confirmed = fastest;
     return sweeps;
 }
 
 CacheSweeps measureCacheSweeps() {
     return measureCacheSweeps([](std::int32_t blockLength, std::int32_t volumeFactor) {
-        return memorySweep(blockLength, volumeFactor);
+        return fastestChunkRate(blockLength, volumeFactor);
     });
 }
 

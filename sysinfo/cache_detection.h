@@ -14,8 +14,9 @@ namespace sysinfo {
 
 inline constexpr int kCacheSweepCount = 12;
 inline constexpr std::int32_t kCacheSweepFactor = 80;
-// Sweeps of each of the two sizes of a suspected drop made again before it is believed.
-inline constexpr int kConfirmSweeps = 3;
+// Rounds over all twelve sizes that confirm a drop the first round shows: one from the
+// largest size down, one from the smallest up.
+inline constexpr int kConfirmRounds = 2;
 
 // Sweep rates in increasing block size order: 1,024 x 2^k elements (8 KiB x 2^k).
 using CacheSweepRates = std::array<std::int32_t, kCacheSweepCount>;
@@ -32,14 +33,16 @@ std::optional<std::string> cacheSizeText(const CacheSweepRates& rates);
 using SweepRoutine = std::function<std::int32_t(std::int32_t, std::int32_t)>;
 
 struct CacheSweeps {
-    CacheSweepRates rates{};      // the twelve sweeps, smallest block first
-    CacheSweepRates confirmed{};  // the same, each size of a suspected drop at its fastest
+    CacheSweepRates rates{};      // the first round, smallest block first
+    CacheSweepRates confirmed{};  // the rates the size is read from
 };
 
-// The twelve sweeps at volume factor 80, smallest block first. Where the rule finds a drop,
-// both of its sizes are swept kConfirmSweeps times more and keep their fastest rate; the
-// rule then goes on over the confirmed rates. The sweep buffer must be backed already.
+// The twelve sweeps at volume factor 80, smallest block first. When they show a drop, all
+// twelve sizes are swept again in kConfirmRounds rounds, down and then up, and each size
+// keeps its fastest rate of those rounds; the first round's rates then only raised the
+// question. Otherwise the first round's rates stand. The sweep buffer must be backed already.
 CacheSweeps measureCacheSweeps(const SweepRoutine& sweep);
+// With the sweep timed chunk by chunk (fastestChunkRate).
 CacheSweeps measureCacheSweeps();
 
 // The confirmed rates, for cacheSizeText().

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/sweep.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/ticks.h"
 
 namespace sysinfo {
@@ -12,6 +15,14 @@ volatile std::int32_t sweepSink;
 namespace {
 constexpr std::int32_t kRateNumerator = 640'000;
 constexpr std::int32_t kElementsPerPage = 4096 / sizeof(std::int64_t);
+constexpr std::int32_t kChunkElements = 131'072;  // 1 MiB of addresses
+
+SweepBlockRoutine replacedBlock = nullptr;
+
+SweepBlockRoutine orCurrent(SweepBlockRoutine block) {
+    if (block != nullptr) return block;
+    return replacedBlock != nullptr ? replacedBlock : sweepBlock;
+}
 }  // namespace
 
 void backSweepBuffer() {
@@ -82,6 +93,7 @@ void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64
 
 std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
                          SweepBlockRoutine block) {
+    block = orCurrent(block);
     const std::int64_t passes = sweepPassCount(blockLength, volumeFactor);
     const std::uint32_t start = platform::tickCount();
     block(sweepBuffer, blockLength, passes);
@@ -93,6 +105,47 @@ void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block) {
     for (const std::int32_t blockLength : kSweepTailBlocks) {
         memorySweep(blockLength, volumeFactor, block);
     }
+}
+
+std::int64_t chunkPassCount(std::int32_t blockLength) {
+    return blockLength >= kChunkElements ? 1 : kChunkElements / blockLength;
+}
+
+std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFactor,
+                              SweepBlockRoutine block) {
+    block = orCurrent(block);
+    const std::int64_t passes = sweepPassCount(blockLength, volumeFactor);
+    const std::int64_t perChunk = chunkPassCount(blockLength);
+    // Per pass, in nanoseconds; compared as fractions so the last, shorter chunk counts too.
+    std::uint64_t bestNs = 0;
+    std::int64_t bestPasses = 0;
+    for (std::int64_t done = 0; done < passes; done += perChunk) {
+        const std::int64_t chunk = passes - done < perChunk ? passes - done : perChunk;
+        const std::uint64_t start = platform::nanosecondCount();
+        block(sweepBuffer, blockLength, chunk);
+        // A chunk faster than the clock's unit counts as one unit, as a 0 ms sweep counts
+        // as one millisecond.
+        const std::uint64_t ns = std::max<std::uint64_t>(platform::nanosecondCount() - start, 1);
+        if (bestPasses == 0 || ns * static_cast<std::uint64_t>(bestPasses) <
+                                   bestNs * static_cast<std::uint64_t>(chunk)) {
+            bestNs = ns;
+            bestPasses = chunk;
+        }
+    }
+    if (bestPasses == 0) return kRateNumerator;
+    // 640000 / elapsed ms = 640000e6 / elapsed ns, elapsed = all passes at the best pace.
+    const long double elapsedNs =
+        static_cast<long double>(bestNs) * static_cast<long double>(passes) / bestPasses;
+    const long double rate = 640'000.0e6L / elapsedNs;
+    return rate >= INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(rate);
+}
+
+ScopedSweepBlock::ScopedSweepBlock(SweepBlockRoutine block) : previous_(replacedBlock) {
+    replacedBlock = block;
+}
+
+ScopedSweepBlock::~ScopedSweepBlock() {
+    replacedBlock = previous_;
 }
 
 }  // namespace sysinfo

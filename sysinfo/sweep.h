@@ -27,12 +27,34 @@ using SweepBlockRoutine = void (*)(const std::int64_t* buffer, std::int32_t bloc
 void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes);
 
 // Sweeps `blockLength` elements (a positive multiple of 8, at most 2,097,152) with the
-// given volume factor (1 to 2047); returns 640000 / elapsed ms.
+// given volume factor (1 to 2047); returns 640000 / elapsed ms. Without a block routine
+// it runs the current one (sweepBlock unless a test replaced it).
 std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
-                         SweepBlockRoutine block = sweepBlock);
+                         SweepBlockRoutine block = nullptr);
 
 // The six sweeps from 512 KiB to 16 MiB that end most ALU and FPU kernels.
-void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block = sweepBlock);
+void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block = nullptr);
+
+// The same passes as memorySweep, timed piece by piece with the nanosecond clock: chunks of
+// about 1 MiB of block addresses (whole passes, at least one). Returns the rate the sweep
+// would have had if every chunk had run at the pace of the fastest one. Other work on the
+// core only ever slows the chunks it falls in, so the fastest chunk shows the memory's own
+// speed even where a descheduled moment would cost a whole-sweep timing a third of its rate.
+std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFactor,
+                              SweepBlockRoutine block = nullptr);
+
+// Replaces the block routine the sweeps run by default for the lifetime of the object, so a
+// test can record the sweeps a kernel makes; tests only, not thread-safe.
+class ScopedSweepBlock {
+  public:
+    explicit ScopedSweepBlock(SweepBlockRoutine block);
+    ~ScopedSweepBlock();
+    ScopedSweepBlock(const ScopedSweepBlock&) = delete;
+    ScopedSweepBlock& operator=(const ScopedSweepBlock&) = delete;
+
+  private:
+    SweepBlockRoutine previous_;
+};
 
 // The pieces of memorySweep, for its tests and the benchmark runner.
 
@@ -41,6 +63,9 @@ std::int64_t sweepPassCount(std::int32_t blockLength, std::int32_t volumeFactor)
 
 // 640000 / elapsed ms; an elapsed time of 0 (or less) rates as 640000, see sweep.cpp.
 std::int32_t sweepRate(std::int32_t elapsedMs);
+
+// Passes per chunk of fastestChunkRate: 1 MiB of addresses, or one pass of a larger block.
+std::int64_t chunkPassCount(std::int32_t blockLength);
 
 // Block lengths of the sweep tail, in order.
 inline constexpr std::int32_t kSweepTailBlocks[6] = {65'536,  131'072,   262'144,

@@ -20,6 +20,7 @@ inline constexpr int kRows = bench::kRowCount;
 struct Script {
     std::array<std::int32_t, kRows + 1> returns{};  // the kernel's return value
     std::array<bool, kRows + 1> faults{};           // raise an invalid-instruction fault
+    std::array<bool, kRows + 1> wrong{};            // leave work other than the golden value
     std::array<int, kRows + 1> calls{};
     std::function<void(int row)> onCall;  // runs first in every call, before any fault
 };
@@ -34,17 +35,28 @@ inline void resetScript() {
         script.returns[row] = row <= 7 ? 1500 : row <= 14 ? 3000 : 100;
 }
 
+// A fake row's work is its row number, and one more when the script makes it wrong.
 template <int Row>
-std::int32_t kernel() {
+bench::KernelOutcome kernel() {
     ++script.calls[Row];
     if (script.onCall) script.onCall(Row);
     if (script.faults[Row]) asm volatile("ud2");
-    return script.returns[Row];
+    return {script.returns[Row], {{Row + (script.wrong[Row] ? 1 : 0)}}};
+}
+
+template <int Row>
+bench::Golden goldenOf() {
+    return {{{Row}}};
 }
 
 template <int... Rows>
 constexpr std::array<bench::Kernel, kRows> kernels(std::integer_sequence<int, Rows...>) {
     return {&kernel<Rows + 1>...};
+}
+
+template <int... Rows>
+constexpr std::array<bench::Golden (*)(), kRows> goldens(std::integer_sequence<int, Rows...>) {
+    return {&goldenOf<Rows + 1>...};
 }
 
 // The table's layout: rows 1-7 ALU, 8-14 FPU, 15-29 INSTR; 23-25 guarded as MMX and 26-29
@@ -56,6 +68,7 @@ inline std::array<bench::KernelRow, kRows> rows() {
         "Label58", "Label59", "Label60", "Label61", "Label62", "Label63", "Label64", "Label65",
         "Label66", "Label67", "Label68", "Label69", "Label70"};
     const auto routines = kernels(std::make_integer_sequence<int, kRows>{});
+    const auto golden = goldens(std::make_integer_sequence<int, kRows>{});
     std::array<bench::KernelRow, kRows> table{};
     for (int i = 0; i < kRows; ++i) {
         const int row = i + 1;
@@ -66,7 +79,7 @@ inline std::array<bench::KernelRow, kRows> rows() {
         const bench::Guard guard = row >= 26   ? bench::Guard::Sse
                                    : row >= 23 ? bench::Guard::Mmx
                                                : bench::Guard::None;
-        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard, 0};
+        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard, 0, golden[i]};
     }
     return table;
 }

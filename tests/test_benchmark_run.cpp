@@ -15,7 +15,7 @@
 namespace {
 
 // Records every callback of a run in order, as "before 8", "row 7: 8000 Mark",
-// "group: ALU GROUP ...", "status: ...".
+// "checked 7: right", "group: ALU GROUP ...", "status: ...".
 class BenchmarkRun : public ::testing::Test {
   protected:
     void SetUp() override { fake::resetScript(); }
@@ -29,7 +29,11 @@ class BenchmarkRun : public ::testing::Test {
                     [this](bench::Group, const std::string& caption) {
                         log.push_back("group: " + caption);
                     },
-                    [this](const std::string& caption) { log.push_back("status: " + caption); }});
+                    [this](const std::string& caption) { log.push_back("status: " + caption); },
+                    [this](const bench::KernelRow& row, bool valid) {
+                        log.push_back("checked " + std::to_string(row.row) + ": " +
+                                      (valid ? "right" : "wrong"));
+                    }});
     }
 
     std::ptrdiff_t position(const std::string& entry) const {
@@ -76,6 +80,29 @@ TEST_F(BenchmarkRun, AFaultInTheSseBlockSkipsItsRemainingRows) {
     EXPECT_EQ(rowsBegun, 27);  // no event processing for the skipped rows
     EXPECT_FALSE(result.returned[26].has_value());
     EXPECT_EQ(result.scores.instr[13], 0);
+    // A row that did not complete did no wrong work.
+    EXPECT_EQ(position("checked 27: right"), -1);
+    EXPECT_TRUE(result.valid[26]);
+    EXPECT_EQ(bench::wrongResultsMessage(rows_, result), "");
+}
+
+TEST_F(BenchmarkRun, AWrongResultKeepsItsFigureAndIsNamedAfterTheRun) {
+    rows_[2].caption = "Formula Ferma.........";
+    rows_[26].caption = "SSE Sub..........";
+    fake::script.wrong[3] = fake::script.wrong[27] = true;
+    const bench::RunResult result = run();
+    EXPECT_EQ(position("checked 3: wrong"), position("row 3: 8000 Mark") + 1);
+    EXPECT_EQ(position("checked 4: right"), position("row 4: 8000 Mark") + 1);
+    EXPECT_GE(position("checked 27: wrong"), 0);
+    EXPECT_EQ(log.back(), "status: Your CPU score: 4677 Mark!");  // the scores stand
+    for (std::size_t i = 0; i < result.valid.size(); ++i)
+        EXPECT_EQ(result.valid[i], i != 2 && i != 26) << i;
+    EXPECT_EQ(bench::wrongResultsMessage(rows_, result),
+              "Formula Ferma: wrong result; the processor made an error under load\n"
+              "SSE Sub: wrong result; the processor made an error under load");
+
+    fake::script.wrong = {};
+    EXPECT_EQ(bench::wrongResultsMessage(rows_, run()), "");
 }
 
 TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
@@ -90,8 +117,8 @@ TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
 }
 
 // The real table, field by field: a row in the wrong group, slot, guard or label, or a kernel
-// with the wrong sweep tail, would otherwise only show as a wrong score. The fake rows have
-// the table's layout.
+// with the wrong sweep tail or golden value, would otherwise only show as a wrong score or a
+// false alarm. The fake rows have the table's layout.
 TEST(KernelTable, MatchesTheRowsAsListed) {
     using namespace bench;
     // clang-format off
@@ -104,6 +131,16 @@ TEST(KernelTable, MatchesTheRowsAsListed) {
         fpuAdd, fpuSub, fpuMul, fpuDiv, mmxAdd, mmxSub, mmxMul, sseAdd, sseSub, sseMul, sseDiv};
     // clang-format on
     const std::int32_t tails[kRowCount] = {32, 48, 52, 0, 52, 32, 0, 42, 42, 42, 22, 32, 62};
+    // clang-format off
+    Golden (*const goldens[kRowCount])() = {
+        fibonacciDigitsGolden, calculFactorialGolden, formulaFermaGolden, bruteForceGolden,
+        additionMatrixGolden, multiplicationMatrixGolden, quickSortGolden,
+        hyperbolicCosecantGolden, hyperbolicTangentGolden, hypotenuseGolden, digitPiGolden,
+        factorialGolden, objects3DGolden, precatchingGolden,
+        instrAdditionGolden, instrSubstractionGolden, instrMultiplicationGolden,
+        instrDivisionGolden, fpuAddGolden, fpuSubGolden, fpuMulGolden, fpuDivGolden, mmxAddGolden,
+        mmxSubGolden, mmxMulGolden, sseAddGolden, sseSubGolden, sseMulGolden, sseDivGolden};
+    // clang-format on
     const auto layout = fake::rows();
     const auto& table = kernelTable();
     for (int k = 0; k < kRowCount; ++k) {
@@ -115,5 +152,6 @@ TEST(KernelTable, MatchesTheRowsAsListed) {
         EXPECT_EQ(table[k].routine, routines[k]);
         EXPECT_EQ(table[k].guard, layout[k].guard);
         EXPECT_EQ(table[k].sweepTailFactor, tails[k]);
+        EXPECT_EQ(table[k].golden, goldens[k]);
     }
 }

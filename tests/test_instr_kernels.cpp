@@ -3,15 +3,16 @@
 
 #include <cstdint>
 
+#include "bench/golden.h"
 #include "bench/instr_kernels.h"
 #include "platform/format.h"
 #include "platform/ticks.h"
 #include "platform/x87.h"
 
 // FPU Div is the one instruction kernel short enough (6.4 million divisions) to run here;
-// the others run in the window's heavy test. Its timing is injected: every reading of the
-// counter below is scripted. How many copies each kernel's block holds is read from the
-// built code in the machine-code test.
+// the others run in the heavy test. Its timing is injected: every reading of the counter
+// below is scripted. How many copies each kernel's block holds is read from the built code
+// in the machine-code test.
 
 namespace {
 
@@ -28,7 +29,9 @@ std::int32_t fpuDivWith(std::uint32_t start, std::uint32_t ms) {
     elapsed = ms;
     readings = 0;
     platform::ScopedTickSource ticks(scriptedTicks);
-    return bench::fpuDiv();
+    const bench::KernelOutcome outcome = bench::fpuDiv();
+    EXPECT_TRUE(bench::matchesGolden(outcome.work, bench::fpuDivGolden()));
+    return outcome.returned;
 }
 
 struct X87Environment {

@@ -20,15 +20,17 @@ struct Instruction {
     std::uint64_t address = 0;
     std::string mnemonic;
     std::string operands;
+    std::string symbol;  // what objdump names at a call's or jump's target
 };
 using Routine = std::vector<Instruction>;
 using Match = std::function<bool(const Instruction&)>;
 
 // "0000000000000270 <bench::power(long double, long double)>:" opens a routine;
-// "     27a:\tfcomi  %st(1),%st" is one of its instructions.
+// "     27a:\tfcomi  %st(1),%st" is one of its instructions; in an object file a call's
+// target follows it as a relocation, "\t\t\t27f: R_X86_64_PLT32\tplatform::tickCount()-0x4".
 std::map<std::string, Routine> disassemble(const std::string& path) {
     std::map<std::string, Routine> library;
-    const std::string command = "objdump -d -C --no-show-raw-insn '" + path + "'";
+    const std::string command = "objdump -d -r -C --no-show-raw-insn '" + path + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     Routine* current = nullptr;
     char buffer[4096];
@@ -39,6 +41,13 @@ std::map<std::string, Routine> disassemble(const std::string& path) {
             current = &library[line.substr(open, line.size() - open - 3)];
             continue;
         }
+        if (const auto relocation = line.find("R_X86_64_");
+            current && !current->empty() && relocation != std::string::npos) {
+            const auto name = line.find('\t', relocation) + 1;
+            const auto end = line.find_last_of("+-");
+            current->back().symbol = line.substr(name, end > name ? end - name : std::string::npos);
+            continue;
+        }
         const auto colon = line.find(":\t");
         if (!current || colon == std::string::npos) continue;
         // Without objdump's "<symbol+offset>" and "# address" annotations.
@@ -46,7 +55,13 @@ std::map<std::string, Routine> disassemble(const std::string& path) {
         std::sscanf(line.c_str() + colon + 2, "%31s %255[^<#\n]", mnemonic, operands);
         std::string text(operands);
         text.erase(text.find_last_not_of(' ') + 1);
-        current->push_back({std::stoull(line.substr(0, colon), nullptr, 16), mnemonic, text});
+        const auto open = line.find('<', colon);
+        const auto close = line.rfind('>');
+        const std::string symbol = open != std::string::npos && close > open
+                                       ? line.substr(open + 1, close - open - 1)
+                                       : std::string();
+        current->push_back(
+            {std::stoull(line.substr(0, colon), nullptr, 16), mnemonic, text, symbol});
     }
     return library;
 }
@@ -155,6 +170,62 @@ TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
         if (expected.blockOnly) {
             EXPECT_EQ(static_cast<int>(loop.size()), counted + control) << listing(loop);
         }
+    }
+}
+
+// The closing tick is read as soon as the timed work ends: what a kernel yields beside its
+// time is gathered after it. Between an instruction kernel's block loop and the reading
+// stand at most the two instructions that take the accumulator out (a store and a pop, or
+// a move and EMMS); a kernel with a sweep tail reads the tick right after the tail.
+TEST(MachineCode, TheClosingTickFollowsTheTimedWorkAtOnce) {
+    const std::pair<const char*, const char*> blockKernels[] = {
+        {"bench::instrAddition()", "add"},
+        {"bench::instrSubstraction()", "sub"},
+        {"bench::instrMultiplication()", "imul"},
+        {"bench::instrDivision()", "not"},
+        {"bench::fpuAdd()", "fadd"},
+        {"bench::fpuSub()", "fsub"},
+        {"bench::fpuMul()", "fmul"},
+        {"bench::fpuDiv()", "fdiv"},
+        {"bench::mmxAdd()", "paddw"},
+        {"bench::mmxSub()", "psubw"},
+        {"bench::mmxMul()", "pmullw"},
+        {"bench::sseAdd()", "addss"},
+        {"bench::sseSub()", "subss"},
+        {"bench::sseMul()", "mulss"},
+        {"bench::sseDiv()", "divss"}};
+    for (const auto& [name, block] : blockKernels) {
+        SCOPED_TRACE(name);
+        const Routine& code = routine(kBench, name);
+        const Routine loop = innermostLoop(code, mnemonic(block));
+        ASSERT_FALSE(loop.empty());
+        auto after = std::find_if(code.begin(), code.end(), [&](const Instruction& i) {
+            return i.address == loop.back().address;
+        });
+        const auto call = std::find_if(after, code.end(), mnemonic("call"));
+        ASSERT_NE(call, code.end());
+        EXPECT_EQ(call->symbol, "platform::tickCount()");
+        EXPECT_LE(call - after - 1, 2) << listing(Routine(after, call));
+    }
+    for (const char* name :
+         {"bench::fibonacciDigits()", "bench::calculFactorial()", "bench::formulaFerma()",
+          "bench::additionMatrix()", "bench::multiplicationMatrix()", "bench::hyperbolicCosecant()",
+          "bench::hyperbolicTangent()", "bench::hypotenuse()", "bench::digitPi()",
+          "bench::factorial()", "bench::objects3D()"}) {
+        SCOPED_TRACE(name);
+        const Routine& code = routine(kBench, name);
+        const auto tail = std::find_if(code.begin(), code.end(), [](const Instruction& i) {
+            return i.mnemonic == "call" && i.symbol.starts_with("sysinfo::sweepTail(");
+        });
+        ASSERT_NE(tail, code.end());
+        auto next = tail + 1;
+        if (next != code.end() && next->mnemonic == "jmp") {  // to a reading shared by two paths
+            const std::uint64_t target = std::stoull(next->operands, nullptr, 16);
+            next = std::find_if(code.begin(), code.end(),
+                                [&](const Instruction& i) { return i.address == target; });
+        }
+        ASSERT_NE(next, code.end());
+        EXPECT_EQ(next->symbol, "platform::tickCount()") << listing(code);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,10 @@
 #include <sstream>
 #include <thread>
 
+#include "bench/benchmark_run.h"
 #include "bench/kernel_table.h"
+#include "fake_benchmark_rows.h"
+#include "report/collect.h"
 #include "report/compare.h"
 #include "report/options.h"
 #include "report/os_figures.h"
@@ -155,7 +159,7 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
     const auto expected = R"({"schema": 1, "when": "2026-12-07T01:02:03Z", "incomplete": false,
         "cpu": {"panel1": "3200 Mhz Example CPU"},
         "bench": {"cpu_score": 4677, "cpu_text": "Your CPU score: 4677 Mark!",
-                  "rows": [{"raw": 1500, "result": 8000, "runs": [1500]}],
+                  "rows": [{"raw": 1500, "result": 8000, "runs": [1500], "valid": true}],
                   "runs": {"cpu_score": [4677]}},
         "memory": {"phys_in_use": 2000000000, "pagefile_in_use": 2000000000,
                    "load_percent": 25}})"_json.flatten();
@@ -179,6 +183,52 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
                            "/memory/load_percent", "/bench/rows/1/raw"})
         EXPECT_TRUE(nulls.at(nlohmann::json::json_pointer(at)).is_null()) << at;
     EXPECT_FALSE(nulls.contains("ram_bench"));
+}
+
+// A processor that computes one row wrongly: the row keeps its figure, and every output
+// says so; the exit status is that of a stability error.
+TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
+    fake::resetScript();
+    auto rows = fake::rows();
+    rows[2].caption = "Formula Ferma.........";
+    const bench::ScopedBenchmarkRows replaced{rows};
+    fake::script.wrong[3] = true;
+    std::vector<std::string> progress;
+    std::vector<report::BenchRow> done;
+    report::Report r;
+    r.bench = report::runCpuBenchmark([&](const std::string& line) { progress.push_back(line); },
+                                      [&](const report::BenchRow& row) { done.push_back(row); });
+    const std::string line = "Formula Ferma: wrong result; the processor made an error under load";
+
+    ASSERT_EQ(r.bench->rows.size(), 29u);
+    for (const auto& row : r.bench->rows) EXPECT_EQ(row.valid, row.row != 3) << row.row;
+    EXPECT_EQ(r.bench->rows[2].text, "8000 Mark");
+    ASSERT_EQ(done.size(), 29u);  // an interrupted run's rows say it too
+    EXPECT_FALSE(done[2].valid);
+    EXPECT_NE(std::find(progress.begin(), progress.end(), line), progress.end());
+    EXPECT_TRUE(r.foundErrors());
+
+    EXPECT_NE(report::renderText(r).find("\n" + line + "\n"), std::string::npos);
+    const auto json = report::renderJson(r);
+    for (const auto& row : json["bench"]["rows"])
+        EXPECT_EQ(row.at("valid"), row["row"] != 3) << row["row"];
+    const std::string metrics = report::renderOpenMetrics(r);
+    EXPECT_NE(metrics.find("corvane_bench_row_valid{row=\"3\",group=\"ALU\",caption=\"Formula "
+                           "Ferma\"} 0\n"),
+              std::string::npos);
+    EXPECT_NE(metrics.find("corvane_bench_row_valid{row=\"4\",group=\"ALU\",caption=\"\"} 1\n"),
+              std::string::npos);
+
+    // One wrong repetition of three, not the median one, makes the row wrong.
+    std::vector<report::BenchFigures> repetitions(3, *r.bench);
+    repetitions[0].rows[2].result = 1;
+    repetitions[1].rows[2].valid = repetitions[2].rows[2].valid = true;
+    EXPECT_FALSE(report::combineBench(repetitions).rows[2].valid);
+
+    fake::script.wrong[3] = false;
+    r.bench = report::runCpuBenchmark([](const std::string&) {});
+    EXPECT_FALSE(r.foundErrors());
+    EXPECT_EQ(report::renderText(r).find("wrong result"), std::string::npos);
 }
 
 // The stability test's errors are in test_report_threads.

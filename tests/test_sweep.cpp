@@ -20,6 +20,18 @@ void recordBlock(const std::int64_t* buffer, std::int32_t length, std::int64_t p
     blockCalls.push_back({buffer, length, passes});
 }
 
+// A nanosecond clock that advances only inside a block: by `nsPerPass` per pass, times
+// the slowdown scripted for that call of the block (1 unless set).
+std::uint64_t nanoseconds = 0;
+std::uint64_t nsPerPass = 0;
+std::vector<std::uint64_t> slowdown;
+void timedBlock(const std::int64_t* buffer, std::int32_t length, std::int64_t passes) {
+    const std::size_t call = blockCalls.size();
+    recordBlock(buffer, length, passes);
+    nanoseconds += nsPerPass * static_cast<std::uint64_t>(passes) *
+                   (call < slowdown.size() ? slowdown[call] : 1);
+}
+
 // The sweep reads the counter twice.
 std::int32_t sweepWithElapsed(std::uint32_t first, std::uint32_t step) {
     const SteppingClock clock(first, step);
@@ -78,6 +90,50 @@ TEST(SweepTail, SixTimedSweepsOfTheTailBlocksInOrder) {
         expected.push_back({sysinfo::sweepBuffer, 65'536 << expected.size(), passes});
     EXPECT_EQ(blockCalls, expected);
     EXPECT_EQ(tickValue, 12u);  // two readings per sweep
+}
+
+TEST(SweepTail, RunsTheReplacedBlockRoutine) {
+    blockCalls.clear();
+    const SteppingClock clock(0, 1);
+    {
+        const sysinfo::ScopedSweepBlock recorder(&recordBlock);
+        sysinfo::sweepTail(32);
+    }
+    ASSERT_EQ(blockCalls.size(), 6u);
+    EXPECT_EQ(std::get<2>(blockCalls[0]), sysinfo::sweepPassCount(65'536, 32));
+    EXPECT_EQ(std::get<2>(blockCalls[5]), sysinfo::sweepPassCount(2'097'152, 32));
+}
+
+TEST(FastestChunkRate, SweepsEveryPassInChunksAndRatesTheFastestChunksPace) {
+    const platform::ScopedNanosecondSource clock(+[] { return nanoseconds; });
+    nsPerPass = 200;
+    // 81,921 passes of 8 KiB in chunks of 128 (1 MiB of addresses); the last has 1 pass.
+    blockCalls.clear();
+    slowdown.assign(641, 1);
+    slowdown[0] = 3;     // a cold first chunk
+    slowdown[300] = 50;  // the core taken away for a while
+    const std::int32_t rate = sysinfo::fastestChunkRate(1'024, 80, &timedBlock);
+    ASSERT_EQ(blockCalls.size(), 641u);
+    std::int64_t passes = 0;
+    for (const auto& [buffer, length, chunk] : blockCalls) {
+        EXPECT_EQ(buffer, sysinfo::sweepBuffer);
+        EXPECT_EQ(length, 1'024);
+        passes += chunk;
+    }
+    EXPECT_EQ(passes, 81'921);
+    EXPECT_EQ(std::get<2>(blockCalls[0]), 128);
+    EXPECT_EQ(std::get<2>(blockCalls[640]), 1);
+    // 81,921 x 200 ns = 16.3842 ms: 640000 / 16.3842 = 39062.0...
+    EXPECT_EQ(rate, 39'062);
+
+    // Blocks of 1 MiB and more: one pass a chunk. A sweep under the clock's unit rates at
+    // one nanosecond a chunk, not as a division by zero.
+    blockCalls.clear();
+    slowdown.clear();
+    nsPerPass = 0;
+    EXPECT_EQ(sysinfo::fastestChunkRate(2'097'152, 80, &timedBlock), INT32_MAX);
+    EXPECT_EQ(blockCalls.size(), 41u);
+    EXPECT_EQ(std::get<2>(blockCalls[40]), 1);
 }
 
 TEST(BackSweepBuffer, GivesEveryPageItsOwnMemoryAndKeepsTheContents) {

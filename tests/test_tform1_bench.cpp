@@ -3,8 +3,11 @@
 // shows it, and how other jobs meet the run.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMetaObject>
+#include <QTimer>
 #include <memory>
 
 #include "app/tform1.h"
@@ -38,7 +41,7 @@ class BenchmarkPage : public ::testing::Test {
         ASSERT_TRUE(finishJobs(*form));
     }
 
-    const std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
+    std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
     const bench::ScopedBenchmarkRows replaced{rows};
     RecordingJobRunner* jobs = nullptr;
     std::unique_ptr<TForm1> form;
@@ -110,6 +113,29 @@ TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
     EXPECT_EQ(form->Panel14->caption(),
               "Your CPU score: " + QString::number(bench::cpuScore(8000, 4000, 389)) + " Mark!");
     EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Panel15->caption(), "ON");
+}
+
+// A row whose work came out wrong keeps its figure; the run ends normally, and the general
+// error display then names the row, once.
+TEST_F(BenchmarkPage, AWrongResultIsShownOnceAfterTheRun) {
+    rows[2].caption = "Formula Ferma.........";  // the fixture's rows, the ones that run
+    fake::script.wrong[3] = true;
+    QStringList shown;
+    QTimer closer;  // closes each error display once it is up, noting what it says
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    run();
+    ASSERT_TRUE(processUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown,
+              QStringList{"Formula Ferma: wrong result; the processor made an error under load"});
+    EXPECT_EQ(label(3), "8000 Mark");
+    EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
     EXPECT_EQ(form->Panel15->caption(), "ON");
 }
 

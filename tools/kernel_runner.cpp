@@ -107,8 +107,9 @@ bool selected(const Options& options, bench::Group group) {
 void runScoredRow(const bench::KernelRow& row, double mhz) {
     const Work& work = kWork[row.row - 1];
     const std::int64_t start = threadNs();
-    const std::int32_t ms = row.routine();
+    const bench::KernelOutcome outcome = row.routine();
     const std::int64_t ns = threadNs() - start;
+    const std::int32_t ms = outcome.returned;
     // The sweep tail is timed again on its own, so the rates below are of the arithmetic.
     std::int64_t tailNs = 0;
     if (row.sweepTailFactor > 0) {
@@ -127,20 +128,22 @@ void runScoredRow(const bench::KernelRow& row, double mhz) {
     const bool suspicious = perCycleWithTail > (work.serialChain ? 1.5 : work.plausiblePerCycle);
     std::printf(
         "%2d %-26s %6d ms %8d Mark | tail %4.0f ms | %.4g %s: %7.4f /ns %7.4f /cycle "
-        "(%7.4f with tail)%s\n",
+        "(%7.4f with tail)%s%s\n",
         row.row, std::string(row.caption).c_str(), ms, score, tailNs / 1e6, work.operations,
-        work.unit, perNs, perCycle, perCycleWithTail, suspicious ? "  optimised away?" : "");
+        work.unit, perNs, perCycle, perCycleWithTail, suspicious ? "  optimised away?" : "",
+        bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
 }
 
 void runInstrRow(const bench::KernelRow& row) {
     const double mhz = sysinfo::effectiveClockMHz(3);
-    std::int32_t rate = 0;
+    bench::KernelOutcome outcome;
     bool completed = true;
     if (row.guard == bench::Guard::None) {
-        rate = row.routine();
+        outcome = row.routine();
     } else {
-        completed = platform::runGuarded([&] { rate = row.routine(); });
+        completed = platform::runGuarded([&] { outcome = row.routine(); });
     }
+    const std::int32_t rate = outcome.returned;
     // Instruction kernels leave the x87 unit at its default state; put the program's back.
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
     if (!completed) {
@@ -149,28 +152,32 @@ void runInstrRow(const bench::KernelRow& row) {
         return;
     }
     // The rate is wall-clock based (the kernel's own ms); so is this clock, for comparison.
-    std::printf("%2d %-26s %8d Mln. instr/s  at %7.1f MHz: %6.3f per cycle\n", row.row,
-                std::string(row.caption).c_str(), rate, mhz, mhz > 0 ? rate / mhz : 0.0);
+    std::printf("%2d %-26s %8d Mln. instr/s  at %7.1f MHz: %6.3f per cycle%s\n", row.row,
+                std::string(row.caption).c_str(), rate, mhz, mhz > 0 ? rate / mhz : 0.0,
+                bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
 }
 
 void runSweeps(double mhz) {
-    std::printf("\nCache-detection sweeps (factor 80)\n");
-    sysinfo::CacheSweepRates rates{};
+    std::printf("\nCache-detection sweeps (factor 80); chunk rate: at the fastest chunk's pace\n");
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k) {
         const std::int32_t length = sysinfo::cacheSweepLength(k);
         const std::int64_t start = threadNs();
-        rates[k] = sysinfo::memorySweep(length, sysinfo::kCacheSweepFactor);
+        const std::int32_t rate = sysinfo::memorySweep(length, sysinfo::kCacheSweepFactor);
         const double ns = static_cast<double>(threadNs() - start);
+        const std::int32_t chunkRate =
+            sysinfo::fastestChunkRate(length, sysinfo::kCacheSweepFactor);
         const double passes =
             static_cast<double>(sysinfo::sweepPassCount(length, sysinfo::kCacheSweepFactor));
         const double loads = passes * (length / 8) * 9;
         const double bytes = passes * length * 8.0;
-        std::printf("%8d KiB  rate %7d  %8.0f MiB/s  %6.3f loads/cycle  %6.2f bytes/cycle\n",
-                    length / 128, rates[k], bytes / (1 << 20) / (ns / 1e9),
-                    loads / ns * 1000.0 / mhz, bytes / ns * 1000.0 / mhz);
+        std::printf(
+            "%8d KiB  rate %7d  chunk rate %7d  %8.0f MiB/s  %6.3f loads/cycle  %6.2f "
+            "bytes/cycle\n",
+            length / 128, rate, chunkRate, bytes / (1 << 20) / (ns / 1e9),
+            loads / ns * 1000.0 / mhz, bytes / ns * 1000.0 / mhz);
     }
-    const auto size = sysinfo::cacheSizeText(rates);
-    std::printf("second-level cache: %s\n", size ? size->c_str() : "-");
+    const auto size = sysinfo::cacheSizeText(sysinfo::runCacheSweeps());
+    std::printf("second-level cache, as detected at start: %s\n", size ? size->c_str() : "-");
 }
 
 }  // namespace
