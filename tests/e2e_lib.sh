@@ -6,7 +6,8 @@ set -euo pipefail
 CORVANE=$1
 SHOTS=$2
 mkdir -p "$SHOTS"
-TITLE="Corvane v. 3.0.0.4      ~corvane.example.org~"
+# The main window's caption; CTest passes the version from project().
+TITLE="Corvane v. ${CORVANE_VERSION:-(no CORVANE_VERSION given)}      ~corvane.example.org~"
 
 XVFB_PID=""
 APP_PID=""
