@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The two embedded JPEG pictures, decoded and sized for the boxes that show them. A
-// picture that fails to decode comes back null and its box stays blank.
+// The window's two pictures: our own JPEG files, compiled in as a Qt resource and decoded by
+// QImage, sized for the boxes that show them. A picture that cannot be read comes back null
+// and its box stays blank.
 
 #include <QImage>
-
-#include "platform/jpeg.h"
+#include <QString>
 
 namespace app {
 
-QImage toImage(const platform::RgbImage& picture);
-
 // The splash picture stretched to 321 x 225, its aspect ratio not kept.
-QImage splashPicture();
+QImage splashPicture(const QString& file = QStringLiteral(":/pictures/splash.jpg"));
 
-// The page picture scaled down proportionally into Image2's 92 x 30 box.
-QImage pagePicture();
+// The page picture scaled down proportionally into Image2's 92 x 30 box (the fraction of a
+// pixel cut off); a picture that already fits keeps its size.
+QImage pagePicture(const QString& file = QStringLiteral(":/pictures/page.jpg"));
 
 }  // namespace app

@@ -12,6 +12,7 @@
 #include "app/timers.h"
 #include "diag/memtest.h"
 #include "platform/qt_events.h"
+#include "version.h"
 
 TForm1* Form1 = nullptr;
 
@@ -146,8 +147,8 @@ TForm1::~TForm1() {
 }
 
 QString TForm1::windowCaption() {
-    return QStringLiteral("Corvane v. 3.0.0.4") + QString(6, ' ') +
-           QStringLiteral("~corvane.example.org~");
+    return QStringLiteral("Corvane v. " CORVANE_VERSION) + QString(6, ' ') +
+           QStringLiteral("~" CORVANE_WEBSITE "~");
 }
 
 QWidget* TForm1::control(const QString& name) const {
@@ -235,7 +236,7 @@ void TForm1::buildRamInfoPage() {
 
 void TForm1::buildAboutPage() {
     GroupBox3 = groupBox(TabSheet3, QRect(0, 0, 385, 137), "About", "GroupBox3");
-    LABEL(GroupBox3, 16, 24, "Corvane v. 3.0.0.4", Label75);
+    LABEL(GroupBox3, 16, 24, "Corvane v. " CORVANE_VERSION, Label75);
     LABEL(GroupBox3, 16, 48, "Processor and memory information, benchmarks and stability tests.",
           Label76);
     LABEL(GroupBox3, 16, 104,

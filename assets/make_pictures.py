@@ -7,15 +7,27 @@
 splash.jpg  401 x 264, shown stretched to 321 x 225 in the splash window
 page.jpg    200 x 60, shown at 92 x 27 beside the cache and clock panels
 
-Both are 8-bit, three-component, baseline sequential JPEGs; the window decodes them
-with libjpeg, so nothing progressive or arithmetic-coded may slip in.
+Both are 8-bit, three-component, baseline sequential JPEGs, as the design asks. They show
+the version from project() in the top CMakeLists.txt: run this again when it changes.
 """
 
 import os
+import re
 import subprocess
 import sys
 
-VERSION = "v. 3.0.0.4"
+
+def project_version():
+    """The version written in project() of the top CMakeLists.txt."""
+    top = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "CMakeLists.txt")
+    with open(top, encoding="utf-8") as f:
+        found = re.search(r"project\(\s*Corvane\b[^)]*?\bVERSION\s+([0-9.]+)", f.read())
+    if not found:
+        sys.exit(f"no project(Corvane VERSION ...) in {top}")
+    return found.group(1)
+
+
+VERSION = f"v. {project_version()}"
 FONT_BOLD = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
 FONT_BOOK = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"
 FONT_MONO = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"

@@ -23,7 +23,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://corvane.example.org/)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PROJECT_HOMEPAGE_URL})
 # Library dependencies come from dpkg-shlibdeps; the fonts are read at run time, so no
 # tool can find them: Tahoma from Wine's fonts, DejaVu Sans where a face is missing.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -8,6 +8,7 @@
 #include "bench/kernel_table.h"
 #include "report/repeat.h"
 #include "report/report.h"
+#include "version.h"
 
 namespace report {
 namespace {

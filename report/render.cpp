@@ -7,6 +7,7 @@
 #include "diag/memtest.h"
 #include "report/repeat.h"
 #include "report/report.h"
+#include "version.h"
 
 namespace report {
 namespace {

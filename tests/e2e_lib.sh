@@ -6,7 +6,8 @@ set -euo pipefail
 CORVANE=$1
 SHOTS=$2
 mkdir -p "$SHOTS"
-TITLE="Corvane v. 3.0.0.4      ~corvane.example.org~"
+# The main window's caption; CTest passes the version from project().
+TITLE="Corvane v. ${CORVANE_VERSION:-(no CORVANE_VERSION given)}      ~corvane.example.org~"
 
 # Debian's own Python: a version manager's shim in front of it can take half a second to
 # start, longer than the program's whole start-up.
@@ -113,6 +114,35 @@ screenshot() {
   set -- "$1" $(window_origin)
   import -window root -crop "393x490+$2+$3" +repage "$SHOTS/$1.png"
   echo "screenshot: $SHOTS/$1.png"
+}
+
+# Root-mean-square difference of two pictures of one size, from 0 to 1. compare exits
+# non-zero whenever the pictures differ at all, which they always do a little.
+picture_difference() {
+  { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p'
+}
+
+# Fails unless $SHOTS/$1.png, the splash window's area of the screen, shows the splash
+# picture stretched to 321 x 225 with its last column cut by the window.
+expect_splash_picture() {
+  local assets difference
+  assets="$(cd "$(dirname "${BASH_SOURCE[0]}")/../assets" && pwd)"
+  convert "$assets/splash.jpg" -resize '321x225!' -crop 320x225+0+0 +repage "$SHOTS/$1-expected.png"
+  difference=$(picture_difference "$SHOTS/$1.png" "$SHOTS/$1-expected.png")
+  echo "splash differs from the stretched picture by $difference"
+  awk -v d="$difference" 'BEGIN { exit !(d != "" && d < 0.03) }' || fail "splash picture not shown"
+}
+
+# Fails unless $SHOTS/$1.png, a screenshot of the main window's "CPU Info" page, shows the
+# page picture at 92 x 27 in Image2, inside Panel16.
+expect_page_picture() {
+  local assets difference
+  assets="$(cd "$(dirname "${BASH_SOURCE[0]}")/../assets" && pwd)"
+  convert "$SHOTS/$1.png" -crop 92x27+286+126 +repage "$SHOTS/$1-image2.png"
+  convert "$assets/page.jpg" -resize '92x27!' "$SHOTS/$1-image2-expected.png"
+  difference=$(picture_difference "$SHOTS/$1-image2.png" "$SHOTS/$1-image2-expected.png")
+  echo "Image2 differs from the scaled page picture by $difference"
+  awk -v d="$difference" 'BEGIN { exit !(d != "" && d < 0.04) }' || fail "page picture not in Image2"
 }
 
 # A fingerprint of the W x H area at X, Y of the client area: area_look W H X Y.

@@ -3,14 +3,7 @@
 # with the page picture in place once the main window appears. The program answers the
 # window manager's pings within a second from the moment the splash appears.
 source "$(dirname "$0")/e2e_lib.sh"
-ASSETS="$(cd "$(dirname "$0")/../assets" && pwd)"
 start_xvfb
-
-# Root-mean-square difference of two pictures of one size, from 0 to 1. compare exits
-# non-zero whenever the pictures differ at all, which they always do a little.
-difference() {
-  { compare -metric RMSE "$1" "$2" null: 2>&1 || true; } | sed -n 's/.*(\([0-9.e-]*\)).*/\1/p'
-}
 
 # One start: pings from the moment the splash appears, and a screenshot of the splash. The
 # identification takes about half a second, which a slow screenshot can outlast: then the
@@ -40,11 +33,7 @@ splash_caught() {
 splash_caught || splash_caught || splash_caught || fail "no screenshot of the splash in three starts"
 echo "screenshot: $SHOTS/splash-during-identification.png"
 
-# The splash picture stretched to 321 x 225 with its last column cut by the window.
-convert "$ASSETS/splash.jpg" -resize '321x225!' -crop 320x225+0+0 +repage "$SHOTS/splash-expected.png"
-splash_diff=$(difference "$SHOTS/splash-during-identification.png" "$SHOTS/splash-expected.png")
-echo "splash differs from the stretched picture by $splash_diff"
-awk -v d="$splash_diff" 'BEGIN { exit !(d != "" && d < 0.03) }' || fail "splash picture not shown"
+expect_splash_picture splash-during-identification
 
 # After it: the main window is up at 300, 100 and the splash has gone.
 WINDOW=$(wait_for_window "^Corvane v" 60) || fail "main window did not appear"
@@ -57,12 +46,7 @@ position=$(xwininfo -id "$WINDOW" | awk '/Absolute upper-left X/{x=$4} /Absolute
 sleep 0.5  # let the first paint reach the screen
 screenshot cpu-info-after-identification
 
-# Image2: the page picture at 92 x 27 inside Panel16.
-convert "$SHOTS/cpu-info-after-identification.png" -crop 92x27+286+126 +repage "$SHOTS/image2.png"
-convert "$ASSETS/page.jpg" -resize '92x27!' "$SHOTS/image2-expected.png"
-page_diff=$(difference "$SHOTS/image2.png" "$SHOTS/image2-expected.png")
-echo "Image2 differs from the scaled page picture by $page_diff"
-awk -v d="$page_diff" 'BEGIN { exit !(d != "" && d < 0.04) }' || fail "page picture not in Image2"
+expect_page_picture cpu-info-after-identification
 
 click_at 355 469  # CLOSE
 expect_exit_zero 10
