@@ -14,8 +14,14 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace platform {
+
+// A caption for Qt from the UTF-8 text the rest of the program words it in.
+inline QString qtext(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Sets a label's caption. Labels size themselves to their text, as the layout has them; a
 // plain QLabel would clip "4200 Mb/sec" to the width of its first caption "0".

@@ -27,6 +27,14 @@ inline std::int32_t elapsedMs(std::uint32_t start, std::uint32_t end) {
     return static_cast<std::int32_t>(end - start);
 }
 
+// What a timed loop covered: bytes (written, or spanned by its loads) in milliseconds, from
+// which true bytes per second follow whatever figure the loop's caller shows.
+struct TimedBytes {
+    std::int64_t bytes = 0;
+    std::int32_t ms = 0;
+    friend bool operator==(const TimedBytes&, const TimedBytes&) = default;
+};
+
 void sleepMs(std::uint32_t ms);
 
 // Gives up the rest of the time slice.
