@@ -12,7 +12,8 @@
 #include "app/timers.h"
 #include "diag/memtest.h"
 #include "platform/qt_events.h"
-#include "version.h"
+#include "present/captions.h"
+#include "present/words.h"
 
 TForm1* Form1 = nullptr;
 
@@ -86,7 +87,7 @@ void setReadingOrder(TForm1& form) {
 
 #define LABEL(parent, left, top, caption, var) var = label(parent, left, top, caption, #var)
 #define VALUE_PANEL(parent, l, t, w, h, var) \
-    var = panel(parent, QRect(l, t, w, h), Kind::Value, "-", #var)
+    var = panel(parent, QRect(l, t, w, h), Kind::Value, platform::qtext(present::kNoFigure), #var)
 
 TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     : QWidget(parent),
@@ -101,18 +102,18 @@ TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     PageControl1->setFont(app::tahoma11());
     setTextColour(PageControl1, kNavy);
     PageControl1->setGeometry(0, 0, 393, 169);
-    TabSheet1 = PageControl1->addPage("       CPU Info       ");
-    TabSheet2 = PageControl1->addPage("       RAM Info      ");
-    TabSheet3 = PageControl1->addPage(QString(42, ' ') + "About");
+    TabSheet1 = PageControl1->addPage(platform::qtext(present::kInfoTabs[0]));
+    TabSheet2 = PageControl1->addPage(platform::qtext(present::kInfoTabs[1]));
+    TabSheet3 = PageControl1->addPage(platform::qtext(present::kInfoTabs[2]));
 
     PageControl2 = new platform::PageControl(this);
     PageControl2->setObjectName("PageControl2");
     PageControl2->setFont(app::tahoma11());
     setTextColour(PageControl2, kNavy);
     PageControl2->setGeometry(0, 168, 393, 321);
-    TabSheet4 = PageControl2->addPage("CPU Benchmark ");
-    TabSheet5 = PageControl2->addPage(" RAM Benchmark  ");
-    TabSheet6 = PageControl2->addPage("    Diagnostic    ");
+    TabSheet4 = PageControl2->addPage(platform::qtext(present::kWorkTabs[0]));
+    TabSheet5 = PageControl2->addPage(platform::qtext(present::kWorkTabs[1]));
+    TabSheet6 = PageControl2->addPage(platform::qtext(present::kWorkTabs[2]));
 
     const char* sheetNames[] = {"TabSheet1", "TabSheet2", "TabSheet3",
                                 "TabSheet4", "TabSheet5", "TabSheet6"};
@@ -147,8 +148,7 @@ TForm1::~TForm1() {
 }
 
 QString TForm1::windowCaption() {
-    return QStringLiteral("Corvane v. " CORVANE_VERSION) + QString(6, ' ') +
-           QStringLiteral("~" CORVANE_WEBSITE "~");
+    return QString::fromStdString(present::windowTitle());
 }
 
 QWidget* TForm1::control(const QString& name) const {
@@ -156,13 +156,15 @@ QWidget* TForm1::control(const QString& name) const {
 }
 
 void TForm1::buildCpuInfoPage() {
-    GroupBox1 = groupBox(TabSheet1, QRect(0, 0, 385, 137), "Info", "GroupBox1");
-    LABEL(GroupBox1, 40, 16, "CPU Name", Label1);
-    LABEL(GroupBox1, 46, 32, "Family Id", Label2);
-    LABEL(GroupBox1, 56, 56, "Vendor", Label3);
-    LABEL(GroupBox1, 32, 72, "Instructions", Label4);
-    LABEL(GroupBox1, 24, 96, "Cache level 2", Label5);
-    LABEL(GroupBox1, 32, 112, "Core speed", Label6);
+    GroupBox1 =
+        groupBox(TabSheet1, QRect(0, 0, 385, 137), platform::qtext(present::kInfoBox), "GroupBox1");
+    const auto& cpu = present::kCpuCaptions;
+    LABEL(GroupBox1, 40, 16, platform::qtext(cpu[0]), Label1);
+    LABEL(GroupBox1, 46, 32, platform::qtext(cpu[1]), Label2);
+    LABEL(GroupBox1, 56, 56, platform::qtext(cpu[2]), Label3);
+    LABEL(GroupBox1, 32, 72, platform::qtext(cpu[3]), Label4);
+    LABEL(GroupBox1, 24, 96, platform::qtext(cpu[4]), Label5);
+    LABEL(GroupBox1, 32, 112, platform::qtext(cpu[5]), Label6);
     VALUE_PANEL(GroupBox1, 96, 16, 281, 17, Panel1);
     VALUE_PANEL(GroupBox1, 96, 32, 281, 17, Panel2);
     VALUE_PANEL(GroupBox1, 96, 56, 281, 17, Panel3);
@@ -175,7 +177,8 @@ void TForm1::buildCpuInfoPage() {
                     {Label4, Panel4},
                     {Label5, Panel5},
                     {Label6, Panel6}});
-    Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Kind::Button, "ON", "Panel15");
+    Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Kind::Button, platform::qtext(present::kOn),
+                    "Panel15");
     Panel15->setCursor(Qt::PointingHandCursor);
     Panel15->setAccessibleDescription("Core speed refresh");
     Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Kind::Frame, "", "Panel16");
@@ -187,13 +190,15 @@ void TForm1::buildCpuInfoPage() {
 }
 
 void TForm1::buildRamInfoPage() {
-    GroupBox2 = groupBox(TabSheet2, QRect(0, 0, 385, 137), "Hronology", "GroupBox2");
-    LABEL(GroupBox2, 20, 16, "Virtual memory", Label7);
-    LABEL(GroupBox2, 15, 32, "Virtual m. in use", Label8);
-    LABEL(GroupBox2, 18, 56, "Size of pagefile", Label9);
-    LABEL(GroupBox2, 22, 72, "Pagefile in use", Label10);
-    LABEL(GroupBox2, 16, 96, "Phisical memory", Label11);
-    LABEL(GroupBox2, 8, 112, "Load ph. memory", Label12);
+    GroupBox2 = groupBox(TabSheet2, QRect(0, 0, 385, 137), platform::qtext(present::kHronologyBox),
+                         "GroupBox2");
+    const auto& memory = present::kMemoryCaptions;
+    LABEL(GroupBox2, 20, 16, platform::qtext(memory[0]), Label7);
+    LABEL(GroupBox2, 15, 32, platform::qtext(memory[1]), Label8);
+    LABEL(GroupBox2, 18, 56, platform::qtext(memory[2]), Label9);
+    LABEL(GroupBox2, 22, 72, platform::qtext(memory[3]), Label10);
+    LABEL(GroupBox2, 16, 96, platform::qtext(memory[4]), Label11);
+    LABEL(GroupBox2, 8, 112, platform::qtext(memory[5]), Label12);
     VALUE_PANEL(GroupBox2, 96, 16, 129, 17, Panel7);
     VALUE_PANEL(GroupBox2, 96, 32, 129, 17, Panel8);
     VALUE_PANEL(GroupBox2, 96, 56, 129, 17, Panel9);
@@ -235,80 +240,51 @@ void TForm1::buildRamInfoPage() {
 }
 
 void TForm1::buildAboutPage() {
-    GroupBox3 = groupBox(TabSheet3, QRect(0, 0, 385, 137), "About", "GroupBox3");
-    LABEL(GroupBox3, 16, 24, "Corvane v. " CORVANE_VERSION, Label75);
-    LABEL(GroupBox3, 16, 48, "Processor and memory information, benchmarks and stability tests.",
-          Label76);
-    LABEL(GroupBox3, 16, 104,
-          QString::fromUtf8(
-              "\u00a9 2026 Corvane developers. Free software under the GNU GPL v3 or later."),
-          Label77);
+    GroupBox3 = groupBox(TabSheet3, QRect(0, 0, 385, 137), platform::qtext(present::kAboutBox),
+                         "GroupBox3");
+    LABEL(GroupBox3, 16, 24, QString::fromStdString(present::versionCaption()), Label75);
+    LABEL(GroupBox3, 16, 48, platform::qtext(present::kAboutLine), Label76);
+    LABEL(GroupBox3, 16, 104, platform::qtext(present::kRightsLine), Label77);
 }
 
 void TForm1::buildCpuBenchmarkPage() {
+    using bench::Group;
     GroupBox4 = groupBox(TabSheet4, QRect(0, 0, 385, 289), "", "GroupBox4");
-    GroupBox5 = groupBox(GroupBox4, QRect(0, 0, 193, 137), "ALU GROUP", "GroupBox5");
-    LABEL(GroupBox5, 8, 16, "Fibonachi digit's........", Label13);
-    LABEL(GroupBox5, 8, 32, "Calcul factorial.........", Label14);
-    LABEL(GroupBox5, 8, 48, "Formula Ferma.........", Label15);
-    LABEL(GroupBox5, 8, 64, "Brute force.............", Label16);
-    LABEL(GroupBox5, 8, 80, "Addition matrix........", Label17);
-    LABEL(GroupBox5, 8, 96, "Multiplication matrix...", Label18);
-    LABEL(GroupBox5, 8, 112, "Quick sort..............", Label19);
-    QLabel** aluResults[] = {&Label28, &Label29, &Label30, &Label31, &Label32, &Label33, &Label34};
-    for (int i = 0; i < 7; ++i) {
-        const QByteArray name = "Label" + QByteArray::number(28 + i);
-        *aluResults[i] = label(GroupBox5, 112, 16 + 16 * i, "0", name.constData());
-    }
+    GroupBox5 = groupBox(GroupBox4, QRect(0, 0, 193, 137),
+                         platform::qtext(present::groupTitle(Group::Alu)), "GroupBox5");
+    GroupBox6 = groupBox(GroupBox4, QRect(0, 128, 193, 129),
+                         platform::qtext(present::groupTitle(Group::Fpu)), "GroupBox6");
+    GroupBox7 = groupBox(GroupBox4, QRect(192, 0, 193, 257),
+                         platform::qtext(present::groupTitle(Group::Instr)), "GroupBox7");
 
-    GroupBox6 = groupBox(GroupBox4, QRect(0, 128, 193, 129), "FPU GROUP", "GroupBox6");
-    LABEL(GroupBox6, 8, 16, "Hyperbolic cosecant...", Label20);
-    LABEL(GroupBox6, 8, 32, "Hyperbolic tangent....", Label21);
-    LABEL(GroupBox6, 8, 48, "Hypotenuse............", Label22);
-    LABEL(GroupBox6, 8, 64, "Digit Pi..................", Label23);
-    LABEL(GroupBox6, 8, 80, "Factorial................", Label24);
-    LABEL(GroupBox6, 8, 96, "3D objects..............", Label25);
-    LABEL(GroupBox6, 8, 112, "Precatching............", Label90);
-    QLabel** fpuResults[] = {&Label35, &Label36, &Label37, &Label38, &Label39, &Label40};
-    for (int i = 0; i < 6; ++i) {
-        const QByteArray name = "Label" + QByteArray::number(35 + i);
-        *fpuResults[i] = label(GroupBox6, 112, 16 + 16 * i, "0", name.constData());
-    }
-    LABEL(GroupBox6, 112, 112, "0 ", Label91);
-    captionFigures({{Label13, Label28},
-                    {Label14, Label29},
-                    {Label15, Label30},
-                    {Label16, Label31},
-                    {Label17, Label32},
-                    {Label18, Label33},
-                    {Label19, Label34},
-                    {Label20, Label35},
-                    {Label21, Label36},
-                    {Label22, Label37},
-                    {Label23, Label38},
-                    {Label24, Label39},
-                    {Label25, Label40},
-                    {Label90, Label91}});
-
-    GroupBox7 = groupBox(GroupBox4, QRect(192, 0, 193, 257), "INSTR. GROUP", "GroupBox7");
-    const char* instrCaptions[] = {
-        "Addition...........", "Substraction......", "Multiplication......", "Division............",
-        "FPU Add..........",   "FPU Sub..........",  "FPU Mul...........",   "FPU Div...........",
-        "MMX Add..........",   "MMX Sub..........",  "MMX Mul...........",   "SSE Add..........",
-        "SSE Sub..........",   "SSE Mul...........", "SSE Div..........."};
-    QLabel** instrCaptionLabels[] = {&Label41, &Label42, &Label43, &Label44, &Label45,
-                                     &Label46, &Label47, &Label48, &Label49, &Label50,
-                                     &Label51, &Label52, &Label53, &Label54, &Label55};
-    QLabel** instrResults[] = {&Label56, &Label57, &Label58, &Label59, &Label60,
-                               &Label61, &Label62, &Label63, &Label64, &Label65,
-                               &Label66, &Label67, &Label68, &Label69, &Label70};
-    for (int i = 0; i < 15; ++i) {
-        const QByteArray captionName = "Label" + QByteArray::number(41 + i);
-        const QByteArray resultName = "Label" + QByteArray::number(56 + i);
-        *instrCaptionLabels[i] =
-            label(GroupBox7, 8, 16 + 16 * i, instrCaptions[i], captionName.constData());
-        *instrResults[i] = label(GroupBox7, 88, 16 + 16 * i, "0", resultName.constData());
-        (*instrCaptionLabels[i])->setBuddy(*instrResults[i]);
+    // Each row's caption label and result label, in row order: rows 1 to 13 are Label13 to
+    // Label25 beside Label28 to Label40, row 14 is Label90 beside Label91, rows 15 to 29 are
+    // Label41 to Label55 beside Label56 to Label70.
+    QLabel** const rows[bench::kRowCount][2] = {
+        {&Label13, &Label28}, {&Label14, &Label29}, {&Label15, &Label30}, {&Label16, &Label31},
+        {&Label17, &Label32}, {&Label18, &Label33}, {&Label19, &Label34}, {&Label20, &Label35},
+        {&Label21, &Label36}, {&Label22, &Label37}, {&Label23, &Label38}, {&Label24, &Label39},
+        {&Label25, &Label40}, {&Label90, &Label91}, {&Label41, &Label56}, {&Label42, &Label57},
+        {&Label43, &Label58}, {&Label44, &Label59}, {&Label45, &Label60}, {&Label46, &Label61},
+        {&Label47, &Label62}, {&Label48, &Label63}, {&Label49, &Label64}, {&Label50, &Label65},
+        {&Label51, &Label66}, {&Label52, &Label67}, {&Label53, &Label68}, {&Label54, &Label69},
+        {&Label55, &Label70}};
+    for (int row = 1; row <= bench::kRowCount; ++row) {
+        const int captionNumber = row <= 13 ? 12 + row : row == 14 ? 90 : 26 + row;
+        const int resultNumber = row <= 13 ? 27 + row : row == 14 ? 91 : 41 + row;
+        // ALU rows in GroupBox5, FPU rows in GroupBox6, INSTR rows in GroupBox7, 16 pixels apart.
+        QGroupBox* const box = row <= 7 ? GroupBox5 : row <= 14 ? GroupBox6 : GroupBox7;
+        const int top = 16 * (row <= 7 ? row : row <= 14 ? row - 7 : row - 14);
+        // Label91 starts as "0 ", with its blank; every other result as "0".
+        const QString start = row == 14 ? "0 " : platform::qtext(present::kNoResult);
+        QLabel*& caption = *rows[row - 1][0];
+        QLabel*& result = *rows[row - 1][1];
+        caption = label(box, 8, top, platform::qtext(present::rowCaption(row)),
+                        ("Label" + QByteArray::number(captionNumber)).constData());
+        result = label(box, row <= 14 ? 112 : 88, top, start,
+                       ("Label" + QByteArray::number(resultNumber)).constData());
+        caption->setBuddy(result);
+        resultLabels_[static_cast<std::size_t>(row - 1)] = result;
     }
 
     Panel14 = panel(GroupBox4, QRect(0, 261, 257, 25), Kind::Value, "", "Panel14");
@@ -317,50 +293,63 @@ void TForm1::buildCpuBenchmarkPage() {
     QPalette blue = Panel14->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);
     Panel14->setPalette(blue);
-    Button1 = button(GroupBox4, QRect(257, 261, 64, 25), "RUN", "Button1");
-    Button2 = button(GroupBox4, QRect(322, 261, 59, 25), "CLOSE", "Button2");
+    Button1 = button(GroupBox4, QRect(257, 261, 64, 25), platform::qtext(present::kRun), "Button1");
+    Button2 =
+        button(GroupBox4, QRect(322, 261, 59, 25), platform::qtext(present::kClose), "Button2");
+}
+
+QLabel* TForm1::resultLabel(int row) const {
+    return resultLabels_.at(static_cast<std::size_t>(row - 1));
 }
 
 void TForm1::buildRamBenchmarkPage() {
-    GroupBox8 = groupBox(TabSheet5, QRect(0, 0, 385, 289), "RAM Group", "GroupBox8");
-    LABEL(GroupBox8, 8, 24, "Write memory speed:", Label71);
-    LABEL(GroupBox8, 8, 40, "Read memory speed:", Label72);
-    LABEL(GroupBox8, 120, 24, "0", Label73);
-    LABEL(GroupBox8, 120, 40, "0", Label74);
+    GroupBox8 =
+        groupBox(TabSheet5, QRect(0, 0, 385, 289), platform::qtext(present::kRamBox), "GroupBox8");
+    LABEL(GroupBox8, 8, 24, platform::qtext(present::kWriteMemorySpeed), Label71);
+    LABEL(GroupBox8, 8, 40, platform::qtext(present::kReadMemorySpeed), Label72);
+    LABEL(GroupBox8, 120, 24, platform::qtext(present::kNoResult), Label73);
+    LABEL(GroupBox8, 120, 40, platform::qtext(present::kNoResult), Label74);
     captionFigures({{Label71, Label73}, {Label72, Label74}});
-    Button3 = button(GroupBox8, QRect(256, 261, 65, 25), "RUN", "Button3");
-    Button4 = button(GroupBox8, QRect(322, 261, 59, 25), "CLOSE", "Button4");
+    Button3 = button(GroupBox8, QRect(256, 261, 65, 25), platform::qtext(present::kRun), "Button3");
+    Button4 =
+        button(GroupBox8, QRect(322, 261, 59, 25), platform::qtext(present::kClose), "Button4");
 }
 
 void TForm1::buildDiagnosticPage() {
-    GroupBox9 = groupBox(TabSheet6, QRect(0, 0, 385, 145), "CPU TEST", "GroupBox9");
-    LABEL(GroupBox9, 16, 24, "Pass:", Label89);
-    LABEL(GroupBox9, 72, 24, "0", Label88);
-    LABEL(GroupBox9, 16, 40, "Errors:", Label92);
-    LABEL(GroupBox9, 72, 40, "0", Label93);
+    GroupBox9 = groupBox(TabSheet6, QRect(0, 0, 385, 145), platform::qtext(present::kCpuTestBox),
+                         "GroupBox9");
+    LABEL(GroupBox9, 16, 24, platform::qtext(present::kPass), Label89);
+    LABEL(GroupBox9, 72, 24, platform::qtext(present::kNoResult), Label88);
+    LABEL(GroupBox9, 16, 40, platform::qtext(present::kErrors), Label92);
+    LABEL(GroupBox9, 72, 40, platform::qtext(present::kNoResult), Label93);
     captionFigures({{Label89, Label88}, {Label92, Label93}});
-    Button5 = button(GroupBox9, QRect(192, 112, 59, 25), "RUN", "Button5");
-    Button7 = button(GroupBox9, QRect(256, 112, 57, 25), "STOP", "Button7");
+    Button5 = button(GroupBox9, QRect(192, 112, 59, 25), platform::qtext(present::kRun), "Button5");
+    Button7 =
+        button(GroupBox9, QRect(256, 112, 57, 25), platform::qtext(present::kStop), "Button7");
 
-    GroupBox10 = groupBox(TabSheet6, QRect(0, 136, 385, 153), "RAM TEST", "GroupBox10");
-    LABEL(GroupBox10, 16, 24, "Size of testing memory:", Label78);
-    LABEL(GroupBox10, 144, 24, "0 Mb", Label80);
-    LABEL(GroupBox10, 16, 40, "Errors found:", Label82);
-    LABEL(GroupBox10, 88, 40, "0", Label83);
-    LABEL(GroupBox10, 16, 56, "Pass:", Label79);
-    LABEL(GroupBox10, 48, 56, "0", Label81);
-    LABEL(GroupBox10, 16, 80, "Write speed:", Label84);
-    LABEL(GroupBox10, 96, 80, "0", Label86);
-    LABEL(GroupBox10, 16, 96, "Read and Test:", Label85);
-    LABEL(GroupBox10, 96, 96, "0", Label87);
+    GroupBox10 = groupBox(TabSheet6, QRect(0, 136, 385, 153), platform::qtext(present::kRamTestBox),
+                          "GroupBox10");
+    LABEL(GroupBox10, 16, 24, platform::qtext(present::kTestingMemorySize), Label78);
+    LABEL(GroupBox10, 144, 24, "0 Mb", Label80);  // without the point the run's texts have
+    LABEL(GroupBox10, 16, 40, platform::qtext(present::kErrorsFound), Label82);
+    LABEL(GroupBox10, 88, 40, platform::qtext(present::kNoResult), Label83);
+    LABEL(GroupBox10, 16, 56, platform::qtext(present::kPass), Label79);
+    LABEL(GroupBox10, 48, 56, platform::qtext(present::kNoResult), Label81);
+    LABEL(GroupBox10, 16, 80, platform::qtext(present::kWriteSpeed), Label84);
+    LABEL(GroupBox10, 96, 80, platform::qtext(present::kNoResult), Label86);
+    LABEL(GroupBox10, 16, 96, platform::qtext(present::kReadAndTest), Label85);
+    LABEL(GroupBox10, 96, 96, platform::qtext(present::kNoResult), Label87);
     captionFigures({{Label78, Label80},
                     {Label82, Label83},
                     {Label79, Label81},
                     {Label84, Label86},
                     {Label85, Label87}});
-    Button8 = button(GroupBox10, QRect(192, 124, 57, 25), "RUN", "Button8");
-    Button9 = button(GroupBox10, QRect(256, 124, 57, 25), "STOP", "Button9");
-    Button6 = button(GroupBox10, QRect(320, 124, 59, 25), "CLOSE", "Button6");
+    Button8 =
+        button(GroupBox10, QRect(192, 124, 57, 25), platform::qtext(present::kRun), "Button8");
+    Button9 =
+        button(GroupBox10, QRect(256, 124, 57, 25), platform::qtext(present::kStop), "Button9");
+    Button6 =
+        button(GroupBox10, QRect(320, 124, 59, 25), platform::qtext(present::kClose), "Button6");
 }
 
 void TForm1::wireHandlers() {

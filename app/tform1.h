@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -37,6 +38,9 @@ class TForm1 : public QWidget {
 
     // Looks a control up by its layout name ("Label28", "Panel15", "Button1", ...).
     QWidget* control(const QString& name) const;
+
+    // The result label of benchmark row `row`, 1 to 29.
+    QLabel* resultLabel(int row) const;
 
     // Pausing and resuming the clock refresh, around the CPU and memory benchmarks and the
     // CPU test; the memory test leaves the clock alone.
@@ -170,6 +174,8 @@ class TForm1 : public QWidget {
     }
 
     std::unique_ptr<platform::JobRunner> jobs_;
+
+    std::array<QLabel*, 29> resultLabels_{};  // by benchmark row
 
     // Identification state: the main window is shown once the identification has ended.
     void showIdentification(const sysinfo::Identification& found);

@@ -1,25 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "RUN" on "CPU Benchmark ": the 29 rows, the three group scores and the CPU score.
 #include <QLabel>
-#include <stdexcept>
 #include <string>
 
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
 #include "platform/qt_events.h"
 #include "platform/qt_widgets.h"
+#include "present/captions.h"
+#include "present/words.h"
+
+using platform::qtext;
 
 namespace {
-
-QString text(const std::string& caption) {
-    return QString::fromStdString(caption);
-}
-
-QLabel* resultLabel(const TForm1& form, const QString& name) {
-    auto* label = qobject_cast<QLabel*>(form.control(name));
-    if (label == nullptr) throw std::logic_error("no result label " + name.toStdString());
-    return label;
-}
 
 QGroupBox* groupBox(const TForm1& form, bench::Group group) {
     switch (group) {
@@ -30,7 +23,7 @@ QGroupBox* groupBox(const TForm1& form, bench::Group group) {
         case bench::Group::Instr:
             return form.GroupBox7;
     }
-    throw std::logic_error("unknown benchmark group");
+    return nullptr;
 }
 
 }  // namespace
@@ -47,23 +40,36 @@ void TForm1::Button1Click() {
             post([this] { pauseClockRefresh(); });
             bench::RunCallbacks callbacks;
             callbacks.beforeRow = [this] { eventPoint(); };
-            callbacks.showResult = [this](const bench::KernelRow& row, const std::string& caption) {
-                const QString name =
-                    QString::fromUtf8(row.resultLabel.data(), row.resultLabel.size());
-                post([this, name, caption] {
-                    platform::setLabelCaption(resultLabel(*this, name), caption);
+            callbacks.reset = [this] {
+                post([this] {
+                    for (int row = 1; row <= bench::kRowCount; ++row)
+                        platform::setLabelCaption(resultLabel(row),
+                                                  std::string(present::kNoResult));
+                    for (auto group : {bench::Group::Alu, bench::Group::Fpu, bench::Group::Instr})
+                        groupBox(*this, group)->setTitle(qtext(present::groupTitle(group)));
+                    Panel14->setCaption(qtext(present::kBenchmarking));
                 });
             };
-            callbacks.showGroup = [this](bench::Group group, const std::string& caption) {
-                post([this, group, caption] { groupBox(*this, group)->setTitle(text(caption)); });
+            callbacks.rowDone = [this](const bench::KernelRow& row, std::int32_t,
+                                       std::int32_t result) {
+                post([this, row = row.row, caption = present::resultText(row.group, result)] {
+                    platform::setLabelCaption(resultLabel(row), caption);
+                });
             };
-            callbacks.showStatus = [this](const std::string& caption) {
-                post([this, caption] { Panel14->setCaption(text(caption)); });
+            callbacks.groupDone = [this](bench::Group group, std::int32_t score) {
+                post([this, group, title = present::groupScoreTitle(group, score)] {
+                    groupBox(*this, group)->setTitle(qtext(title));
+                });
+            };
+            callbacks.runDone = [this](std::int64_t score) {
+                post([this, caption = present::cpuScoreText(score)] {
+                    Panel14->setCaption(qtext(caption));
+                });
             };
             const auto rows = bench::benchmarkRows();
             const bench::RunResult result = bench::runBenchmark(rows, callbacks);
             // Every figure stands as measured; wrong work is said once, after the run.
-            post([this, wrong = bench::wrongResultsMessage(rows, result)] {
+            post([this, wrong = present::wrongResultsMessage(rows, result)] {
                 resumeClockRefresh();
                 if (!wrong.empty()) platform::showError(QString::fromStdString(wrong));
             });

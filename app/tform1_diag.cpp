@@ -7,9 +7,9 @@
 #include "app/tform1.h"
 #include "diag/memtest.h"
 #include "diag/potok1.h"
-#include "platform/format.h"
 #include "platform/memory_limits.h"
 #include "platform/qt_widgets.h"
+#include "present/words.h"
 
 namespace {
 
@@ -23,13 +23,12 @@ class WindowStabilityReport final : public diag::StabilityReport {
     explicit WindowStabilityReport(TForm1* form) : form_(form) {}
 
     void passCounted(std::int64_t passes) override {
-        post([form = form_, passes] {
-            setLabelCaption(form->Label88, platform::intToText(passes));
-        });
+        post(
+            [form = form_, passes] { setLabelCaption(form->Label88, present::countText(passes)); });
     }
     void errorCounted(std::int32_t errors) override {
         post([form = form_, errors] {
-            setLabelCaption(form->Label93, platform::floatToText(static_cast<long double>(errors)));
+            setLabelCaption(form->Label93, present::cpuErrorsText(errors));
         });
     }
     void ended() override {
@@ -55,32 +54,28 @@ class WindowMemTestView final : public diag::MemTestView {
     explicit WindowMemTestView(TForm1* form) : form_(form) {}
 
     void showSize(std::int64_t sizeMiB) override {
-        show(form_->Label80, diag::sizeCaption(sizeMiB));
+        show(form_->Label80, present::testingMemoryText(sizeMiB));
     }
-    void showWriteSpeed(std::int64_t mbPerSec) override {
-        show(form_->Label86, diag::speedCaption(mbPerSec));
+    void showWriteSpeed(const diag::PhaseSpeed& speed) override {
+        show(form_->Label86, present::testSpeedText(speed.mbPerSec));
     }
-    void showCheckSpeed(std::int64_t mbPerSec) override {
-        show(form_->Label87, diag::speedCaption(mbPerSec));
+    void showCheckSpeed(const diag::PhaseSpeed& speed) override {
+        show(form_->Label87, present::testSpeedText(speed.mbPerSec));
     }
     void showPasses(std::int64_t passes) override {
-        show(form_->Label81, platform::intToText(passes));
+        show(form_->Label81, present::countText(passes));
     }
     void showErrors(std::int64_t errors) override {
-        show(form_->Label83, platform::intToText(errors));
+        show(form_->Label83, present::countText(errors));
     }
     void processEvents(diag::EventPoint) override { form_->eventPoint(); }
     void cycleEnded(std::int64_t) override {}
-    void showNoMemory() override {
-        QMetaObject::invokeMethod(
-            form_, [form = form_] { form->showMemTestMessage(); }, Qt::QueuedConnection);
-    }
     void ended() override {
         QMetaObject::invokeMethod(
             form_,
             [form = form_] {
                 form->Button8->setEnabled(true);
-                setLabelCaption(form->Label80, diag::sizeCaption(0));
+                setLabelCaption(form->Label80, present::testingMemoryText(0));
             },
             Qt::QueuedConnection);
     }
@@ -125,13 +120,14 @@ void TForm1::Button8Click() {
     if (memTestMessage_ != nullptr) memTestMessage_->hide();
     runJob([this] {
         WindowMemTestView view(this);
-        diag::runMemTest(platform::memoryTestAllowance(), view);
+        if (!diag::runMemTest(platform::memoryTestAllowance(), view))
+            post([this] { showMemTestMessage(); });
     });
 }
 
 void TForm1::showMemTestMessage() {
     if (memTestMessage_ == nullptr) {
-        memTestMessage_ = new QLabel(QString::fromUtf8(diag::kNoMemoryMessage), GroupBox10);
+        memTestMessage_ = new QLabel(platform::qtext(present::kNotEnoughMemory), GroupBox10);
         memTestMessage_->setObjectName("memTestMessage");
         memTestMessage_->move(16, 128);
         memTestMessage_->adjustSize();

@@ -2,6 +2,7 @@
 // The start-up identification, run when the main window is first to be shown.
 #include "app/tform1.h"
 #include "app/tform2.h"
+#include "present/words.h"
 #include "sysinfo/identification.h"
 
 // The window is made visible only once the identification has ended; until then the splash
@@ -34,16 +35,17 @@ void TForm1::FormShow() {
         });
 }
 
+// A panel that cannot be filled keeps "-": the registry panels when the key does not open or
+// a value is missing, the cache panel when no sweep is slower than the one before by the drop
+// ratio, the clock when both sleeps were disturbed.
 void TForm1::showIdentification(const sysinfo::Identification& found) {
-    const auto text = [](const std::string& caption) { return QString::fromStdString(caption); };
-    // The registry panels keep "-" when the key does not open.
-    if (found.registry) {
-        Panel2->setCaption(text(found.registry->identifier));
-        Panel3->setCaption(text(found.registry->vendor));
-        Panel1->setCaption(text(found.registry->cpuName));
+    using platform::qtext;
+    if (const auto& registry = found.registry) {
+        if (registry->identifier) Panel2->setCaption(qtext(*registry->identifier));
+        if (registry->vendor) Panel3->setCaption(qtext(*registry->vendor));
+        Panel1->setCaption(qtext(present::cpuNameText(registry->ratedMhz, registry->name)));
     }
-    Panel4->setCaption(text(found.instructions));
-    // "-" stays when no sweep is slower than the one before by the drop ratio.
-    if (found.cacheSize) Panel5->setCaption(text(*found.cacheSize));
-    Panel6->setCaption(text(found.clock));
+    Panel4->setCaption(qtext(present::instructionsText(found.extensions)));
+    if (found.cacheKiB) Panel5->setCaption(qtext(present::cacheSizeText(*found.cacheKiB)));
+    if (found.clockCycles) Panel6->setCaption(qtext(present::clockText(*found.clockCycles)));
 }

@@ -6,19 +6,26 @@
 #include "membench/memory_speed.h"
 #include "platform/memory_status.h"
 #include "platform/qt_canvas.h"
+#include "present/captions.h"
+#include "present/words.h"
 
+using platform::qtext;
 using platform::setLabelCaption;
 
+// A report that cannot be read shows "-" everywhere and leaves the chart as it was.
 void TForm1::Timer2Timer() {
-    const std::optional<platform::MemoryStatus> report = platform::memoryStatus();
-    const sysinfo::MemoryTexts texts = memoryMonitor_.tick(report);
+    const std::optional<sysinfo::MemoryFigures> figures =
+        memoryMonitor_.tick(platform::memoryStatus());
     platform::Panel* const panels[] = {Panel7, Panel8, Panel9, Panel10, Panel11, Panel12};
-    for (std::size_t i = 0; i < texts.panels.size(); ++i) {
-        panels[i]->setCaption(QString::fromStdString(texts.panels[i]));
+    for (std::size_t i = 0; i < std::size(panels); ++i) {
+        panels[i]->setCaption(figures ? qtext(present::kbyteText(figures->panels[i]))
+                                      : qtext(present::kNoFigure));
     }
-    setLabelCaption(Label26, texts.freePhys);
-    setLabelCaption(Label27, texts.load);
-    if (report) Image1->setImage(platform::toImage(memoryMonitor_.chart()));
+    setLabelCaption(Label26, figures ? present::freeMbText(figures->freePhys)
+                                     : std::string(present::kNoFigure));
+    setLabelCaption(Label27, figures ? present::loadText(figures->loadPercent)
+                                     : std::string(present::kNoFigure));
+    if (figures) Image1->setImage(platform::toImage(memoryMonitor_.chart()));
 }
 
 // The two measurements are a job. A second click on RUN while it waits or runs is ignored,
@@ -30,15 +37,15 @@ void TForm1::Button3Click() {
     runJob(
         [this] {
             post([this] {
-                setLabelCaption(Label73, "0");
-                setLabelCaption(Label74, "0");
+                setLabelCaption(Label73, std::string(present::kNoResult));
+                setLabelCaption(Label74, std::string(present::kNoResult));
                 pauseClockRefresh();
             });
             eventPoint();
-            const std::string write = membench::speedText(membench::writeMeasurement());
+            const std::string write = present::speedText(membench::writeMeasurement());
             post([this, write] { setLabelCaption(Label73, write); });
             eventPoint();
-            const std::string read = membench::speedText(membench::readMeasurement());
+            const std::string read = present::speedText(membench::readMeasurement());
             post([this, read] {
                 setLabelCaption(Label74, read);
                 resumeClockRefresh();

@@ -24,14 +24,7 @@ bool lastOfItsGroup(std::span<const KernelRow> rows, std::size_t i) {
 }  // namespace
 
 RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& callbacks) {
-    // The reset: every label and caption back to its empty state before the first kernel.
-    for (const KernelRow& row : rows) {
-        callbacks.showResult(row, std::string(kResetResultCaption));
-    }
-    for (Group group : {Group::Alu, Group::Fpu, Group::Instr}) {
-        callbacks.showGroup(group, groupCaption(group));
-    }
-    callbacks.showStatus(std::string(kBenchmarkingCaption));
+    if (callbacks.reset) callbacks.reset();
 
     Scoreboard board;
     RunResult result;
@@ -43,7 +36,7 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
         const KernelRow& row = rows[i];
         const bool skipped = row.guard == Guard::Sse && sseBlockFailed;
         if (!skipped) {
-            callbacks.beforeRow();
+            if (callbacks.beforeRow) callbacks.beforeRow();
             std::optional<KernelOutcome> outcome;
             if (row.guard == Guard::None) {
                 outcome = row.routine();
@@ -53,34 +46,25 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
             }
             if (outcome) {
                 result.returned[i] = outcome->returned;
-                callbacks.showResult(row, board.recordRow(row, outcome->returned));
+                const std::int32_t shown = board.recordRow(row, outcome->returned);
+                if (callbacks.rowDone) callbacks.rowDone(row, outcome->returned, shown);
                 // The figure stands as measured; a wrong result is said after the run.
                 result.valid[i] = matchesGolden(outcome->work, row.golden());
-                if (callbacks.checkedRow) callbacks.checkedRow(row, result.valid[i]);
+                if (callbacks.rowChecked) callbacks.rowChecked(row, result.valid[i]);
             }
         }
         // The ALU and FPU scores appear as soon as their groups are complete.
-        if (lastOfItsGroup(rows, i)) callbacks.showGroup(row.group, board.completeGroup(row.group));
+        if (lastOfItsGroup(rows, i)) {
+            const std::int32_t score = board.completeGroup(row.group);
+            if (callbacks.groupDone) callbacks.groupDone(row.group, score);
+        }
     }
 
-    callbacks.showStatus(board.completeRun());
+    const std::int64_t cpuScore = board.completeRun();
+    if (callbacks.runDone) callbacks.runDone(cpuScore);
     result.scores = board.scores();
     result.cpuScore = board.cpuScore();
     return result;
-}
-
-std::string wrongResultLine(std::string_view caption) {
-    return plainCaption(caption) + ": wrong result; the processor made an error under load";
-}
-
-std::string wrongResultsMessage(std::span<const KernelRow> rows, const RunResult& result) {
-    std::string message;
-    for (std::size_t i = 0; i < rows.size() && i < result.valid.size(); ++i) {
-        if (result.valid[i]) continue;
-        if (!message.empty()) message += "\n";
-        message += wrongResultLine(rows[i].caption);
-    }
-    return message;
 }
 
 ScopedBenchmarkRows::ScopedBenchmarkRows(std::span<const KernelRow> rows)

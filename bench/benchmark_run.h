@@ -2,15 +2,13 @@
 #pragma once
 // The CPU benchmark run without a window: resets what the page shows, walks the rows in
 // order, applies each row's fault guard, checks each row's work against its golden value,
-// and reports every text through callbacks. The window's Button1Click and headless runners
-// both drive it.
+// and hands every figure to callbacks as it comes. The window's Button1Click and
+// corvane-report both drive it.
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "bench/kernel_table.h"
@@ -18,18 +16,21 @@
 
 namespace bench {
 
+// Each is optional.
 struct RunCallbacks {
-    // Called before every row's kernel: the window processes its pending events here and
-    // nowhere else during a run.
+    // Before every row's kernel: the run's event point, and nowhere else during a run.
     std::function<void()> beforeRow;
-    // A row's result label: "0" at the reset, then its caption once the row completes.
-    std::function<void(const KernelRow& row, const std::string& caption)> showResult;
-    // A group box: the plain group name at the reset, the score once the group completes.
-    std::function<void(Group group, const std::string& caption)> showGroup;
-    // The status panel: "Benchmarking..." at the reset, the CPU score at the end.
-    std::function<void(const std::string& caption)> showStatus;
-    // Optional: right after a completed row's result, whether its work left its golden value.
-    std::function<void(const KernelRow& row, bool valid)> checkedRow;
+    // Once, before the first row: every row, group and the status back to their empty state.
+    std::function<void()> reset;
+    // A completed row: what its kernel returned, and what the row shows, the row score of an
+    // ALU or FPU row or an INSTR row's rate.
+    std::function<void(const KernelRow& row, std::int32_t returned, std::int32_t result)> rowDone;
+    // Right after the row's result: whether its work left its golden value.
+    std::function<void(const KernelRow& row, bool valid)> rowChecked;
+    // A group's score, as soon as its last row is done.
+    std::function<void(Group group, std::int32_t score)> groupDone;
+    // The CPU score, at the end.
+    std::function<void(std::int64_t cpuScore)> runDone;
 };
 
 struct RunResult {
@@ -49,14 +50,6 @@ struct RunResult {
 // being called, and the run goes on with the scoring. Each guarded call covers the kernel
 // alone, never the event processing before it, which must not be left by a long jump.
 RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& callbacks);
-
-// "Formula Ferma: wrong result; the processor made an error under load": what the window's
-// error display and the report say of a row whose work came out wrong.
-std::string wrongResultLine(std::string_view caption);
-
-// The text for the window's general error display after a run: one line per row whose work
-// came out wrong, in row order; empty when every row's work was right.
-std::string wrongResultsMessage(std::span<const KernelRow> rows, const RunResult& result);
 
 // Replaces the rows that benchmarkRows() hands out for the lifetime of the object, so a
 // window test can run fake kernels; tests only, not thread-safe.

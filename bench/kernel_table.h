@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 29 rows of the CPU benchmark in calling order: one table that the window and the
-// headless runners both walk, so no row is ever listed twice.
+// headless runners both walk, so no row is ever listed twice. A row is known by its number;
+// its caption is the presentation's (present::rowCaption).
 
 #include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "bench/golden.h"
@@ -22,10 +22,7 @@ enum class Guard { None, Mmx, Sse };
 struct KernelRow {
     int row;  // 1 to 29
     Group group;
-    int index;                 // 1-based index inside the group's score array
-    std::string_view caption;  // the row caption, dots included
-    std::string_view captionLabel;
-    std::string_view resultLabel;
+    int index;  // 1-based index inside the group's score array
     Kernel routine;
     Guard guard;
     std::int32_t sweepTailFactor;  // volume factor of the sweep tail; 0: none
@@ -41,9 +38,7 @@ inline constexpr int kBenchRevision = 1;
 
 const std::array<KernelRow, kRowCount>& kernelTable();
 
+// "ALU", "FPU", "INSTR": the group as saved results name it.
 std::string_view groupName(Group group);
-
-// A row caption without its trailing dots: "Formula Ferma........." -> "Formula Ferma".
-std::string plainCaption(std::string_view caption);
 
 }  // namespace bench

@@ -15,12 +15,6 @@ constexpr long double kAluWeight = 0.3L;
 constexpr long double kFpuWeight = 0.55L;
 constexpr long double kInstrWeight = 0.15L;
 
-constexpr std::string_view kMarkUnit = " Mark";
-constexpr std::string_view kRateUnit = " Mln. instr/s";
-constexpr std::string_view kScoreSeparator = "      score: ";  // six blanks
-constexpr std::string_view kCpuScorePrefix = "Your CPU score: ";
-constexpr std::string_view kCpuScoreUnit = " Mark!";
-
 // Sums as 32-bit integers that wrap, without the undefined behaviour of a signed overflow.
 template <std::size_t N>
 std::int32_t wrappingSum(const std::array<std::int32_t, N>& entries, std::size_t first,
@@ -74,37 +68,13 @@ std::int64_t cpuScore(std::int32_t alu, std::int32_t fpu, std::int32_t instr) {
     return platform::roundHalfEven(aluAndFpu + static_cast<long double>(instr) * kInstrWeight);
 }
 
-std::string resultCaption(Group group, std::int32_t result) {
-    return platform::intToText(result) + std::string(group == Group::Instr ? kRateUnit : kMarkUnit);
-}
-
-std::string groupCaption(Group group) {
-    switch (group) {
-        case Group::Alu:
-            return "ALU GROUP";
-        case Group::Fpu:
-            return "FPU GROUP";
-        case Group::Instr:
-            return "INSTR. GROUP";
-    }
-    return {};
-}
-
-std::string groupScoreCaption(Group group, std::int32_t score) {
-    return groupCaption(group) + std::string(kScoreSeparator) + platform::intToText(score);
-}
-
-std::string cpuScoreCaption(std::int64_t score) {
-    return std::string(kCpuScorePrefix) + platform::intToText(score) + std::string(kCpuScoreUnit);
-}
-
-std::string Scoreboard::recordRow(const KernelRow& row, std::int32_t returned) {
+std::int32_t Scoreboard::recordRow(const KernelRow& row, std::int32_t returned) {
     const std::int32_t result = rowResult(row.group, returned);
     scores_.entry(row.group, row.index) = result;
-    return resultCaption(row.group, result);
+    return result;
 }
 
-std::string Scoreboard::completeGroup(Group group) {
+std::int32_t Scoreboard::completeGroup(Group group) {
     std::int32_t score = 0;
     switch (group) {
         case Group::Alu:
@@ -117,12 +87,12 @@ std::string Scoreboard::completeGroup(Group group) {
             score = scores_.instr[0] = instrGroupScore(scores_.instr);
             break;
     }
-    return groupScoreCaption(group, score);
+    return score;
 }
 
-std::string Scoreboard::completeRun() {
+std::int64_t Scoreboard::completeRun() {
     cpuScore_ = bench::cpuScore(scores_.alu[0], scores_.fpu[0], scores_.instr[0]);
-    return cpuScoreCaption(cpuScore_);
+    return cpuScore_;
 }
 
 }  // namespace bench

@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The CPU benchmark's arithmetic and every text it shows: row results, the three group
-// scores, the CPU score and their captions. Plain code, so every number can be checked
-// without a window.
+// The CPU benchmark's arithmetic: row results, the three group scores and the CPU score.
+// Plain code, so every number can be checked without a window.
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "bench/kernel_table.h"
@@ -51,23 +48,15 @@ std::int32_t instrGroupScore(const std::array<std::int32_t, 16>& entries);
 // first, rounded with halves to even.
 std::int64_t cpuScore(std::int32_t alu, std::int32_t fpu, std::int32_t instr);
 
-// Captions. A result label reads "0" until its row completes.
-inline constexpr std::string_view kResetResultCaption = "0";
-inline constexpr std::string_view kBenchmarkingCaption = "Benchmarking...";
-std::string resultCaption(Group group, std::int32_t result);  // "8000 Mark", "960 Mln. instr/s"
-std::string groupCaption(Group group);                        // "ALU GROUP"
-std::string groupScoreCaption(Group group, std::int32_t score);
-std::string cpuScoreCaption(std::int64_t score);  // "Your CPU score: 4677 Mark!"
-
 // One run's scores as its rows complete.
 class Scoreboard {
   public:
-    // Stores the row's result and returns its label's caption.
-    std::string recordRow(const KernelRow& row, std::int32_t returned);
-    // Computes the group score into entry 0 and returns the group box's caption.
-    std::string completeGroup(Group group);
-    // Computes the CPU score from the three group scores and returns Panel14's caption.
-    std::string completeRun();
+    // Stores the row's result (its score, or an INSTR row's rate) and returns it.
+    std::int32_t recordRow(const KernelRow& row, std::int32_t returned);
+    // Computes the group score into entry 0 and returns it.
+    std::int32_t completeGroup(Group group);
+    // Computes the CPU score from the three group scores and returns it.
+    std::int64_t completeRun();
 
     const ScoreArrays& scores() const { return scores_; }
     std::int64_t cpuScore() const { return cpuScore_; }

@@ -28,17 +28,9 @@ std::int64_t memTestSizeMiB(std::int64_t blockBytes) {
     return blockBytes / 1'048'576;
 }
 
-std::string sizeCaption(std::int64_t sizeMiB) {
-    return platform::intToText(sizeMiB) + " Mb.";
-}
-
 std::optional<std::int64_t> speedMbPerSec(std::int64_t sizeMiB, std::int32_t elapsedMs) {
     if (elapsedMs <= 0) return std::nullopt;
     return sizeMiB * 1000 / elapsedMs;
-}
-
-std::string speedCaption(std::int64_t mbPerSec) {
-    return platform::intToText(mbPerSec) + " Mb/sec";
 }
 
 TestBlock TestBlock::map(std::int64_t bytes) {
@@ -107,13 +99,14 @@ bool stopRequested() {
     return memTestStop.load(std::memory_order_relaxed) == 1;
 }
 
-// Shown only for a phase over the whole block: a phase cut short by STOP says nothing
-// about the block's speed.
-template <class Show>
-void showSpeed(std::int64_t covered, std::int64_t count, std::int64_t sizeMiB,
-               std::int32_t elapsedMs, Show&& show) {
-    if (covered != count) return;
-    if (const auto speed = speedMbPerSec(sizeMiB, elapsedMs)) show(*speed);
+// Only a phase over the whole block has a speed: one cut short by STOP says nothing about
+// the block's.
+std::optional<PhaseSpeed> phaseSpeed(std::int64_t covered, std::int64_t count, std::int64_t sizeMiB,
+                                     std::int32_t elapsedMs) {
+    if (covered != count) return std::nullopt;
+    const auto speed = speedMbPerSec(sizeMiB, elapsedMs);
+    if (!speed) return std::nullopt;
+    return PhaseSpeed{*speed, {count * static_cast<std::int64_t>(sizeof(std::int64_t)), elapsedMs}};
 }
 
 }  // namespace
@@ -127,15 +120,15 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         std::uint32_t start = platform::tickCount();
         std::int64_t covered = writePattern(block, count, 1, stop);
         std::uint32_t end = platform::tickCount();
-        showSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end),
-                  [&](std::int64_t speed) { view.showWriteSpeed(speed); });
+        if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
+            view.showWriteSpeed(*speed);
         view.processEvents(EventPoint::AfterWriteOnes);
 
         start = platform::tickCount();
         covered = checkPattern(block, count, 1, totals.errors, stop);
         end = platform::tickCount();
-        showSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end),
-                  [&](std::int64_t speed) { view.showCheckSpeed(speed); });
+        if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
+            view.showCheckSpeed(*speed);
         view.showPasses(++totals.passes);
         view.processEvents(EventPoint::AfterCheckOnes);
 
@@ -152,11 +145,11 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
     return totals;
 }
 
-MemTestTotals runMemTest(std::int64_t allowance, MemTestView& view) {
+MemTestRun runMemTest(std::int64_t allowance, MemTestView& view) {
     return runMemTestOnBlock(memTestBlockBytes(allowance), view);
 }
 
-MemTestTotals runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
+MemTestRun runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
     const std::int64_t sizeMiB = memTestSizeMiB(bytes);
     view.showSize(sizeMiB);
 
@@ -164,9 +157,8 @@ MemTestTotals runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
     const platform::FirstOomChoice firstOomChoice;
     TestBlock block = TestBlock::map(bytes);
     if (!block) {
-        view.showNoMemory();
         view.ended();
-        return {};
+        return platform::Unexpected{NoBlock{bytes}};
     }
     // Other jobs get their turn and STOP is heard before the first slice and between the
     // others.
@@ -174,7 +166,7 @@ MemTestTotals runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
         view.processEvents(EventPoint::DuringBacking);
         if (stopRequested()) {
             view.ended();
-            return {};
+            return MemTestTotals{};
         }
     } while (block.backNextSlice());
     const MemTestTotals totals = runMemTestCycles(block.data(), block.count(), sizeMiB, view);

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
-#include <string>
+
+#include "platform/expected.h"
+#include "platform/ticks.h"
 
 namespace diag {
 
@@ -31,14 +33,15 @@ std::int64_t memTestBlockBytes(std::int64_t available, int percent = kWindowBloc
 // Whole MiB of the block, shown in the window and used for both speeds.
 std::int64_t memTestSizeMiB(std::int64_t blockBytes);
 
-std::string sizeCaption(std::int64_t sizeMiB);  // "283 Mb."
-
 // (size in MiB x 1000) / elapsed ms, truncated; nothing for an elapsed time of 0 or less.
 std::optional<std::int64_t> speedMbPerSec(std::int64_t sizeMiB, std::int32_t elapsedMs);
-std::string speedCaption(std::int64_t mbPerSec);  // "1132 Mb/sec"
 
-// Shown in the group when the block cannot be had; the memory benchmark says the same.
-inline constexpr const char* kNoMemoryMessage = "Not enough memory";
+// A timed phase over the whole block: the speed the window shows, and the bytes and
+// milliseconds it came from.
+struct PhaseSpeed {
+    std::int64_t mbPerSec = 0;
+    platform::TimedBytes timed;
+};
 
 // The block is backed this much at a time, with an event point and a look at the stop flag
 // between slices: backing 20 GB takes ten seconds or more, and STOP must not wait for it.
@@ -124,14 +127,13 @@ class MemTestView {
   public:
     virtual ~MemTestView() = default;
     virtual void showSize(std::int64_t sizeMiB) = 0;  // the run started with this block
-    virtual void showWriteSpeed(std::int64_t mbPerSec) = 0;
-    virtual void showCheckSpeed(std::int64_t mbPerSec) = 0;
+    virtual void showWriteSpeed(const PhaseSpeed& speed) = 0;
+    virtual void showCheckSpeed(const PhaseSpeed& speed) = 0;
     virtual void showPasses(std::int64_t passes) = 0;
     virtual void showErrors(std::int64_t errors) = 0;
     virtual void processEvents(EventPoint point) = 0;
     virtual void cycleEnded(std::int64_t cycles) = 0;  // after the cycle's errors were shown
-    virtual void showNoMemory() = 0;  // the block could not be had; the run ends at once
-    virtual void ended() = 0;         // before the block is released; not after a throw
+    virtual void ended() = 0;                          // the run ends; before the block is released
 };
 
 struct MemTestTotals {
@@ -145,14 +147,21 @@ struct MemTestTotals {
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
                                MemTestView& view);
 
+// The block of `bytes` the system would not give.
+struct NoBlock {
+    std::int64_t bytes = 0;
+};
+
+using MemTestRun = platform::Expected<MemTestTotals, NoBlock>;
+
 // A whole run over a block of `blockBytes` (a multiple of 128): shows its size, makes this
 // process the out-of-memory killer's first choice, maps the block and backs it slice by
 // slice, runs the cycles, ends, releases. A STOP during the backing ends the run there,
 // before any cycle. The caller clears the stop flag before the run.
-MemTestTotals runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view);
+MemTestRun runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view);
 
 // The run as RUN starts it: the block sized from `allowance`, the memory the test may take
 // (platform::memoryTestAllowance()).
-MemTestTotals runMemTest(std::int64_t allowance, MemTestView& view);
+MemTestRun runMemTest(std::int64_t allowance, MemTestView& view);
 
 }  // namespace diag

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/format.h"
 #include "platform/ticks.h"
 #include "sysinfo/sweep.h"
 
@@ -16,11 +15,11 @@ namespace {
 
 Workload currentWorkload;
 
-Result fromElapsed(std::int32_t elapsedMs, std::int64_t numerator) {
+Measured fromElapsed(std::int32_t elapsedMs, std::int64_t numerator, std::int64_t bytes) {
     // 0 ms is below the counter's resolution, not infinite speed; a negative time would need
     // the counter to run backwards.
-    if (elapsedMs <= 0) return {Outcome::tooFastToTime, 0, elapsedMs};
-    return {Outcome::measured, static_cast<std::int32_t>(numerator / elapsedMs), elapsedMs};
+    if (elapsedMs <= 0) return platform::Unexpected{NoSpeed::tooFastToTime};
+    return Speed{static_cast<std::int32_t>(numerator / elapsedMs), {bytes, elapsedMs}};
 }
 
 }  // namespace
@@ -62,43 +61,29 @@ std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t
     return platform::elapsedMs(start, platform::tickCount());
 }
 
-Result writeSpeed(std::int32_t elapsedMs) {
-    return fromElapsed(elapsedMs, 16'800'000);
+Measured writeSpeed(std::int32_t elapsedMs, std::int64_t bytes) {
+    return fromElapsed(elapsedMs, 16'800'000, bytes);
 }
 
-Result readSpeed(std::int32_t elapsedMs) {
-    return fromElapsed(elapsedMs, std::int64_t{8} * 999 * 1000);
+Measured readSpeed(std::int32_t elapsedMs, std::int64_t bytes) {
+    return fromElapsed(elapsedMs, std::int64_t{8} * 999 * 1000, bytes);
 }
 
-std::string speedText(const Result& result) {
-    switch (result.outcome) {
-        case Outcome::measured:
-            return platform::intToText(result.speed) + " Mb/sec";
-        case Outcome::tooFastToTime:
-            return "Too fast to time";
-        case Outcome::blockRefused:
-            return "Not enough memory";
-    }
-    return {};
-}
-
-Result writeMeasurement() {
+Measured writeMeasurement() {
     const std::int32_t passes = currentWorkload.writePasses;
     const std::uint32_t start = platform::tickCount();
     writePattern(sysinfo::sweepBuffer, kWriteBytes, passes);
-    Result result = writeSpeed(platform::elapsedMs(start, platform::tickCount()));
-    result.bytes = static_cast<std::int64_t>(kWriteBytes) * passes;
-    return result;
+    return writeSpeed(platform::elapsedMs(start, platform::tickCount()),
+                      static_cast<std::int64_t>(kWriteBytes) * passes);
 }
 
-Result readMeasurement() {
+Measured readMeasurement() {
     const ReadBlock block(currentWorkload.readBlockBytes);
-    if (!block.obtained()) return {Outcome::blockRefused, 0};
+    if (!block.obtained()) return platform::Unexpected{NoSpeed::blockRefused};
     const auto size = static_cast<std::uint32_t>(
         std::min<std::size_t>(block.size(), std::numeric_limits<std::uint32_t>::max()));
-    Result result = readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses));
-    result.bytes = static_cast<std::int64_t>(size) * currentWorkload.readPasses;
-    return result;
+    return readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses),
+                     static_cast<std::int64_t>(size) * currentWorkload.readPasses);
 }
 
 ReadBlock::ReadBlock(std::size_t bytes) {

@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+
+#include "platform/expected.h"
+#include "platform/ticks.h"
 
 namespace membench {
 
@@ -26,34 +28,31 @@ void writePattern(void* start, std::size_t bytes, std::int32_t passes);
 // below `size`; returns the elapsed milliseconds.
 std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes);
 
-// A measured speed, or why there is none: a time of 0 ms gives no figure, and a read block
-// the system refuses gives no measurement.
-enum class Outcome { measured, tooFastToTime, blockRefused };
-
-struct Result {
-    Outcome outcome = Outcome::measured;
-    std::int32_t speed = 0;
-    // What the figure was computed from: the timed milliseconds, and the bytes the loop
-    // covered (written, or spanned by the reads), so others can give true bytes per second.
-    std::int32_t elapsedMs = 0;
-    std::int64_t bytes = 0;
-
-    friend bool operator==(const Result&, const Result&) = default;
+// A measured speed: the figure the window shows, in its own unit (the write figure is
+// 16,800,000 / ms, the read figure 7,992,000 / ms), and the loop it came from, from which
+// true bytes per second follow.
+struct Speed {
+    std::int32_t figure = 0;
+    platform::TimedBytes timed;
+    friend bool operator==(const Speed&, const Speed&) = default;
 };
 
-// 16,800,000 / ms, truncated.
-Result writeSpeed(std::int32_t elapsedMs);
-// 8 x 999 x 1000 / ms in 64-bit arithmetic, truncated.
-Result readSpeed(std::int32_t elapsedMs);
+// Why a measurement gives no figure: a time of 0 ms is below the counter's resolution, and a
+// read block the system refuses gives no measurement at all.
+enum class NoSpeed { tooFastToTime, blockRefused };
 
-// The label's caption: "4200 Mb/sec", or a short reason instead of a number.
-std::string speedText(const Result& result);
+using Measured = platform::Expected<Speed, NoSpeed>;
+
+// 16,800,000 / ms, truncated; the loop wrote `bytes`.
+Measured writeSpeed(std::int32_t elapsedMs, std::int64_t bytes = kWriteBytes * kWritePasses);
+// 8 x 999 x 1000 / ms in 64-bit arithmetic, truncated; the loads spanned `bytes`.
+Measured readSpeed(std::int32_t elapsedMs, std::int64_t bytes = kReadBlockBytes * kReadPasses);
 
 // Times the write pattern over the first 16 MiB of the sweep buffer.
-Result writeMeasurement();
+Measured writeMeasurement();
 
 // Obtains the read block, times the strided read pass over it and gives the block back.
-Result readMeasurement();
+Measured readMeasurement();
 
 // An anonymous private mapping whose every page is backed by its own memory before anyone
 // reads it: a never-written anonymous page reads from the one shared zero page, and a pass

@@ -4,65 +4,54 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <thread>
 
 #include "bench/benchmark_run.h"
-#include "bench/scoring.h"
 #include "diag/memtest.h"
 #include "diag/potok1.h"
 #include "diag/stability.h"
 #include "membench/memory_speed.h"
 #include "platform/cpu_description.h"
-#include "platform/format.h"
 #include "platform/ticks.h"
+#include "present/captions.h"
+#include "present/words.h"
 #include "report/os_figures.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/clock.h"
 #include "sysinfo/effective_clock.h"
 #include "sysinfo/identification.h"
-#include "sysinfo/memory_monitor.h"
-#include "sysinfo/probes.h"
 
 namespace report {
 
 CpuFigures collectCpu() {
     CpuFigures cpu;
     // The window's identification, with steps that keep the detail the report prints: every
-    // sweep's rate and the clock's unrounded rate.
+    // sweep's rate beside the rates the size was read from.
     sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps();
     sysinfo::CacheSweeps sweeps;
     steps.runCacheSweeps = [&sweeps] {
         sweeps = sysinfo::measureCacheSweeps();
         return sweeps.confirmed;
     };
-    std::optional<std::uint32_t> cycles;
-    steps.measureClock = [&cycles] {
-        cycles = sysinfo::measureClockCycles();
-        // Both sleeps disturbed: no clock rather than a made-up one.
-        return cycles ? sysinfo::clockTextFromCycles(*cycles) : std::string("-");
-    };
     const sysinfo::Identification found = sysinfo::identify(steps);
-    if (found.registry) {
-        cpu.panel1 = found.registry->cpuName;
-        cpu.identifier = found.registry->identifier;
-        cpu.vendor = found.registry->vendor;
-        cpu.ratedMhz = sysinfo::ratedSpeedMHz();
+    if (const auto& registry = found.registry) {
+        cpu.described = true;
+        cpu.ratedMhz = registry->ratedMhz;
+        cpu.identifier = registry->identifier;
+        cpu.vendor = registry->vendor;
     }
     if (const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath))
         cpu.name = key->text("ProcessorNameString");
-    cpu.instructions = found.instructions;
-    cpu.l2Cache = found.cacheSize.value_or("-");
+    cpu.extensions.assign(found.extensions.begin(), found.extensions.end());
+    cpu.l2CacheKiB = found.cacheKiB;
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
         cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
     cpu.l2CacheOs = l2CacheBytesFromOs();
-    cpu.clockText = found.clock;
-    if (cycles) cpu.clockMhz = *cycles / 500000.0;
+    cpu.clockCycles = found.clockCycles;
     cpu.tscMhzOs = tscMHzFromOs();
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;
@@ -70,16 +59,7 @@ CpuFigures collectCpu() {
 }
 
 MemoryFigures collectMemory() {
-    MemoryFigures memory;
-    memory.status = platform::memoryStatus();
-    memory.allowance = platform::memoryAllowance();
-    sysinfo::MemoryMonitor monitor;
-    const sysinfo::MemoryTexts texts = monitor.tick(memory.status);
-    memory.panelTexts.assign(texts.panels.begin(), texts.panels.end());
-    memory.freeText = texts.freePhys;
-    memory.loadText = texts.load;
-    if (memory.status) memory.loadPercent = sysinfo::loadPercent(*memory.status);
-    return memory;
+    return {platform::memoryStatus(), platform::memoryAllowance()};
 }
 
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory) {
@@ -88,7 +68,8 @@ MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory
     machine.identifier = cpu.identifier;
     machine.vendor = cpu.vendor;
     machine.logicalCpus = static_cast<int>(std::thread::hardware_concurrency());
-    machine.tscMhz = cpu.tscMhzOs ? cpu.tscMhzOs : cpu.clockMhz;
+    machine.tscMhz = cpu.tscMhzOs;
+    if (!machine.tscMhz && cpu.clockCycles) machine.tscMhz = sysinfo::clockMHz(*cpu.clockCycles);
     machine.effectiveMhz = cpu.effectiveMhz;
     if (memory.status) machine.memoryTotal = memory.status->totalPhys;
     if (utsname names{}; uname(&names) == 0) {
@@ -107,93 +88,45 @@ MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory
 BenchFigures runCpuBenchmark(const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone) {
     BenchFigures figures;
-    figures.repetitions = 1;
-    std::map<int, std::string> shown;  // each row's label as the window would show it
-    bench::RunCallbacks callbacks;
-    callbacks.beforeRow = [] {};
-    callbacks.showResult = [&](const bench::KernelRow& row, const std::string& caption) {
-        shown[row.row] = caption;
-        if (caption == bench::kResetResultCaption) return;
-        progress(std::string(row.caption) + " " + caption);
-    };
-    callbacks.checkedRow = [&](const bench::KernelRow& row, bool valid) {
-        if (!valid) progress(bench::wrongResultLine(row.caption));
-        if (!rowDone) return;
-        BenchRow done;
-        done.row = row.row;
-        done.group = std::string(bench::groupName(row.group));
-        done.caption = std::string(row.caption);
-        const std::string& caption = shown[row.row];
-        // The caption starts with the result; the raw value comes only with the run's end.
-        std::from_chars(caption.data(), caption.data() + caption.size(), done.result);
-        done.text = caption;
-        done.valid = valid;
-        rowDone(done);
-    };
-    callbacks.showGroup = [&](bench::Group group, const std::string& caption) {
-        switch (group) {
-            case bench::Group::Alu:
-                figures.alu.text = caption;
-                break;
-            case bench::Group::Fpu:
-                figures.fpu.text = caption;
-                break;
-            case bench::Group::Instr:
-                figures.instr.text = caption;
-                break;
-        }
-    };
-    callbacks.showStatus = [&](const std::string& caption) { figures.cpuScore.text = caption; };
-
     const auto rows = bench::benchmarkRows();
+    bench::RunCallbacks callbacks;
+    std::int32_t returned = 0;
+    callbacks.rowDone = [&](const bench::KernelRow& row, std::int32_t raw, std::int32_t result) {
+        returned = raw;
+        progress(std::string(present::rowCaption(row.row)) + " " +
+                 present::resultText(row.group, result));
+    };
+    callbacks.rowChecked = [&](const bench::KernelRow& row, bool valid) {
+        if (!valid) progress(present::wrongResultLine(row.row));
+        if (rowDone) rowDone(BenchRow{row.row, row.group, returned, {returned}, valid});
+    };
     const bench::RunResult result = bench::runBenchmark(rows, callbacks);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const auto& row = rows[i];
-        BenchRow out;
-        out.row = row.row;
-        out.group = std::string(bench::groupName(row.group));
-        out.caption = std::string(row.caption);
-        out.raw = result.returned[i];
-        out.result = result.scores.entry(row.group, row.index);
-        out.text = shown[row.row];
-        out.runs = {out.raw};
-        out.results = {out.result};
-        out.valid = result.valid[i];
-        figures.rows.push_back(std::move(out));
+        const std::optional<std::int32_t> raw = result.returned[i];
+        figures.rows.push_back({rows[i].row, rows[i].group, raw, {raw}, result.valid[i]});
     }
-    figures.alu.value = result.scores.alu[0];
-    figures.fpu.value = result.scores.fpu[0];
-    figures.instr.value = result.scores.instr[0];
-    figures.cpuScore.value = result.cpuScore;
-    for (auto* score : {&figures.alu, &figures.fpu, &figures.instr}) score->runs = {score->value};
-    figures.cpuScore.runs = {figures.cpuScore.value};
+    figures.repetitions = 1;
+    figures.alu = {result.scores.alu[0], {result.scores.alu[0]}};
+    figures.fpu = {result.scores.fpu[0], {result.scores.fpu[0]}};
+    figures.instr = {result.scores.instr[0], {result.scores.instr[0]}};
+    figures.cpuScore = {result.cpuScore, {result.cpuScore}};
     return figures;
 }
 
 RamBenchFigures runRamBenchmark(const Progress& progress) {
     RamBenchFigures figures;
-    const membench::Result write = membench::writeMeasurement();
-    figures.writeText = membench::speedText(write);
-    if (write.outcome == membench::Outcome::measured) {
-        figures.write = write.speed;
-        figures.writeTimed = TimedBytes{write.bytes, write.elapsedMs};
-    }
-    progress("Write memory speed: " + figures.writeText);
-    const membench::Result read = membench::readMeasurement();
-    figures.readText = membench::speedText(read);
-    if (read.outcome == membench::Outcome::measured) {
-        figures.read = read.speed;
-        figures.readTimed = TimedBytes{read.bytes, read.elapsedMs};
-    }
-    progress("Read memory speed: " + figures.readText);
-    figures.writeRuns = {figures.write};
-    figures.readRuns = {figures.read};
+    const auto figure = [](const membench::Measured& speed) {
+        return speed ? std::optional(speed->figure) : std::nullopt;
+    };
+    figures.write = membench::writeMeasurement();
+    progress(std::string(present::kWriteMemorySpeed) + " " + present::speedText(*figures.write));
+    figures.read = membench::readMeasurement();
+    progress(std::string(present::kReadMemorySpeed) + " " + present::speedText(*figures.read));
+    figures.writeRuns = {figure(*figures.write)};
+    figures.readRuns = {figure(*figures.read)};
     return figures;
 }
 
-}  // namespace report
-
-namespace report {
 namespace {
 
 // Counts every worker's passes and wrong passes, and keeps each worker's own pass count,
@@ -226,7 +159,7 @@ class StabilityTally : public diag::StabilityReport {
     std::map<std::thread::id, std::int64_t> perThread_;
 };
 
-// Runs the requested number of cycles and keeps what the window would show.
+// Keeps what the window would show, and stops the run after the cycles asked for.
 class MemtestRecorder : public diag::MemTestView {
   public:
     MemtestRecorder(int cycles, MemtestFigures& figures, const Progress& progress,
@@ -234,17 +167,9 @@ class MemtestRecorder : public diag::MemTestView {
         : cycles_(cycles), figures_(figures), progress_(progress), soFar_(soFar) {}
 
     void showSize(std::int64_t) override {}
-    void showWriteSpeed(std::int64_t mbPerSec) override {
-        figures_.writeSpeed = static_cast<std::int32_t>(mbPerSec);
-        figures_.writeText = diag::speedCaption(mbPerSec);
-    }
-    void showCheckSpeed(std::int64_t mbPerSec) override {
-        figures_.readSpeed = static_cast<std::int32_t>(mbPerSec);
-        figures_.readText = diag::speedCaption(mbPerSec);
-    }
-    void showPasses(std::int64_t passes) override {
-        figures_.passes = static_cast<std::int32_t>(passes);
-    }
+    void showWriteSpeed(const diag::PhaseSpeed& speed) override { figures_.write = speed; }
+    void showCheckSpeed(const diag::PhaseSpeed& speed) override { figures_.read = speed; }
+    void showPasses(std::int64_t passes) override { figures_.passes = passes; }
     void showErrors(std::int64_t errors) override { figures_.errors = errors; }
     void processEvents(diag::EventPoint) override {}
     void cycleEnded(std::int64_t cycles) override {
@@ -253,10 +178,7 @@ class MemtestRecorder : public diag::MemTestView {
         if (soFar_) soFar_(figures_);
         if (cycles >= cycles_) diag::memTestStop.store(1);
     }
-    void showNoMemory() override { refused = true; }
     void ended() override {}
-
-    bool refused = false;
 
   private:
     int cycles_;
@@ -296,17 +218,17 @@ StabilityFigures runStability(int seconds, const Progress& progress,
     return figures;
 }
 
-MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress,
-                          const std::function<void(const MemtestFigures&)>& soFar) {
+platform::Expected<MemtestFigures, diag::NoBlock> runMemtest(
+    std::int64_t bytes, int passes, const Progress& progress,
+    const std::function<void(const MemtestFigures&)>& soFar) {
     MemtestFigures figures;
     figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
-    figures.writeText = figures.readText = "-";
     MemtestRecorder recorder(passes, figures, progress, soFar);
     diag::memTestStop.store(0);
-    const diag::MemTestTotals totals = diag::runMemTestOnBlock(figures.bytes, recorder);
-    if (recorder.refused) throw std::runtime_error(diag::kNoMemoryMessage);
-    figures.passes = static_cast<std::int32_t>(totals.passes);
-    figures.errors = totals.errors;
+    const diag::MemTestRun run = diag::runMemTestOnBlock(figures.bytes, recorder);
+    if (!run) return platform::Unexpected{run.error()};
+    figures.passes = run->passes;
+    figures.errors = run->errors;
     return figures;
 }
 

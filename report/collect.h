@@ -17,24 +17,21 @@ MemoryFigures collectMemory();
 // The machine's identity from the figures already collected, the system and the clock.
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory);
 
-// One run of the CPU benchmark, as one repetition. `rowDone` sees each row as it completes,
-// with its result but not yet its raw value, which the run hands over only at its end.
+// One run of the CPU benchmark, as one repetition. `rowDone` sees each row as it completes.
 BenchFigures runCpuBenchmark(const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone = {});
 RamBenchFigures runRamBenchmark(const Progress& progress);
-
-}  // namespace report
-
-namespace report {
 
 // Two stability workers for `seconds`, then STOP: at most one more pass each. `soFar` sees
 // the counts once a second.
 StabilityFigures runStability(int seconds, const Progress& progress,
                               const std::function<void(const StabilityFigures&)>& soFar = {});
 
-// `passes` memory test cycles over a block of `bytes` (rounded down to 128 bytes). `soFar`
-// sees the figures after every cycle.
-MemtestFigures runMemtest(std::int64_t bytes, int passes, const Progress& progress,
-                          const std::function<void(const MemtestFigures&)>& soFar = {});
+// `passes` memory test cycles over a block of `bytes` (rounded down to 128 bytes), with the
+// window's own run. `soFar` sees the figures after every cycle. The block the system would
+// not give is the failure.
+platform::Expected<MemtestFigures, diag::NoBlock> runMemtest(
+    std::int64_t bytes, int passes, const Progress& progress,
+    const std::function<void(const MemtestFigures&)>& soFar = {});
 
 }  // namespace report

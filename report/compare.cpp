@@ -14,6 +14,7 @@
 
 #include "bench/kernel_table.h"
 #include "bench/scoring.h"
+#include "present/captions.h"
 #include "report/repeat.h"
 #include "report/report.h"
 
@@ -28,23 +29,36 @@ struct Side {
     std::optional<double> threshold;
 };
 
-// Runs as results: an ALU or FPU row records milliseconds and shows their score.
-Side side(std::int64_t value, const json& runs, const std::string& group) {
-    std::vector<std::int64_t> values;
-    if (runs.is_array()) {
-        for (const auto& run : runs) {
-            if (!run.is_number_integer()) continue;
-            std::int64_t v = run.get<std::int64_t>();
-            if (group == "ALU")
-                v = bench::rowResult(bench::Group::Alu, static_cast<std::int32_t>(v));
-            if (group == "FPU")
-                v = bench::rowResult(bench::Group::Fpu, static_cast<std::int32_t>(v));
-            values.push_back(v);
-        }
-    }
+Side side(std::int64_t value, const std::vector<std::int64_t>& runs) {
     Side s{value, kSingleRunThreshold};
-    if (values.size() >= 2) s.threshold = spreadOf(values).percent;
+    if (runs.size() >= 2) s.threshold = spreadOf(runs).percent;
     return s;
+}
+
+// A row's results over its runs: an ALU or FPU row records milliseconds and shows a score.
+Side rowSide(const BenchRow& row) {
+    std::vector<std::int64_t> results;
+    for (const auto& run : row.runs)
+        if (run) results.push_back(bench::rowResult(row.group, *run));
+    return side(row.result(), results);
+}
+
+template <class T>
+Side scoreSide(const Repeated<T>& score) {
+    return side(score.value, {score.runs.begin(), score.runs.end()});
+}
+
+// The figure of a speed that was measured; nullopt otherwise.
+std::optional<std::int64_t> figureOf(const std::optional<membench::Measured>& speed) {
+    if (!speed || !*speed) return std::nullopt;
+    return (*speed)->figure;
+}
+
+std::vector<std::int64_t> measuredRuns(const std::vector<std::optional<std::int32_t>>& runs) {
+    std::vector<std::int64_t> values;
+    for (const auto& run : runs)
+        if (run) values.push_back(*run);
+    return values;
 }
 
 void addLine(Comparison& c, std::string kind, std::string key, std::string caption,
@@ -69,29 +83,29 @@ std::string shown(const json& value) {
 }
 
 // A note for each identity figure that differs; the TSC within half a percent is the same.
-void compareMachines(const json& saved, const json& now, Comparison& c) {
-    static const std::pair<const char*, const char*> keys[] = {
-        {"cpu_name", "CPU name"},         {"identifier", "CPU identifier"},
-        {"tsc_mhz", "TSC MHz"},           {"logical_cpus", "logical CPUs"},
-        {"memory_total", "memory total"}, {"kernel_release", "kernel release"},
-        {"hostname", "hostname"}};
-    for (const auto& [key, name] : keys) {
-        const json a = saved.value(key, json());
-        const json b = now.value(key, json());
-        bool same = a == b;
-        if (a.is_number() && b.is_number() && a.get<double>() != 0)
-            same = std::abs(b.get<double>() / a.get<double>() - 1.0) < 0.005;
-        if (!same)
-            c.notes.push_back(std::string(name) + " differs: saved " + shown(a) + ", now " +
-                              shown(b));
-    }
+void compareMachines(const MachineFigures& saved, const MachineFigures& now, Comparison& c) {
+    const auto note = [&c](const char* name, const json& a, const json& b) {
+        c.notes.push_back(std::string(name) + " differs: saved " + shown(a) + ", now " + shown(b));
+    };
+    const auto compare = [&note](const char* name, const auto& a, const auto& b) {
+        if (!(a == b)) note(name, json(a), json(b));
+    };
+    compare("CPU name", saved.cpuName, now.cpuName);
+    compare("CPU identifier", saved.identifier, now.identifier);
+    const bool sameTsc = saved.tscMhz && now.tscMhz && *saved.tscMhz != 0
+                             ? std::abs(*now.tscMhz / *saved.tscMhz - 1.0) < 0.005
+                             : saved.tscMhz == now.tscMhz;
+    if (!sameTsc) note("TSC MHz", json(saved.tscMhz), json(now.tscMhz));
+    compare("logical CPUs", saved.logicalCpus, now.logicalCpus);
+    compare("memory total", saved.memoryTotal, now.memoryTotal);
+    compare("kernel release", saved.kernelRelease, now.kernelRelease);
+    compare("hostname", saved.hostname, now.hostname);
 }
 
 // The whole of a file a user handed over, or why not: the system's error, or "larger than
 // 64 MiB", known from its size where it has one and otherwise after reading one byte more.
-std::variant<std::string, std::string> userFileText(const std::string& path) {
-    using Text = std::variant<std::string, std::string>;
-    const auto failure = [](std::string reason) { return Text(std::in_place_index<1>, reason); };
+platform::Expected<std::string, std::string> userFileText(const std::string& path) {
+    const auto failure = [](std::string reason) { return platform::Unexpected{std::move(reason)}; };
     const std::string tooLarge = "larger than " + std::to_string(kMaxUserFileBytes >> 20) +
                                  " MiB, not a corvane-report result";
     struct Descriptor {
@@ -115,83 +129,76 @@ std::variant<std::string, std::string> userFileText(const std::string& path) {
         text.append(chunk, static_cast<std::size_t>(got));
     }
     if (static_cast<std::int64_t>(text.size()) > kMaxUserFileBytes) return failure(tooLarge);
-    return Text(std::in_place_index<0>, std::move(text));
+    return text;
 }
 
 }  // namespace
 
-std::variant<json, std::string> loadSaved(const std::string& path) {
-    const std::string prefix = "corvane-report: --compare: " + path + ": ";
+platform::Expected<Report, std::string> loadSaved(const std::string& path) {
+    const auto failure = [&path](const std::string& why) {
+        return platform::Unexpected{"corvane-report: --compare: " + path + ": " + why};
+    };
     const auto text = userFileText(path);
-    if (text.index() == 1) return prefix + std::get<1>(text);
-    json saved = json::parse(std::get<0>(text), nullptr, false);
-    if (saved.is_discarded()) return prefix + "not JSON";
-    if (!saved.is_object() || !saved.contains("schema") || !saved["schema"].is_number_integer() ||
-        !saved.contains("corvane") || saved["schema"].get<std::int64_t>() < 1)
-        return prefix + "not a corvane-report result";
-    if (saved["schema"].get<std::int64_t>() > kSchema)
-        return prefix + "schema " + saved["schema"].dump() + " is newer than this program's " +
-               std::to_string(kSchema);
-    // Every key the comparison reads must have its type: found now, not after the run.
+    if (!text) return failure(text.error());
+    const json saved = json::parse(*text, nullptr, false);
+    if (saved.is_discarded()) return failure("not JSON");
+    const auto schema = saved.is_object() ? saved.find("schema") : saved.end();
+    if (schema == saved.end() || !schema->is_number_integer() || !saved.contains("corvane") ||
+        schema->get<std::int64_t>() < kOldestSchema)
+        return failure("not a corvane-report result");
+    if (schema->get<std::int64_t>() > kSchema)
+        return failure("schema " + schema->dump() + " is newer than this program's " +
+                       std::to_string(kSchema));
+    // Every figure must have its type: found now, not after the run.
     try {
-        compareResults(saved, saved, path);
+        return saved.get<Report>();
     } catch (const json::exception&) {
-        return prefix + "not a corvane-report result";
+        return failure("not a corvane-report result");
     }
-    return saved;
 }
 
-Comparison compareResults(const json& saved, const json& now, const std::string& file) {
+Comparison compareResults(const Report& saved, const Report& now, const std::string& file) {
     Comparison c;
     c.file = file;
-    c.savedWhen = saved.value("when", "");
-    compareMachines(saved.value("machine", json::object()), now.value("machine", json::object()),
-                    c);
-    const json savedRevision = saved.value("bench_revision", json());
-    if (savedRevision != now.value("bench_revision", json()))
-        c.warnings.push_back("bench revision differs: saved " + savedRevision.dump() + ", now " +
-                             now.value("bench_revision", json()).dump() +
-                             "; rows whose work changed are not comparable");
+    c.savedWhen = saved.machine.when;
+    compareMachines(saved.machine, now.machine, c);
+    if (saved.benchRevision != now.benchRevision)
+        c.warnings.push_back(
+            "bench revision differs: saved " + std::to_string(saved.benchRevision) + ", now " +
+            std::to_string(now.benchRevision) + "; rows whose work changed are not comparable");
 
-    if (saved.contains("bench") && now.contains("bench")) {
-        const json& a = saved["bench"];
-        const json& b = now["bench"];
-        for (const auto& rowB : b.value("rows", json::array())) {
-            for (const auto& rowA : a.value("rows", json::array())) {
-                if (rowA.value("row", -1) != rowB.value("row", -2)) continue;
-                const std::string group = rowB.value("group", "");
-                addLine(c, "row", std::to_string(rowB.value("row", 0)), rowB.value("caption", ""),
-                        side(rowA.value("result", 0), rowA.value("runs", json()), group),
-                        side(rowB.value("result", 0), rowB.value("runs", json()), group));
+    if (saved.bench && now.bench) {
+        for (const BenchRow& rowNow : now.bench->rows) {
+            for (const BenchRow& rowSaved : saved.bench->rows) {
+                if (rowSaved.row != rowNow.row) continue;
+                addLine(c, "row", std::to_string(rowNow.row),
+                        std::string(present::rowCaption(rowNow.row)), rowSide(rowSaved),
+                        rowSide(rowNow));
             }
         }
-        static const std::pair<const char*, const char*> scores[] = {{"alu", "ALU score"},
-                                                                     {"fpu", "FPU score"},
-                                                                     {"instr", "INSTR. score"},
-                                                                     {"cpu_score", "CPU score"}};
-        for (const auto& [key, caption] : scores) {
-            if (!a.contains(key) || !b.contains(key)) continue;
-            const json runs = json::object();
-            addLine(c, "score", key, caption,
-                    side(a.value(key, 0), a.value("runs", runs).value(key, json()), ""),
-                    side(b.value(key, 0), b.value("runs", runs).value(key, json()), ""));
-        }
+        const BenchFigures& a = *saved.bench;
+        const BenchFigures& b = *now.bench;
+        addLine(c, "score", "alu", "ALU score", scoreSide(a.alu), scoreSide(b.alu));
+        addLine(c, "score", "fpu", "FPU score", scoreSide(a.fpu), scoreSide(b.fpu));
+        addLine(c, "score", "instr", "INSTR. score", scoreSide(a.instr), scoreSide(b.instr));
+        addLine(c, "score", "cpu_score", "CPU score", scoreSide(a.cpuScore), scoreSide(b.cpuScore));
     }
-    if (saved.contains("ram_bench") && now.contains("ram_bench")) {
-        const json& a = saved["ram_bench"];
-        const json& b = now["ram_bench"];
-        static const std::pair<const char*, const char*> speeds[] = {
-            {"write", "Write memory speed"}, {"read", "Read memory speed"}};
-        for (const auto& [key, caption] : speeds) {
-            const json savedSpeed = a.value(key, json());
-            const json nowSpeed = b.value(key, json());
-            if (!savedSpeed.is_number_integer() || !nowSpeed.is_number_integer()) continue;
-            const json runs = json::object();
-            addLine(
-                c, "ram", key, caption,
-                side(savedSpeed.get<std::int64_t>(), a.value("runs", runs).value(key, json()), ""),
-                side(nowSpeed.get<std::int64_t>(), b.value("runs", runs).value(key, json()), ""));
-        }
+    if (saved.ramBench && now.ramBench) {
+        const RamBenchFigures& a = *saved.ramBench;
+        const RamBenchFigures& b = *now.ramBench;
+        const auto speedLine = [&c](const char* key, const char* caption,
+                                    const std::optional<membench::Measured>& savedSpeed,
+                                    const std::vector<std::optional<std::int32_t>>& savedRuns,
+                                    const std::optional<membench::Measured>& nowSpeed,
+                                    const std::vector<std::optional<std::int32_t>>& nowRuns) {
+            const auto before = figureOf(savedSpeed);
+            const auto after = figureOf(nowSpeed);
+            if (!before || !after) return;
+            addLine(c, "ram", key, caption, side(*before, measuredRuns(savedRuns)),
+                    side(*after, measuredRuns(nowRuns)));
+        };
+        speedLine("write", "Write memory speed", a.write, a.writeRuns, b.write, b.writeRuns);
+        speedLine("read", "Read memory speed", a.read, a.readRuns, b.read, b.readRuns);
     }
     return c;
 }

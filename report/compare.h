@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "platform/expected.h"
+#include "report/report.h"
 
 namespace report {
 
@@ -20,7 +22,7 @@ inline constexpr double kSingleRunThreshold = 5.0;
 inline constexpr std::int64_t kMaxUserFileBytes = std::int64_t{64} << 20;
 
 // The saved result, or the one line that says why FILE cannot be compared with.
-std::variant<nlohmann::json, std::string> loadSaved(const std::string& path);
+platform::Expected<Report, std::string> loadSaved(const std::string& path);
 
 struct CompareLine {
     std::string kind;     // "row", "score" or "ram"
@@ -40,9 +42,8 @@ struct Comparison {
     std::vector<CompareLine> lines;
 };
 
-// Compares two results as renderJson() writes them; only the figures both hold.
-Comparison compareResults(const nlohmann::json& saved, const nlohmann::json& now,
-                          const std::string& file);
+// Compares two results; only the figures both hold.
+Comparison compareResults(const Report& saved, const Report& now, const std::string& file);
 
 std::string renderCompareText(const Comparison& comparison);
 nlohmann::json compareJson(const Comparison& comparison);

@@ -13,6 +13,7 @@
 
 #include "platform/memory_limits.h"
 #include "platform/x87.h"
+#include "present/words.h"
 #include "report/collect.h"
 #include "report/compare.h"
 #include "report/options.h"
@@ -33,7 +34,7 @@ std::string rendered(const report::Report& result, Format format,
                      const std::optional<report::Comparison>& comparison) {
     switch (format) {
         case Format::Json: {
-            nlohmann::json json = report::renderJson(result);
+            nlohmann::json json = result;
             if (comparison) json["compare"] = report::compareJson(*comparison);
             return jsonText(json);
         }
@@ -97,11 +98,11 @@ std::optional<std::int64_t> memtestBlock(const report::Options& options) {
     const auto allowance = platform::memoryAllowance();
     const auto block =
         report::memtestBlock(options, allowance ? std::optional(allowance->bytes) : std::nullopt);
-    if (const auto* refusal = std::get_if<std::string>(&block)) {
-        std::fprintf(stderr, "%s\n", refusal->c_str());
+    if (!block) {
+        std::fprintf(stderr, "%s\n", block.error().c_str());
         return std::nullopt;
     }
-    return std::get<std::int64_t>(block);
+    return *block;
 }
 
 report::Progress repetitionProgress(const report::Progress& progress, int repetition,
@@ -116,21 +117,22 @@ report::Progress repetitionProgress(const report::Progress& progress, int repeti
 
 int main(int argc, char** argv) {
     const auto parsed = report::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (const auto* early = std::get_if<report::EarlyExit>(&parsed)) {
-        std::fputs(early->text.c_str(), early->status == 0 ? stdout : stderr);
-        return early->status;
+    if (!parsed) {
+        const report::EarlyExit& early = parsed.error();
+        std::fputs(early.text.c_str(), early.status == 0 ? stdout : stderr);
+        return early.status;
     }
-    const auto& options = std::get<report::Options>(parsed);
+    const report::Options& options = *parsed;
 
     // Everything that can make the run useless is checked before it starts.
-    std::optional<nlohmann::json> saved;
+    std::optional<report::Report> saved;
     if (options.compareFile) {
         auto loaded = report::loadSaved(*options.compareFile);
-        if (const auto* failure = std::get_if<std::string>(&loaded)) {
-            std::fprintf(stderr, "%s\n", failure->c_str());
+        if (!loaded) {
+            std::fprintf(stderr, "%s\n", loaded.error().c_str());
             return 2;
         }
-        saved = std::move(std::get<nlohmann::json>(loaded));
+        saved = std::move(*loaded);
     }
     if (options.saveFile) {
         std::filesystem::path directory = std::filesystem::path(*options.saveFile).parent_path();
@@ -199,30 +201,30 @@ int main(int argc, char** argv) {
         const auto bytes = memtestBlock(options);
         if (!bytes) return 2;
         progress("Memory test...");
-        try {
-            result.memtest = report::runMemtest(
-                *bytes, options.memtestPasses, progress,
-                [&](const report::MemtestFigures& figures) {
-                    interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
-                });
-        } catch (const std::exception& failure) {
-            std::fprintf(stderr, "corvane-report: --memtest: %s\n", failure.what());
+        const auto memtest = report::runMemtest(
+            *bytes, options.memtestPasses, progress, [&](const report::MemtestFigures& figures) {
+                interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
+            });
+        if (!memtest) {
+            std::fprintf(stderr, "corvane-report: --memtest %s: %s\n", options.memtestSize.c_str(),
+                         std::string(present::kNotEnoughMemory).c_str());
             return 2;
         }
+        result.memtest = *memtest;
     }
 
     interruption.finishing();
     std::optional<report::Comparison> comparison;
-    const nlohmann::json json = report::renderJson(result);
-    if (saved) comparison = report::compareResults(*saved, json, *options.compareFile);
-    if (const auto failure =
-            report::writeAll(stdout, rendered(result, options.format, comparison))) {
-        std::fprintf(stderr, "%s\n", failure->c_str());
+    if (saved) comparison = report::compareResults(*saved, result, *options.compareFile);
+    if (const auto written = report::writeAll(stdout, rendered(result, options.format, comparison));
+        !written) {
+        std::fprintf(stderr, "%s\n", written.error().c_str());
         return 2;
     }
     if (options.saveFile) {
-        if (const auto failure = report::saveAtomically(*options.saveFile, jsonText(json))) {
-            std::fprintf(stderr, "%s\n", failure->c_str());
+        if (const auto stored = report::saveAtomically(*options.saveFile, jsonText(result));
+            !stored) {
+            std::fprintf(stderr, "%s\n", stored.error().c_str());
             return 2;
         }
     }

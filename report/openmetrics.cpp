@@ -6,14 +6,16 @@
 #include <sstream>
 
 #include "bench/kernel_table.h"
+#include "bench/scoring.h"
+#include "present/captions.h"
 #include "report/repeat.h"
 #include "report/report.h"
+#include "sysinfo/clock.h"
+#include "sysinfo/memory_monitor.h"
 #include "version.h"
 
 namespace report {
 namespace {
-
-constexpr double kMiB = 1024.0 * 1024.0;
 
 std::string escaped(const std::string& value) {
     std::string out;
@@ -86,22 +88,26 @@ void addBench(Exposition& e, const BenchFigures& b) {
     e.add("corvane_bench_repetitions", "Completed repetitions of the CPU benchmark.", {},
           b.repetitions);
     for (const auto& row : b.rows) {
-        const Labels labels{{"row", std::to_string(row.row)},
-                            {"group", row.group},
-                            {"caption", bench::plainCaption(row.caption)}};
-        if (row.group == "INSTR") {
+        const Labels labels{
+            {"row", std::to_string(row.row)},
+            {"group", std::string(bench::groupName(row.group))},
+            {"caption", std::string(present::plainCaption(present::rowCaption(row.row)))}};
+        if (row.group == bench::Group::Instr) {
             e.add("corvane_bench_row_instructions_per_second",
                   "Instruction rate of an INSTR row (median repetition).", labels,
-                  row.result * 1e6);
+                  row.result() * 1e6);
         } else {
             e.add("corvane_bench_row_score", "Score of an ALU or FPU row (median repetition).",
-                  labels, row.result);
+                  labels, row.result());
             if (row.raw)
                 e.add("corvane_bench_row_duration_seconds",
                       "Time of an ALU or FPU row's work (median repetition).", labels,
                       *row.raw / 1000.0);
         }
-        if (const auto ratio = spreadRatio(row.results))
+        std::vector<std::int32_t> results;
+        for (const auto& run : row.runs)
+            results.push_back(run ? bench::rowResult(row.group, *run) : 0);
+        if (const auto ratio = spreadRatio(results))
             e.add("corvane_bench_row_spread_ratio",
                   "(max - min) / median of a row's result over the repetitions.", labels, *ratio);
         e.add("corvane_bench_row_valid",
@@ -126,7 +132,7 @@ void addBench(Exposition& e, const BenchFigures& b) {
         e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
 }
 
-double bytesPerSecond(const TimedBytes& timed) {
+double bytesPerSecond(const platform::TimedBytes& timed) {
     return static_cast<double>(timed.bytes) * 1000.0 / timed.ms;
 }
 
@@ -158,16 +164,16 @@ std::string renderOpenMetrics(const Report& r) {
     e.add("corvane_info", "The build and the machine; the value is always 1.",
           {{"version", CORVANE_VERSION},
            {"build_type", CORVANE_BUILD_TYPE},
-           {"bench_revision", std::to_string(bench::kBenchRevision)},
+           {"bench_revision", std::to_string(r.benchRevision)},
            {"cpu_name", m.cpuName.value_or("")},
-           {"vendor", m.vendor},
+           {"vendor", m.vendor.value_or("")},
            {"kernel_release", m.kernelRelease}},
           1);
     e.add("corvane_report_incomplete", "1 when the run was interrupted.", {}, r.incomplete);
     if (m.tscMhz) e.add("corvane_cpu_tsc_hertz", "Time-stamp counter rate.", {}, *m.tscMhz * 1e6);
-    if (r.cpu.clockMhz)
+    if (r.cpu.clockCycles)
         e.add("corvane_cpu_measured_clock_hertz", "Core clock as Corvane measures it.", {},
-              *r.cpu.clockMhz * 1e6);
+              sysinfo::clockMHz(*r.cpu.clockCycles) * 1e6);
     if (m.effectiveMhz)
         e.add("corvane_cpu_effective_clock_hertz", "Effective core clock under load.", {},
               *m.effectiveMhz * 1e6);
@@ -184,22 +190,22 @@ std::string renderOpenMetrics(const Report& r) {
             e.add("corvane_memory_available_bytes", "Memory available by kind.", {{"kind", kind}},
                   static_cast<double>(figures.second));
     }
-    if (r.memory.loadPercent)
+    if (const auto& s = r.memory.status)
         e.add("corvane_memory_load_ratio", "Physical memory in use.", {},
-              *r.memory.loadPercent / 100.0);
+              sysinfo::loadPercent(*s) / 100.0);
     if (const auto& a = r.memory.allowance) addMemoryAllowance(e, *a);
     if (r.bench) addBench(e, *r.bench);
     if (r.ramBench) {
-        if (const auto& write = r.ramBench->writeTimed; write && write->ms > 0)
+        if (const auto& write = r.ramBench->write; write && *write && (*write)->timed.ms > 0)
             e.add("corvane_ram_write_bytes_per_second",
                   "Bytes written per second by the RAM benchmark's 32-bit stores (median "
                   "repetition).",
-                  {}, bytesPerSecond(*write));
-        if (const auto& read = r.ramBench->readTimed; read && read->ms > 0)
+                  {}, bytesPerSecond((*write)->timed));
+        if (const auto& read = r.ramBench->read; read && *read && (*read)->timed.ms > 0)
             e.add("corvane_ram_read_bytes_per_second",
                   "Bytes of addresses the RAM benchmark's reads span per second, one 4-byte load "
                   "per 32 bytes (median repetition).",
-                  {}, bytesPerSecond(*read));
+                  {}, bytesPerSecond((*read)->timed));
     }
     if (r.stability) {
         e.add("corvane_stability_duration_seconds", "Length of the CPU stability test.", {},
@@ -213,20 +219,17 @@ std::string renderOpenMetrics(const Report& r) {
         e.add("corvane_memtest_size_bytes", "Block the memory test ran on.", {},
               static_cast<double>(r.memtest->bytes));
         e.add("corvane_memtest_passes", "Write and check passes of the memory test.", {},
-              r.memtest->passes);
+              static_cast<double>(r.memtest->passes));
         e.add("corvane_memtest_errors", "Errors the memory test found.", {},
               static_cast<double>(r.memtest->errors));
-        // The run hands over the speeds as shown: the block's whole MiB per second.
-        if (r.memtest->writeSpeed)
+        if (const auto& write = r.memtest->write; write && write->timed.ms > 0)
             e.add("corvane_memtest_write_bytes_per_second",
-                  "Memory test's timed write of ones: the block's whole MiB written per second, in "
-                  "bytes.",
-                  {}, *r.memtest->writeSpeed * kMiB);
-        if (r.memtest->readSpeed)
+                  "Bytes the memory test's timed write of ones stored per second.", {},
+                  bytesPerSecond(write->timed));
+        if (const auto& read = r.memtest->read; read && read->timed.ms > 0)
             e.add("corvane_memtest_read_bytes_per_second",
-                  "Memory test's timed check of ones: the block's whole MiB read and compared per "
-                  "second, in bytes.",
-                  {}, *r.memtest->readSpeed * kMiB);
+                  "Bytes the memory test's timed check of ones loaded and compared per second.", {},
+                  bytesPerSecond(read->timed));
     }
     return e.text();
 }

@@ -39,23 +39,26 @@ std::optional<int> parsePercent(const std::string& text) {
     return value;
 }
 
-std::variant<std::int64_t, std::string> memtestBlock(const Options& options,
-                                                     std::optional<std::int64_t> allowance) {
-    const std::string prefix = "corvane-report: --memtest " + options.memtestSize + ": ";
-    if (!allowance) return prefix + "the memory this process may use cannot be read";
+platform::Expected<std::int64_t, std::string> memtestBlock(const Options& options,
+                                                           std::optional<std::int64_t> allowance) {
+    const auto refused = [&options](const std::string& why) {
+        return platform::Unexpected{"corvane-report: --memtest " + options.memtestSize + ": " +
+                                    why};
+    };
+    if (!allowance) return refused("the memory this process may use cannot be read");
     const std::string allowed = "only " + std::to_string(*allowance / 1'048'576) +
                                 " MiB of memory may be used by this process";
     if (options.memtestPercent) {
         const std::int64_t bytes = diag::memTestBlockBytes(*allowance, *options.memtestPercent);
-        if (bytes < kMinMemtestBytes) return prefix + allowed + ", under the smallest test, 1M";
+        if (bytes < kMinMemtestBytes) return refused(allowed + ", under the smallest test, 1M");
         return bytes;
     }
-    if (!options.memtestBytes) return prefix + "not a size";
-    if (*options.memtestBytes > *allowance) return prefix + allowed;
+    if (!options.memtestBytes) return refused("not a size");
+    if (*options.memtestBytes > *allowance) return refused(allowed);
     return *options.memtestBytes;
 }
 
-std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
+platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
     CLI::App app{
         "Prints what Corvane's window shows: processor and memory figures, and on request the\n"
         "CPU and memory benchmarks and the stability tests. Exit status: 0 when all went well,\n"
@@ -98,13 +101,15 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
         ->check(CLI::Range(1, 1'000'000))
         ->needs(memtest);
 
+    // CLI11 takes the arguments as a stack, the first one last.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return EarlyExit{0, app.help()};
+        return platform::Unexpected{EarlyExit{0, app.help()}};
     } catch (const CLI::ParseError& error) {
-        return EarlyExit{2, std::string("corvane-report: ") + error.what() + "\n"};
+        return platform::Unexpected{
+            EarlyExit{2, std::string("corvane-report: ") + error.what() + "\n"}};
     }
 
     if (json) format = "json";
@@ -114,7 +119,8 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
     if (saveOption->count() > 0) options.saveFile = saveFile;
     if (compareOption->count() > 0) {
         if (options.format == Format::OpenMetrics)
-            return EarlyExit{2, "corvane-report: --compare has no OpenMetrics form\n"};
+            return platform::Unexpected{
+                EarlyExit{2, "corvane-report: --compare has no OpenMetrics form\n"}};
         options.compareFile = compareFile;
     }
     options.benchCpu = bench == "cpu" || bench == "all";
@@ -126,10 +132,12 @@ std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& ar
         if (!options.memtestPercent) {
             options.memtestBytes = parseSize(memtestSize);
             if (!options.memtestBytes)
-                return EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"};
+                return platform::Unexpected{
+                    EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"}};
             if (*options.memtestBytes < kMinMemtestBytes)
-                return EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
-                                        " is under the smallest test, 1M\n"};
+                return platform::Unexpected{
+                    EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
+                                     " is under the smallest test, 1M\n"}};
         }
     }
     return options;

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
+
+#include "platform/expected.h"
 
 namespace report {
 
@@ -37,7 +38,7 @@ struct EarlyExit {
     std::string text;
 };
 
-std::variant<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments);
+platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments);
 
 // The smallest memory test worth running: smaller blocks round to no whole MiB.
 inline constexpr std::int64_t kMinMemtestBytes = std::int64_t{1} << 20;
@@ -52,7 +53,7 @@ std::optional<int> parsePercent(const std::string& text);
 // The block --memtest asks for when this process may take `allowance` bytes (empty: that
 // cannot be known), or the one line that refuses it: a size above the allowance would get
 // the process killed by its memory cgroup, or make the desktop thrash, instead of testing.
-std::variant<std::int64_t, std::string> memtestBlock(const Options& options,
-                                                     std::optional<std::int64_t> allowance);
+platform::Expected<std::int64_t, std::string> memtestBlock(const Options& options,
+                                                           std::optional<std::int64_t> allowance);
 
 }  // namespace report

@@ -16,32 +16,28 @@ Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions, Member me
         values.push_back((repetition.*member).value);
         out.runs.push_back((repetition.*member).value);
     }
-    const auto& median = repetitions[spreadOf(values).medianRun].*member;
-    out.value = median.value;
-    out.text = median.text;
+    out.value = (repetitions[spreadOf(values).medianRun].*member).value;
     return out;
 }
 
 // The median of the repetitions that measured something; their order is kept in `runs`.
 void combineSpeed(const std::vector<RamBenchFigures>& repetitions,
-                  std::optional<std::int32_t> RamBenchFigures::*value,
-                  std::optional<TimedBytes> RamBenchFigures::*timed,
-                  std::string RamBenchFigures::*text,
+                  std::optional<membench::Measured> RamBenchFigures::*speed,
                   std::vector<std::optional<std::int32_t>> RamBenchFigures::*runs,
                   RamBenchFigures& out) {
     std::vector<std::int64_t> measured;
     std::vector<std::size_t> from;
     for (std::size_t i = 0; i < repetitions.size(); ++i) {
-        (out.*runs).push_back(repetitions[i].*value);
-        if (repetitions[i].*value) {
-            measured.push_back(*(repetitions[i].*value));
+        const auto& value = repetitions[i].*speed;
+        const bool hasFigure = value && *value;
+        (out.*runs).push_back(hasFigure ? std::optional((*value)->figure) : std::nullopt);
+        if (hasFigure) {
+            measured.push_back((*value)->figure);
             from.push_back(i);
         }
     }
     const std::size_t median = measured.empty() ? 0 : from[spreadOf(measured).medianRun];
-    out.*value = repetitions[median].*value;
-    out.*timed = repetitions[median].*timed;
-    out.*text = repetitions[median].*text;
+    out.*speed = repetitions[median].*speed;
 }
 
 }  // namespace
@@ -72,13 +68,11 @@ BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
     out.repetitions = static_cast<int>(repetitions.size());
     for (std::size_t i = 0; i < repetitions.front().rows.size(); ++i) {
         std::vector<std::int64_t> results;
-        for (const auto& repetition : repetitions) results.push_back(repetition.rows[i].result);
+        for (const auto& repetition : repetitions) results.push_back(repetition.rows[i].result());
         BenchRow row = repetitions[spreadOf(results).medianRun].rows[i];
         row.runs.clear();
-        row.results.clear();
         for (const auto& repetition : repetitions) {
             row.runs.push_back(repetition.rows[i].raw);
-            row.results.push_back(repetition.rows[i].result);
             // One wrong repetition makes the row wrong, whichever gives the median.
             row.valid = row.valid && repetition.rows[i].valid;
         }
@@ -95,10 +89,8 @@ RamBenchFigures combineRam(const std::vector<RamBenchFigures>& repetitions) {
     if (repetitions.size() == 1) return repetitions.front();
     RamBenchFigures out;
     if (repetitions.empty()) return out;
-    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeTimed,
-                 &RamBenchFigures::writeText, &RamBenchFigures::writeRuns, out);
-    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readTimed,
-                 &RamBenchFigures::readText, &RamBenchFigures::readRuns, out);
+    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeRuns, out);
+    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readRuns, out);
     return out;
 }
 

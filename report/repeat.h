@@ -19,11 +19,11 @@ struct Spread {
 };
 
 // Over one value or more. For an even count the median is the lower of the two middle
-// values, so that it is always one repetition's value, with that repetition's texts.
+// values, so that it is always one repetition's value.
 Spread spreadOf(const std::vector<std::int64_t>& values);
 
 // The repetitions' figures, one each, as one: each row and score takes the median
-// repetition's value and texts and keeps every repetition's value in `runs`.
+// repetition's value and keeps every repetition's value in `runs`.
 BenchFigures combineBench(const std::vector<BenchFigures>& repetitions);
 RamBenchFigures combineRam(const std::vector<RamBenchFigures>& repetitions);
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// What corvane-report prints: the figures of the window's pages, collected by the same
-// routines the window calls, and rendered as text or as one JSON object.
+// What corvane-report prints: the figures of the window's pages as numbers, collected by the
+// code the window runs. The text output words them through the presentation module, as the
+// window does; each struct has its JSON form (to_json/from_json) in report/json.cpp, used by
+// the JSON output, --save and --compare alike.
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -9,13 +11,37 @@
 #include <string>
 #include <vector>
 
+#include "bench/kernel_table.h"
+#include "diag/memtest.h"
+#include "membench/memory_speed.h"
 #include "platform/memory_limits.h"
 #include "platform/memory_status.h"
+
+// A missing figure is null in JSON.
+namespace nlohmann {
+template <class T>
+struct adl_serializer<std::optional<T>> {
+    static void to_json(json& j, const std::optional<T>& value) {
+        if (value) {
+            j = *value;
+        } else {
+            j = nullptr;
+        }
+    }
+    static void from_json(const json& j, std::optional<T>& value) {
+        if (j.is_null()) {
+            value.reset();
+        } else {
+            value = j.get<T>();
+        }
+    }
+};
+}  // namespace nlohmann
 
 namespace report {
 
 // One sweep of the cache detection: its buffer size, its rate, and the rate the detection
-// went by (the fastest of the repeats where it confirmed a drop, else the same rate).
+// went by (the fastest of the confirming rounds where it confirmed a drop, else the same).
 struct CacheSweep {
     std::int32_t kib = 0;
     std::int32_t rate = 0;
@@ -24,37 +50,31 @@ struct CacheSweep {
 
 // "CPU Info", with what the operating system reports beside Corvane's own figures.
 struct CpuFigures {
-    std::string panel1 = "-";  // rated speed, " Mhz ", name: as the window shows it
-    std::optional<std::string> name;
-    std::optional<double> ratedMhz;
-    std::string identifier = "-";
-    std::string vendor = "-";
-    std::string instructions;
-    std::string l2Cache = "-";  // the timed detection's text, or "-"
-    std::optional<std::int64_t> l2CacheOs;
-    std::vector<CacheSweep> cacheSweeps;  // the twelve sweeps behind l2Cache
-    std::string clockText;
-    std::optional<double> clockMhz;  // the time-stamp counter's rate, unrounded
+    bool described = false;  // the processor's description could be read
+    double ratedMhz = 0;
+    std::optional<std::string> name;  // the processor's own name string
+    std::optional<std::string> identifier;
+    std::optional<std::string> vendor;
+    std::vector<std::string> extensions;       // the instruction sets the probes found
+    std::optional<std::int32_t> l2CacheKiB;    // the timed detection's size
+    std::optional<std::int64_t> l2CacheOs;     // bytes, as the system says
+    std::vector<CacheSweep> cacheSweeps;       // the twelve sweeps behind l2CacheKiB
+    std::optional<std::uint32_t> clockCycles;  // across the half-second sleep
     std::optional<double> tscMhzOs;
     std::optional<double> effectiveMhz;
 };
 
-// "RAM Info".
+// "RAM Info", and what limits the memory test.
 struct MemoryFigures {
     std::optional<platform::MemoryStatus> status;
-    // What the memory test may take, and the limit that leaves the least, if any.
     std::optional<platform::MemoryAllowance> allowance;
-    std::optional<std::int32_t> loadPercent;
-    std::vector<std::string> panelTexts;  // Panel7 to Panel12
-    std::string freeText;                 // Label26
-    std::string loadText;                 // Label27
 };
 
 // What identifies the machine and the build, so that saved results say where they came from.
 struct MachineFigures {
     std::optional<std::string> cpuName;  // the processor's own name string
-    std::string identifier = "-";
-    std::string vendor = "-";
+    std::optional<std::string> identifier;
+    std::optional<std::string> vendor;
     int logicalCpus = 0;
     std::optional<double> tscMhz;  // the system's figure, else our own measurement
     std::optional<double> effectiveMhz;
@@ -66,25 +86,24 @@ struct MachineFigures {
 
 struct BenchRow {
     int row = 0;
-    std::string group;
-    std::string caption;
-    std::optional<std::int32_t> raw;  // the kernel's own return value; null: did not complete
-    std::int32_t result = 0;
-    std::string text;
-    // Every repetition's raw value and result, in order; raw and result above are the
-    // median repetition's.
-    std::vector<std::optional<std::int32_t>> runs;
-    std::vector<std::int32_t> results;
+    bench::Group group = bench::Group::Alu;
+    // The median repetition's kernel return value (ms, or an INSTR row's rate); nullopt: the
+    // row did not complete.
+    std::optional<std::int32_t> raw;
+    std::vector<std::optional<std::int32_t>> runs;  // every repetition's, in order
     // False when the work of any repetition did not leave its golden value: the processor
     // computed wrongly under load.
     bool valid = true;
+
+    // What the row shows: the row score of an ALU or FPU row, the rate of an INSTR row;
+    // 0 for a row that did not complete.
+    std::int32_t result() const;
 };
 
-// A score over the repetitions: the median repetition's value and text, and every value.
+// A score over the repetitions: the median repetition's value, and every value.
 template <class T>
 struct Repeated {
     T value{};
-    std::string text;
     std::vector<T> runs;
 };
 
@@ -92,20 +111,13 @@ struct BenchFigures {
     std::vector<BenchRow> rows;
     Repeated<std::int32_t> alu, fpu, instr;
     Repeated<std::int64_t> cpuScore;
-    int repetitions = 0;  // completed
-};
-
-// What a timed loop covered: bytes (written, or spanned by the reads) in milliseconds.
-struct TimedBytes {
-    std::int64_t bytes = 0;
-    std::int32_t ms = 0;
+    int repetitions = 0;  // completed; 0 while the first one runs: no scores yet
 };
 
 struct RamBenchFigures {
-    std::optional<std::int32_t> write, read;          // Mb/sec of the median repetition
-    std::optional<TimedBytes> writeTimed, readTimed;  // the median repetition's loops
-    std::string writeText, readText;
-    std::vector<std::optional<std::int32_t>> writeRuns, readRuns;
+    // The median repetition's measurements; nullopt before one was made.
+    std::optional<membench::Measured> write, read;
+    std::vector<std::optional<std::int32_t>> writeRuns, readRuns;  // every repetition's figure
 };
 
 struct StabilityFigures {
@@ -117,10 +129,9 @@ struct StabilityFigures {
 
 struct MemtestFigures {
     std::int64_t bytes = 0;
-    std::int32_t passes = 0;
+    std::int64_t passes = 0;
     std::int64_t errors = 0;
-    std::optional<std::int32_t> writeSpeed, readSpeed;  // Mb/sec
-    std::string writeText, readText;
+    std::optional<diag::PhaseSpeed> write, read;  // the last whole timed phases
 };
 
 struct Report {
@@ -131,6 +142,7 @@ struct Report {
     std::optional<RamBenchFigures> ramBench;
     std::optional<StabilityFigures> stability;
     std::optional<MemtestFigures> memtest;
+    int benchRevision = bench::kBenchRevision;  // of the build that measured
     // Cut short by the user: what is here was measured, the rest was not.
     bool incomplete = false;
 
@@ -138,11 +150,35 @@ struct Report {
     bool foundErrors() const;
 };
 
-// The layout of the JSON output: raised when a key goes away or changes its meaning.
-inline constexpr int kSchema = 1;
+// The layout of the JSON output: raised when a key goes away or changes its meaning. 2:
+// "panel1" is "name_text"; "extensions", "l2_cache_kib", "clock_cycles" and the speeds'
+// bytes and milliseconds are new.
+inline constexpr int kSchema = 2;
+// The oldest layout --compare still reads.
+inline constexpr int kOldestSchema = 1;
+
+void to_json(nlohmann::json& j, const CacheSweep& s);
+void from_json(const nlohmann::json& j, CacheSweep& s);
+void to_json(nlohmann::json& j, const CpuFigures& c);
+void from_json(const nlohmann::json& j, CpuFigures& c);
+void to_json(nlohmann::json& j, const MemoryFigures& m);
+void from_json(const nlohmann::json& j, MemoryFigures& m);
+void to_json(nlohmann::json& j, const MachineFigures& m);
+void from_json(const nlohmann::json& j, MachineFigures& m);
+void to_json(nlohmann::json& j, const BenchRow& r);
+void from_json(const nlohmann::json& j, BenchRow& r);
+void to_json(nlohmann::json& j, const BenchFigures& b);
+void from_json(const nlohmann::json& j, BenchFigures& b);
+void to_json(nlohmann::json& j, const RamBenchFigures& r);
+void from_json(const nlohmann::json& j, RamBenchFigures& r);
+void to_json(nlohmann::json& j, const StabilityFigures& s);
+void from_json(const nlohmann::json& j, StabilityFigures& s);
+void to_json(nlohmann::json& j, const MemtestFigures& m);
+void from_json(const nlohmann::json& j, MemtestFigures& m);
+void to_json(nlohmann::json& j, const Report& r);
+void from_json(const nlohmann::json& j, Report& r);
 
 std::string renderText(const Report& report);
-nlohmann::json renderJson(const Report& report);
 // The OpenMetrics text exposition, for node_exporter's textfile collector.
 std::string renderOpenMetrics(const Report& report);
 

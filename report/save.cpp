@@ -9,11 +9,13 @@
 
 namespace report {
 
-std::optional<std::string> saveAtomically(const std::string& path, const std::string& text) {
+platform::Expected<void, std::string> saveAtomically(const std::string& path,
+                                                     const std::string& text) {
     const std::string temporary = path + ".tmp-" + std::to_string(getpid());
     const auto failed = [&](const char* what) {
         const std::string reason = std::strerror(errno);
-        return "corvane-report: --save: cannot " + std::string(what) + " " + path + ": " + reason;
+        return platform::Unexpected{"corvane-report: --save: cannot " + std::string(what) + " " +
+                                    path + ": " + reason};
     };
     // O_EXCL: never write through a link or over someone else's file of that name.
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -41,15 +43,15 @@ std::optional<std::string> saveAtomically(const std::string& path, const std::st
         unlink(temporary.c_str());
         return message;
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> writeAll(std::FILE* stream, const std::string& text) {
+platform::Expected<void, std::string> writeAll(std::FILE* stream, const std::string& text) {
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
-    if (std::fflush(stream) == 0 && written && !std::ferror(stream)) return std::nullopt;
-    return "corvane-report: cannot write the output: " +
-           std::string(errno ? std::strerror(errno) : "write error");
+    if (std::fflush(stream) == 0 && written && !std::ferror(stream)) return {};
+    return platform::Unexpected{"corvane-report: cannot write the output: " +
+                                std::string(errno ? std::strerror(errno) : "write error")};
 }
 
 }  // namespace report

@@ -18,13 +18,13 @@ bool isDrop(std::int32_t before, std::int32_t after) {
 
 }  // namespace
 
-std::optional<std::string> cacheSizeText(const CacheSweepRates& rates) {
-    std::optional<std::string> text;
+std::optional<std::int32_t> cacheSizeKiB(const CacheSweepRates& rates) {
+    std::optional<std::int32_t> kib;
     for (int k = 1; k < kCacheSweepCount; ++k) {
         // Later tests overwrite earlier ones: the last drop is the outermost cache.
-        if (isDrop(rates[k - 1], rates[k])) text = std::to_string(8 << (k - 1)) + " Kbyte";
+        if (isDrop(rates[k - 1], rates[k])) kib = 8 << (k - 1);
     }
-    return text;
+    return kib;
 }
 
 CacheSweeps measureCacheSweeps(const SweepRoutine& sweep) {
@@ -32,7 +32,7 @@ CacheSweeps measureCacheSweeps(const SweepRoutine& sweep) {
     for (int k = 0; k < kCacheSweepCount; ++k)
         sweeps.rates[k] = sweep(cacheSweepLength(k), kCacheSweepFactor);
     sweeps.confirmed = sweeps.rates;
-    if (!cacheSizeText(sweeps.rates)) return sweeps;
+    if (!cacheSizeKiB(sweeps.rates)) return sweeps;
     // Other work on the machine only ever slows a sweep, and a spell of it can slow several
     // sweeps in a row, or all from some moment on: the first round compared sizes measured
     // at different moments. In the rounds below, the two samples of a size lie on both sides

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The second-level cache size, found where the memory sweep's rate drops between two
-// neighbouring block sizes. cacheSizeText() is pure on the twelve rates;
+// neighbouring block sizes. cacheSizeKiB() is pure on the twelve rates;
 // measureCacheSweeps() measures them and confirms any drop it sees.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string>
 
 namespace sysinfo {
 
@@ -25,9 +24,9 @@ constexpr std::int32_t cacheSweepLength(int k) {
     return std::int32_t{1024} << k;
 }
 
-// The text of the highest test k (1 to 11) with r[k-1] > 1.37 x r[k], compared in 80-bit
-// precision: the buffer size of sweep k-1 ("512 Kbyte"). nullopt when no test passes.
-std::optional<std::string> cacheSizeText(const CacheSweepRates& rates);
+// The size named by the highest test k (1 to 11) with r[k-1] > 1.37 x r[k], compared in
+// 80-bit precision: the buffer size of sweep k-1 in KiB (512). nullopt when no test passes.
+std::optional<std::int32_t> cacheSizeKiB(const CacheSweepRates& rates);
 
 // One memory sweep: block length and volume factor in, rate out.
 using SweepRoutine = std::function<std::int32_t(std::int32_t, std::int32_t)>;
@@ -45,7 +44,7 @@ CacheSweeps measureCacheSweeps(const SweepRoutine& sweep);
 // With the sweep timed chunk by chunk (fastestChunkRate).
 CacheSweeps measureCacheSweeps();
 
-// The confirmed rates, for cacheSizeText().
+// The confirmed rates, for cacheSizeKiB().
 CacheSweepRates runCacheSweeps();
 
 }  // namespace sysinfo

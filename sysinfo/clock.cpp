@@ -3,14 +3,11 @@
 
 #include <time.h>
 
-#include "platform/format.h"
 #include "platform/priority.h"
 #include "platform/ticks.h"
 
 namespace sysinfo {
 namespace {
-
-std::string lastClockText;
 
 std::int64_t monotonicNs() {
     timespec now{};
@@ -64,20 +61,8 @@ std::optional<std::uint32_t> measureClockCycles(const ClockSources& sources) {
     return undisturbedCycles(sources);
 }
 
-std::string clockTextFromCycles(std::uint32_t cycles) {
-    const double mhz = static_cast<double>(cycles) / 500000.0;
-    return platform::firstCharacters(platform::floatToText(mhz), 7);
-}
-
-const std::string& clockText() {
-    return lastClockText;
-}
-
-bool measureClock(const ClockSources& sources) {
-    const auto cycles = measureClockCycles(sources);
-    if (!cycles) return false;
-    lastClockText = clockTextFromCycles(*cycles);
-    return true;
+double clockMHz(std::uint32_t cycles) {
+    return static_cast<double>(cycles) / 500000.0;
 }
 
 }  // namespace sysinfo

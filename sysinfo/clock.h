@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 #include "platform/cpu_description.h"
 
@@ -48,14 +47,8 @@ inline constexpr std::int64_t kClockSleepToleranceNs = kClockSleepNs / 20;  // 5
 std::optional<std::uint32_t> measureClockCycles(
     const ClockSources& sources = machineClockSources());
 
-// cycles / 500000.0 in general format, cut (not rounded) to 7 characters.
-std::string clockTextFromCycles(std::uint32_t cycles);
-
-// The last measured clock text, at most 7 characters; empty until the first measurement.
-const std::string& clockText();
-
-// Runs the measurement and stores its text as the clock text. A measurement without a
-// reading keeps the previous text; returns whether there was a reading.
-bool measureClock(const ClockSources& sources = machineClockSources());
+// The clock the cycles across the half-second sleep give: cycles / 500000.0 MHz, rounded to
+// double.
+double clockMHz(std::uint32_t cycles);
 
 }  // namespace sysinfo

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "platform/cpu_description.h"
-#include "platform/format.h"
 #include "sysinfo/clock.h"
 #include "sysinfo/sweep.h"
 
@@ -16,42 +15,40 @@ const IdentificationSteps* activeSteps = nullptr;
 
 }  // namespace
 
-std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root) {
+std::optional<RegistryFigures> readRegistry(const std::filesystem::path& root) {
     const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath, root);
     if (!key) return std::nullopt;
-    RegistryTexts texts;
-    // A panel that cannot be filled keeps "-": cpuinfo without a stepping, say, gives no
-    // identifier at all.
-    texts.identifier = key->text("Identifier").value_or("-");
-    texts.vendor = key->text("VendorIdentifier").value_or("-");
+    RegistryFigures figures;
+    figures.identifier = key->text("Identifier");
+    figures.vendor = key->text("VendorIdentifier");
     // The rated speed is read through its own key, after the identifier and vendor.
-    const std::string speed = platform::floatToText(ratedSpeedMHz(root));
-    texts.cpuName = speed + " Mhz " + key->text("ProcessorNameString").value_or("");
-    return texts;
+    figures.ratedMhz = ratedSpeedMHz(root);
+    figures.name = key->text("ProcessorNameString").value_or("");
+    return figures;
 }
 
 Identification identify(const IdentificationSteps& steps) {
     Identification found;
     std::jthread clockThread;
     try {
-        clockThread = std::jthread([&found, &steps] { found.clock = steps.measureClock(); });
+        clockThread = std::jthread([&found, &steps] { found.clockCycles = steps.measureClock(); });
     } catch (const std::system_error&) {
         // Measured after the sweeps instead; the start-up only takes longer.
     }
     found.registry = steps.readRegistry();
-    found.instructions = instructionSetText(instructionProbes(), steps.runProbe);
-    found.cacheSize = cacheSizeText(steps.runCacheSweeps());
+    found.extensions = supportedExtensions(instructionProbes(), steps.runProbe);
+    found.cacheKiB = cacheSizeKiB(steps.runCacheSweeps());
     if (clockThread.joinable()) {
         clockThread.join();
     } else {
-        found.clock = steps.measureClock();
+        found.clockCycles = steps.measureClock();
     }
     return found;
 }
 
 IdentificationSteps machineIdentificationSteps() {
     return {
-        [] { return readRegistryTexts("/"); },
+        [] { return readRegistry("/"); },
         [](const InstructionProbe& probe) { return sysinfo::runProbe(probe); },
         [] {
             // Backed here rather than at start: this takes tens of milliseconds on a virtual
@@ -59,11 +56,7 @@ IdentificationSteps machineIdentificationSteps() {
             sysinfo::backSweepBuffer();
             return sysinfo::runCacheSweeps();
         },
-        [] {
-            // Two disturbed sleeps in a row leave no reading: "Core speed" keeps "-".
-            sysinfo::measureClock();
-            return sysinfo::clockText().empty() ? std::string("-") : sysinfo::clockText();
-        },
+        [] { return sysinfo::measureClockCycles(); },
     };
 }
 

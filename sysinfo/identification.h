@@ -1,45 +1,50 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The start-up identification without the window: what the registry view yields for the
-// "CPU Info" panels, and the steps the window's shown handler runs, replaceable by tests.
+// The start-up identification without the window: what the registry view, the probes, the
+// cache sweeps and the clock yield for the "CPU Info" panels, and the steps the window's
+// shown handler runs, replaceable by tests.
 
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/probes.h"
 
 namespace sysinfo {
 
-struct RegistryTexts {
-    std::string cpuName;     // rated speed, " Mhz ", "ProcessorNameString"
-    std::string identifier;  // "Identifier"
-    std::string vendor;      // "VendorIdentifier"
+// What the processor's description holds for the three registry panels.
+struct RegistryFigures {
+    double ratedMhz = 0;                    // 0 when it cannot be read
+    std::string name;                       // "ProcessorNameString"; empty when missing
+    std::optional<std::string> identifier;  // "Identifier"; cpuinfo without a stepping has none
+    std::optional<std::string> vendor;      // "VendorIdentifier"
 };
 
-// Reads the three registry panels from the description below `root`. nullopt when the
-// key does not open; a missing name reads as empty text, a missing identifier or vendor
-// as "-", and a rated speed that cannot be read shows as 0.
-std::optional<RegistryTexts> readRegistryTexts(const std::filesystem::path& root = "/");
+// Reads the registry panels' figures from the description below `root`; nullopt when the
+// key does not open.
+std::optional<RegistryFigures> readRegistry(const std::filesystem::path& root = "/");
 
 // The work of the start-up identification, one function per step, in the order the
 // shown handler runs them.
 struct IdentificationSteps {
-    std::function<std::optional<RegistryTexts>()> readRegistry;
+    std::function<std::optional<RegistryFigures>()> readRegistry;
     std::function<bool(const InstructionProbe&)> runProbe;
     std::function<CacheSweepRates()> runCacheSweeps;
-    // Returns the clock text; the clock refresh's tick runs it too.
-    std::function<std::string()> measureClock;
+    // The time-stamp counter's cycles across the half-second sleep; the clock refresh's tick
+    // runs it too. nullopt when both sleeps were disturbed.
+    std::function<std::optional<std::uint32_t>()> measureClock;
 };
 
-// What the start-up identification found: the "CPU Info" panels' texts.
+// What the start-up identification found for the "CPU Info" panels.
 struct Identification {
-    std::optional<RegistryTexts> registry;  // nullopt: the key did not open
-    std::string instructions;               // "x86" and the extensions found
-    std::optional<std::string> cacheSize;   // nullopt: no drop, the panel keeps "-"
-    std::string clock;                      // the clock text, or "-"
+    std::optional<RegistryFigures> registry;   // nullopt: the key did not open
+    std::vector<std::string_view> extensions;  // the probes the processor executed
+    std::optional<std::int32_t> cacheKiB;      // nullopt: no drop, the panel keeps "-"
+    std::optional<std::uint32_t> clockCycles;  // nullopt: no reading, the panel keeps "-"
 };
 
 // Runs the steps in their order: the registry, the probes, the cache sweeps. The clock

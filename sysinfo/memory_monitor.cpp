@@ -5,11 +5,6 @@
 
 namespace sysinfo {
 
-std::string kbyteText(std::int64_t bytes) {
-    return platform::intToText(platform::roundHalfEven(static_cast<long double>(bytes) / 1024.0L)) +
-           " Kbyte";
-}
-
 std::int32_t loadPercent(const platform::MemoryStatus& report) {
     const std::int64_t inUse = report.totalPhys - report.availPhys;
     // Divided first, then scaled: the order decides which loads land on an exact half.
@@ -18,33 +13,20 @@ std::int32_t loadPercent(const platform::MemoryStatus& report) {
     return static_cast<std::int32_t>(platform::roundHalfEven(share * 100.0L));
 }
 
-std::string freeMbText(std::int64_t availPhys) {
-    return platform::intToText(availPhys / 1'048'576) + " Mb";
+MemoryFigures memoryFigures(const platform::MemoryStatus& r) {
+    return {{r.totalVirtual, r.totalVirtual - r.availVirtual, r.totalPageFile,
+             r.totalPageFile - r.availPageFile, r.totalPhys, r.totalPhys - r.availPhys},
+            r.availPhys,
+            loadPercent(r)};
 }
 
-std::string loadText(std::int32_t percent) {
-    return platform::intToText(percent) + "%";
-}
-
-MemoryTexts MemoryMonitor::tick(const std::optional<platform::MemoryStatus>& report) {
-    MemoryTexts texts;
-    if (!report) {
-        texts.panels.fill("-");
-        texts.freePhys = "-";
-        texts.load = "-";
-        return texts;
-    }
-    const platform::MemoryStatus& r = *report;
-    // "Virtual m. in use" is what is in use, total minus available, as on the other two.
-    texts.panels = {kbyteText(r.totalVirtual),  kbyteText(r.totalVirtual - r.availVirtual),
-                    kbyteText(r.totalPageFile), kbyteText(r.totalPageFile - r.availPageFile),
-                    kbyteText(r.totalPhys),     kbyteText(r.totalPhys - r.availPhys)};
-    const std::int32_t load = loadPercent(r);
-    texts.freePhys = freeMbText(r.availPhys);
-    texts.load = loadText(load);
-    recordSample(load);
+std::optional<MemoryFigures> MemoryMonitor::tick(
+    const std::optional<platform::MemoryStatus>& report) {
+    if (!report) return std::nullopt;
+    const MemoryFigures figures = memoryFigures(*report);
+    recordSample(figures.loadPercent);
     drawChart();
-    return texts;
+    return figures;
 }
 
 void MemoryMonitor::recordSample(std::int32_t percent) {

@@ -7,33 +7,27 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "platform/canvas.h"
 #include "platform/memory_status.h"
 
 namespace sysinfo {
 
-// " Kbyte" after the byte count / 1024, halves to even: 2,560 -> "2 Kbyte", 3,584 -> "4 Kbyte".
-std::string kbyteText(std::int64_t bytes);
-
 // Physical memory in use as a whole percentage of the total, halves to even.
 std::int32_t loadPercent(const platform::MemoryStatus& report);
 
-// The free physical memory over the chart: whole MiB, truncated, then " Mb".
-std::string freeMbText(std::int64_t availPhys);
-
-// The load under the chart: "45%".
-std::string loadText(std::int32_t percent);
-
-// What one tick shows; every text is "-" when the report could not be read.
-struct MemoryTexts {
-    // Panel7 to Panel12: total virtual, virtual in use, page-file size, page file in use,
-    // physical memory, physical memory in use.
-    std::array<std::string, 6> panels;
-    std::string freePhys;  // Label26
-    std::string load;      // Label27
+// What one tick shows, as numbers.
+struct MemoryFigures {
+    // Panel7 to Panel12, in bytes: total virtual, virtual in use, page-file size, page file
+    // in use, physical memory, physical memory in use.
+    std::array<std::int64_t, 6> panels{};
+    std::int64_t freePhys = 0;     // Label26
+    std::int32_t loadPercent = 0;  // Label27
 };
+
+// The figures of a report, with "Virtual m. in use" as what is in use, total minus
+// available, like the other two.
+MemoryFigures memoryFigures(const platform::MemoryStatus& report);
 
 class MemoryMonitor {
   public:
@@ -45,10 +39,10 @@ class MemoryMonitor {
     static constexpr platform::Rgb kMarkerColour{230, 254, 0};
     static constexpr platform::Rgb kCurveColour{90, 235, 0};
 
-    // One tick: the texts of the report, then the sample and the redrawn chart. A report that
-    // could not be read shows "-" everywhere and leaves the history and the chart as they were:
-    // a sample made up from nothing would draw a false load.
-    MemoryTexts tick(const std::optional<platform::MemoryStatus>& report);
+    // One tick: the figures of the report, then the sample and the redrawn chart. A report
+    // that could not be read has no figures and leaves the history and the chart as they
+    // were: a sample made up from nothing would draw a false load.
+    std::optional<MemoryFigures> tick(const std::optional<platform::MemoryStatus>& report);
 
     const platform::Canvas& chart() const { return chart_; }
     // The slot the next sample goes to, 0 to 128; 128 wraps to 0 on the next sample.

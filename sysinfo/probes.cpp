@@ -72,11 +72,11 @@ void probeSse3() {
 
 const std::array<InstructionProbe, 5>& instructionProbes() {
     static const std::array<InstructionProbe, 5> probes{{
-        {", MMX", probeMmx},
-        {", 3DNow", probe3DNow},
-        {", SSE", probeSse},
-        {", SSE2", probeSse2},
-        {", SSE3", probeSse3},
+        {"MMX", probeMmx},
+        {"3DNow", probe3DNow},
+        {"SSE", probeSse},
+        {"SSE2", probeSse2},
+        {"SSE3", probeSse3},
     }};
     return probes;
 }
@@ -88,13 +88,14 @@ bool runProbe(const InstructionProbe& probe) {
         const_cast<InstructionProbe*>(&probe));
 }
 
-std::string instructionSetText(std::span<const InstructionProbe> probes,
-                               const std::function<bool(const InstructionProbe&)>& run) {
-    std::string text = "x86";
+std::vector<std::string_view> supportedExtensions(
+    std::span<const InstructionProbe> probes,
+    const std::function<bool(const InstructionProbe&)>& run) {
+    std::vector<std::string_view> found;
     for (const auto& probe : probes) {
-        if (run(probe)) text += probe.text;
+        if (run(probe)) found.push_back(probe.name);
     }
-    return text;
+    return found;
 }
 
 }  // namespace sysinfo

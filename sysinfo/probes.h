@@ -6,13 +6,14 @@
 #include <array>
 #include <functional>
 #include <span>
-#include <string>
+#include <string_view>
+#include <vector>
 
 namespace sysinfo {
 
 struct InstructionProbe {
-    const char* text;   // appended to the "Instructions" panel when the probe succeeds
-    void (*execute)();  // the probe's instructions; faults when they are refused
+    std::string_view name;  // the extension: "MMX", "3DNow", "SSE", "SSE2", "SSE3"
+    void (*execute)();      // the probe's instructions; faults when they are refused
 };
 
 // MMX, 3DNow!, SSE, SSE2 and SSE3, in the order they are run and listed.
@@ -22,9 +23,10 @@ const std::array<InstructionProbe, 5>& instructionProbes();
 // refused probe leaves the floating-point unit as it found it.
 bool runProbe(const InstructionProbe& probe);
 
-// "x86" followed by the text of every probe that `run` reports as executed, in the order
-// given; each probe runs on its own, so a refused one does not stop the next.
-std::string instructionSetText(std::span<const InstructionProbe> probes,
-                               const std::function<bool(const InstructionProbe&)>& run = runProbe);
+// The names of the probes that `run` reports as executed, in the order given; each probe
+// runs on its own, so a refused one does not stop the next.
+std::vector<std::string_view> supportedExtensions(
+    std::span<const InstructionProbe> probes,
+    const std::function<bool(const InstructionProbe&)>& run = runProbe);
 
 }  // namespace sysinfo

@@ -62,11 +62,6 @@ constexpr std::array<bench::Golden (*)(), kRows> goldens(std::integer_sequence<i
 // The table's layout: rows 1-7 ALU, 8-14 FPU, 15-29 INSTR; 23-25 guarded as MMX and 26-29
 // as the SSE block.
 inline std::array<bench::KernelRow, kRows> rows() {
-    static constexpr std::array<std::string_view, kRows> resultLabels{
-        "Label28", "Label29", "Label30", "Label31", "Label32", "Label33", "Label34", "Label35",
-        "Label36", "Label37", "Label38", "Label39", "Label40", "Label91", "Label56", "Label57",
-        "Label58", "Label59", "Label60", "Label61", "Label62", "Label63", "Label64", "Label65",
-        "Label66", "Label67", "Label68", "Label69", "Label70"};
     const auto routines = kernels(std::make_integer_sequence<int, kRows>{});
     const auto golden = goldens(std::make_integer_sequence<int, kRows>{});
     std::array<bench::KernelRow, kRows> table{};
@@ -79,7 +74,7 @@ inline std::array<bench::KernelRow, kRows> rows() {
         const bench::Guard guard = row >= 26   ? bench::Guard::Sse
                                    : row >= 23 ? bench::Guard::Mmx
                                                : bench::Guard::None;
-        table[i] = {row, group, index, "", "", resultLabels[i], routines[i], guard, 0, golden[i]};
+        table[i] = {row, group, index, routines[i], guard, 0, golden[i]};
     }
     return table;
 }

@@ -9,7 +9,7 @@
 
 #include "sysinfo/cache_detection.h"
 
-using sysinfo::cacheSizeText;
+using sysinfo::cacheSizeKiB;
 using sysinfo::CacheSweepRates;
 
 namespace {
@@ -54,11 +54,11 @@ constexpr CacheSweepRates kDropAfter512K{26'700, 26'700, 26'500, 26'500, 26'300,
 // Noise that only ever slows sweeps, placed at every moment of the 36 sweeps a detection
 // can make: `pattern(t0)` gives the slowdown of each moment.
 template <class Pattern>
-void expectAtEveryMoment(const CacheSweepRates& truth, const std::optional<std::string>& size,
+void expectAtEveryMoment(const CacheSweepRates& truth, std::optional<std::int32_t> size,
                          Pattern pattern) {
     for (std::size_t t0 = 0; t0 < 36; ++t0) {
         ScriptedMachine machine{truth, pattern(t0)};
-        EXPECT_EQ(cacheSizeText(machine.measure().confirmed), size) << "from sweep " << t0;
+        EXPECT_EQ(cacheSizeKiB(machine.measure().confirmed), size) << "from sweep " << t0;
     }
 }
 
@@ -73,25 +73,24 @@ std::vector<double> slowFor(std::size_t t0, std::size_t count, double factor = 2
 TEST(CacheDetection, TheHighestPassingTestNamesTheSize) {
     // Tests 3 (9000 > 6850) and 7 (5000 > 2740) pass.
     EXPECT_EQ(
-        cacheSizeText({9000, 9000, 9000, 5000, 5000, 5000, 5000, 2000, 2000, 2000, 2000, 2000}),
-        "512 Kbyte");
+        cacheSizeKiB({9000, 9000, 9000, 5000, 5000, 5000, 5000, 2000, 2000, 2000, 2000, 2000}),
+        512);
 }
 
 TEST(CacheDetection, ProductEqualToTheFasterRateAndAGentleDeclineAreNoDrop) {
     // 137 against 100: 1.37 x 100 comes out as exactly 137, not less.
-    EXPECT_EQ(cacheSizeText(stepAt(5, 137, 100)), std::nullopt);
-    EXPECT_EQ(cacheSizeText(stepAt(5, 138, 100)), "128 Kbyte");
+    EXPECT_EQ(cacheSizeKiB(stepAt(5, 137, 100)), std::nullopt);
+    EXPECT_EQ(cacheSizeKiB(stepAt(5, 138, 100)), 128);
     // Each step falls by 1.29 at most, as a faithful sweep over written memory does here.
     const CacheSweepRates rates{30000, 29500, 29000, 25000, 24800, 24500,
                                 24000, 23000, 20000, 15500, 15000, 14800};
-    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
+    EXPECT_EQ(cacheSizeKiB(rates), std::nullopt);
 }
 
 // Test 11 alone, a drop between the last two sizes, names 8192 Kbyte.
 TEST(CacheDetection, EachTestNamesTheSmallerSize) {
     for (int k = 1; k < sysinfo::kCacheSweepCount; ++k)
-        EXPECT_EQ(cacheSizeText(stepAt(k, 1000, 500)), std::to_string(8 << (k - 1)) + " Kbyte")
-            << k;
+        EXPECT_EQ(cacheSizeKiB(stepAt(k, 1000, 500)), 8 << (k - 1)) << k;
 }
 
 TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
@@ -99,9 +98,9 @@ TEST(CacheDetection, LargeRatesDoNotOverflowTheComparison) {
     CacheSweepRates rates{};
     rates.fill(INT32_MAX);
     rates[1] = rates[2] = 1'500'000'000;
-    EXPECT_EQ(cacheSizeText(rates), "8 Kbyte");
+    EXPECT_EQ(cacheSizeKiB(rates), 8);
     rates.fill(INT32_MAX);  // and a flat curve finds nothing
-    EXPECT_EQ(cacheSizeText(rates), std::nullopt);
+    EXPECT_EQ(cacheSizeKiB(rates), std::nullopt);
 }
 
 TEST(CacheConfirmation, AFlatFirstRoundIsTheWholeDetection) {
@@ -109,7 +108,7 @@ TEST(CacheConfirmation, AFlatFirstRoundIsTheWholeDetection) {
     const sysinfo::CacheSweeps sweeps = machine.measure();
     EXPECT_EQ(machine.swept, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     EXPECT_EQ(sweeps.confirmed, kFlat);
-    EXPECT_EQ(cacheSizeText(sweeps.confirmed), std::nullopt);
+    EXPECT_EQ(cacheSizeKiB(sweeps.confirmed), std::nullopt);
 }
 
 TEST(CacheConfirmation, ADropIsSweptAgainDownAndUpAndEachSizeKeepsItsFastest) {
@@ -122,7 +121,7 @@ TEST(CacheConfirmation, ADropIsSweptAgainDownAndUpAndEachSizeKeepsItsFastest) {
     EXPECT_EQ(machine.swept, order);
     EXPECT_EQ(sweeps.rates, kDropAfter512K);
     EXPECT_EQ(sweeps.confirmed, kDropAfter512K);
-    EXPECT_EQ(cacheSizeText(sweeps.confirmed), "512 Kbyte");
+    EXPECT_EQ(cacheSizeKiB(sweeps.confirmed), 512);
 }
 
 TEST(CacheConfirmation, OneSlowSweepASlowPairOrASlowerMachineMakeUpNoSize) {
@@ -140,23 +139,23 @@ TEST(CacheConfirmation, OneSlowSweepASlowPairOrASlowerMachineMakeUpNoSize) {
     std::vector<double> ramp(36, 1.0);
     for (std::size_t t = 1; t < 36; ++t) ramp[t] = ramp[t - 1] * 1.4;
     ScriptedMachine machine{kFlat, ramp};
-    EXPECT_EQ(cacheSizeText(machine.measure().confirmed), std::nullopt);
+    EXPECT_EQ(cacheSizeKiB(machine.measure().confirmed), std::nullopt);
 }
 
 TEST(CacheConfirmation, ARealDropIsFoundThroughTheSameNoise) {
-    expectAtEveryMoment(kDropAfter512K, "512 Kbyte", [](std::size_t t0) { return slowFor(t0, 1); });
-    expectAtEveryMoment(kDropAfter512K, "512 Kbyte", [](std::size_t t0) { return slowFor(t0, 2); });
+    expectAtEveryMoment(kDropAfter512K, 512, [](std::size_t t0) { return slowFor(t0, 1); });
+    expectAtEveryMoment(kDropAfter512K, 512, [](std::size_t t0) { return slowFor(t0, 2); });
     // Slower from some moment on: found, unless that moment falls between the drop's two
     // sizes in the round going down (1 MiB at sweep 16, 512 KiB at 17). The two were then
     // never measured at one pace, and "-" is the honest answer: never another size.
     for (std::size_t t0 = 0; t0 < 36; ++t0) {
         ScriptedMachine machine{kDropAfter512K, slowFor(t0, 36)};
-        EXPECT_EQ(cacheSizeText(machine.measure().confirmed),
-                  t0 == 17 ? std::nullopt : std::optional<std::string>("512 Kbyte"))
+        EXPECT_EQ(cacheSizeKiB(machine.measure().confirmed),
+                  t0 == 17 ? std::nullopt : std::optional<std::int32_t>(512))
             << "from sweep " << t0;
     }
     std::vector<double> ramp(36, 1.0);
     for (std::size_t t = 1; t < 36; ++t) ramp[t] = ramp[t - 1] * 1.2;
     ScriptedMachine machine{kDropAfter512K, ramp};
-    EXPECT_EQ(cacheSizeText(machine.measure().confirmed), "512 Kbyte");
+    EXPECT_EQ(cacheSizeKiB(machine.measure().confirmed), 512);
 }

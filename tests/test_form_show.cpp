@@ -63,7 +63,7 @@ class FormShowOrder : public ::testing::Test {
         log.push_back(step);
     }
 
-    sysinfo::IdentificationSteps recordingSteps(std::optional<sysinfo::RegistryTexts> registry,
+    sysinfo::IdentificationSteps recordingSteps(std::optional<sysinfo::RegistryFigures> registry,
                                                 std::vector<bool> probes,
                                                 sysinfo::CacheSweepRates rates) {
         return {[=, this] {
@@ -72,7 +72,7 @@ class FormShowOrder : public ::testing::Test {
                     return registry;
                 },
                 [=, this](const sysinfo::InstructionProbe& probe) {
-                    note(std::string("probe") + probe.text);
+                    note("probe " + std::string(probe.name));
                     return bool(probes.at(probesRun++));
                 },
                 [=, this] {
@@ -84,7 +84,7 @@ class FormShowOrder : public ::testing::Test {
                 [this] {
                     note("clock");
                     clockStarted.open();
-                    return std::string("2992.24");
+                    return std::optional<std::uint32_t>(1'496'123'456);  // 2992.246912 MHz
                 }};
     }
 
@@ -108,8 +108,8 @@ const sysinfo::CacheSweepRates kExampleRates{9000, 9000, 9000, 5000, 5000, 5000,
 // Then the splash goes and the window appears with its panels filled.
 TEST_F(FormShowOrder, SplashCoversTheIdentificationAndTheWindowAppearsFilled) {
     sysinfo::ScopedIdentificationSteps steps(recordingSteps(
-        sysinfo::RegistryTexts{"3200 Mhz Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
-                               "GenuineIntel"},
+        sysinfo::RegistryFigures{3200, "Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
+                                 "GenuineIntel"},
         {true, false, true, true, true}, kExampleRates));
     form->show();
     EXPECT_TRUE(splash->isVisible());
@@ -124,9 +124,8 @@ TEST_F(FormShowOrder, SplashCoversTheIdentificationAndTheWindowAppearsFilled) {
     EXPECT_TRUE(clockBesideSweeps);
     std::vector<std::string> inOrder = log;
     inOrder.erase(std::find(inOrder.begin(), inOrder.end(), "clock"));
-    const std::vector<std::string> expected = {"registry",   "probe, MMX",  "probe, 3DNow",
-                                               "probe, SSE", "probe, SSE2", "probe, SSE3",
-                                               "sweeps"};
+    const std::vector<std::string> expected = {
+        "registry", "probe MMX", "probe 3DNow", "probe SSE", "probe SSE2", "probe SSE3", "sweeps"};
     EXPECT_EQ(inOrder, expected);
     EXPECT_EQ(form->Panel1->caption(), "3200 Mhz Test CPU");
     EXPECT_EQ(form->Panel2->caption(), "Intel64 Family 6 Model 158 Stepping 10");

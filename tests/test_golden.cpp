@@ -140,7 +140,7 @@ TEST(MatchesGolden, CountsExactlyValuesWithinTheirToleranceAndNeverANaN) {
 // golden value tells each of them from itself.
 TEST(MatchesGolden, EveryRowsGoldenCatchesAFlippedBit) {
     for (const bench::KernelRow& row : bench::kernelTable()) {
-        SCOPED_TRACE(row.caption);
+        SCOPED_TRACE(row.row);
         const bench::Golden golden = row.golden();
         ASSERT_TRUE(bench::matchesGolden(golden.work, golden));
         for (std::size_t k = 0; k < bench::WorkProof::kCounts; ++k) {

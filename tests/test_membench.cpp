@@ -10,14 +10,14 @@
 #include "stepping_clock.h"
 #include "sysinfo/sweep.h"
 
-using membench::Outcome;
-using membench::Result;
+using membench::NoSpeed;
+using membench::Speed;
 
 TEST(MemorySpeedFormula, TruncatedQuotientsOrAReasonWithoutTime) {
-    EXPECT_EQ(membench::writeSpeed(3333), (Result{Outcome::measured, 5040, 3333}));  // 5040.5 cut
-    EXPECT_EQ(membench::readSpeed(7), (Result{Outcome::measured, 1'141'714, 7}));
-    EXPECT_EQ(membench::writeSpeed(0).outcome, Outcome::tooFastToTime);
-    EXPECT_EQ(membench::readSpeed(-1).outcome, Outcome::tooFastToTime);
+    EXPECT_EQ(*membench::writeSpeed(3333, 100), (Speed{5040, {100, 3333}}));  // 5040.5 cut
+    EXPECT_EQ(membench::readSpeed(7)->figure, 1'141'714);
+    EXPECT_EQ(membench::writeSpeed(0).error(), NoSpeed::tooFastToTime);
+    EXPECT_EQ(membench::readSpeed(-1).error(), NoSpeed::tooFastToTime);
 }
 
 // Both measurements time across the tick counter's wrap.
@@ -32,13 +32,13 @@ TEST(Measurements, WriteLeavesOneInEveryElementButTheLastAndReadTimesAFreshBlock
         {.writePasses = 1, .readPasses = 2, .readBlockBytes = 1 << 16});
     {
         const SteppingClock clock(kBeforeTheWrap, 4000);
-        EXPECT_EQ(membench::writeMeasurement(), (Result{Outcome::measured, 4200, 4000, 1 << 24}));
+        EXPECT_EQ(*membench::writeMeasurement(), (Speed{4200, {1 << 24, 4000}}));
     }
     for (std::int32_t i = 0; i < kLast; ++i) ASSERT_EQ(sweepBuffer[i], 1) << i;
     EXPECT_EQ(sweepBuffer[kLast], 0x1234'5678'9ABC'DEF0);
     const SteppingClock clock(kBeforeTheWrap, 1000);
     // Two passes over 64 KiB of addresses.
-    EXPECT_EQ(membench::readMeasurement(), (Result{Outcome::measured, 7992, 1000, 2 << 16}));
+    EXPECT_EQ(*membench::readMeasurement(), (Speed{7992, {2 << 16, 1000}}));
 }
 
 TEST(StridedReadPass, LoadsStopBelowTheSize) {

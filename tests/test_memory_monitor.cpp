@@ -37,11 +37,9 @@ bool anyPixel(const platform::Canvas& chart, Rgb colour) {
 
 }  // namespace
 
-// Counts above 32 bits and the panels' other texts are the RAM page's cases.
-TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndDivideTheLoadFirst) {
-    EXPECT_EQ(sysinfo::kbyteText(2560), "2 Kbyte");     // 2.5
-    EXPECT_EQ(sysinfo::kbyteText(3584), "4 Kbyte");     // 3.5
-    EXPECT_EQ(sysinfo::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded
+// The words of these figures are the presentation's cases, counts above 32 bits the RAM
+// page's.
+TEST(MemoryFigures, TheLoadIsDividedFirstAndVirtualInUseIsTotalLessAvailable) {
     // 59 / 200 comes out just under 0.295, so dividing first gives 29; 5900 / 200 would be
     // exactly 29.5 and round to 30. 18 GiB in use of 24 would wrap in 32 bits.
     for (const auto& [total, available, percent] :
@@ -51,6 +49,16 @@ TEST(MemoryTexts, RoundHalvesToEvenTruncateMegabytesAndDivideTheLoadFirst) {
           {24 * GiB, 6 * GiB, 75}})
         EXPECT_EQ(sysinfo::loadPercent({.totalPhys = total, .availPhys = available}), percent)
             << total << " " << available;
+    const sysinfo::MemoryFigures figures = sysinfo::memoryFigures({.totalPhys = 8 * GiB,
+                                                                   .availPhys = 5 * GiB,
+                                                                   .totalPageFile = 10 * GiB,
+                                                                   .availPageFile = 6 * GiB,
+                                                                   .totalVirtual = 128 * GiB,
+                                                                   .availVirtual = 127 * GiB});
+    EXPECT_EQ(figures.panels, (std::array<std::int64_t, 6>{128 * GiB, 1 * GiB, 10 * GiB, 4 * GiB,
+                                                           8 * GiB, 3 * GiB}));
+    EXPECT_EQ(figures.freePhys, 5 * GiB);
+    EXPECT_EQ(figures.loadPercent, 38);
 }
 
 TEST(MemoryChart, FirstTickDrawsRampGridMarkerAndCurve) {

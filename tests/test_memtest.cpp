@@ -24,7 +24,7 @@ using Counts = std::vector<std::int64_t>;
 TEST(MemTestFigures, BlockIs99PercentRoundedDownTo128BytesSpeedIsSizeOverTime) {
     const std::int64_t bytes = diag::memTestBlockBytes(300'000'000);
     EXPECT_EQ(bytes, 296'999'936);
-    EXPECT_EQ(diag::sizeCaption(diag::memTestSizeMiB(bytes)), "283 Mb.");
+    EXPECT_EQ(diag::memTestSizeMiB(bytes), 283);
     // A signed 32-bit reading of these would be negative.
     EXPECT_EQ(diag::memTestBlockBytes(3'000'000'000), 2'970'000'000);
     EXPECT_EQ(diag::memTestSizeMiB(diag::memTestBlockBytes(std::int64_t{64} << 30)), 64880);
@@ -58,8 +58,8 @@ struct ScriptedView : diag::MemTestView {
     std::function<void(int cycle, EventPoint)> atPoint = [](int, EventPoint) {};
 
     void showSize(std::int64_t) override {}
-    void showWriteSpeed(std::int64_t v) override { writeSpeeds.push_back(v); }
-    void showCheckSpeed(std::int64_t v) override { checkSpeeds.push_back(v); }
+    void showWriteSpeed(const diag::PhaseSpeed& v) override { writeSpeeds.push_back(v.mbPerSec); }
+    void showCheckSpeed(const diag::PhaseSpeed& v) override { checkSpeeds.push_back(v.mbPerSec); }
     void showPasses(std::int64_t v) override { passes.push_back(v); }
     void showErrors(std::int64_t v) override { errors.push_back(v); }
     void processEvents(EventPoint point) override {
@@ -68,7 +68,6 @@ struct ScriptedView : diag::MemTestView {
             diag::memTestStop.store(1);
     }
     void cycleEnded(std::int64_t) override {}
-    void showNoMemory() override {}
     void ended() override { ++ends; }
 };
 
@@ -173,7 +172,7 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
     };
     // 1 GiB available: a block of 1013 MiB, sixteen slices.
     diag::memTestStop.store(0);
-    diag::runMemTest(std::int64_t{1} << 30, view);
+    EXPECT_TRUE(diag::runMemTest(std::int64_t{1} << 30, view));
     ASSERT_EQ(backed.size(), 3u);
     EXPECT_GE(mapped[0] - before, 1013 * 1024);  // mapped whole, nothing backed yet
     constexpr std::int64_t sliceKiB = diag::kBackingSliceBytes / 1024;
@@ -185,10 +184,13 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
     EXPECT_EQ(view.ends, 1);
     EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
 
-    // The window's run over a refused mapping is in test_tform1_diag. 1 << 62 is more than
-    // the user address space: refused, not faulted later.
+    // 1 << 62 is more than the user address space: refused, not faulted later, and the run
+    // says so and ends.
     EXPECT_FALSE(diag::TestBlock::map(0));
-    EXPECT_FALSE(diag::TestBlock::map(std::int64_t{1} << 62));
+    const diag::MemTestRun refused = diag::runMemTestOnBlock(std::int64_t{1} << 62, view);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().bytes, std::int64_t{1} << 62);
+    EXPECT_EQ(view.ends, 2);
 }
 
 TEST(OomScore, RaisedForTheRunThenPutBackAndMissingFileIsQuiet) {

@@ -26,8 +26,11 @@ TEST(ReportStability, WrongPassesAreCountedAndFailTheExitStatusRealOnesDoNot) {
 }
 
 TEST(ReportMemtest, CountsTheRequestedCyclesOnAHealthyBlock) {
-    const report::MemtestFigures m = report::runMemtest(1 << 20, 3, [](const std::string&) {});
-    EXPECT_EQ(m.bytes, 1 << 20);
-    EXPECT_EQ(m.passes, 6);  // two per cycle
-    EXPECT_EQ(m.errors, 0);
+    const auto m = report::runMemtest(1 << 20, 3, [](const std::string&) {});
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->bytes, 1 << 20);
+    EXPECT_EQ(m->passes, 6);  // two per cycle
+    EXPECT_EQ(m->errors, 0);
+    // A block no system can give is the run's failure, told without a throw.
+    EXPECT_FALSE(report::runMemtest(std::int64_t{1} << 62, 1, [](const std::string&) {}));
 }

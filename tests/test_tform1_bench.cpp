@@ -15,6 +15,8 @@
 #include "fake_benchmark_rows.h"
 #include "membench/memory_speed.h"
 #include "qt_test_app.h"
+#include "report/collect.h"
+#include "report/report.h"
 #include "sysinfo/identification.h"
 #include "window_jobs.h"
 
@@ -30,10 +32,7 @@ class BenchmarkPage : public ::testing::Test {
         form = std::make_unique<TForm1>(std::move(recording));
     }
 
-    QString label(int row) const {
-        const auto name = QString::fromUtf8(QByteArrayView(rows[row - 1].resultLabel));
-        return qobject_cast<QLabel*>(form->control(name))->text();
-    }
+    QString label(int row) const { return form->resultLabel(row)->text(); }
 
     // RUN, and the run to its end.
     void run() {
@@ -41,7 +40,7 @@ class BenchmarkPage : public ::testing::Test {
         ASSERT_TRUE(finishJobs(*form));
     }
 
-    std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
+    const std::array<bench::KernelRow, fake::kRows> rows = fake::rows();
     const bench::ScopedBenchmarkRows replaced{rows};
     RecordingJobRunner* jobs = nullptr;
     std::unique_ptr<TForm1> form;
@@ -59,9 +58,9 @@ TEST_F(BenchmarkPage, ARunFillsEveryRowTheGroupsAndTheCpuScore) {
     EXPECT_EQ(form->GroupBox6->title(), "FPU GROUP      score: 4000");
     EXPECT_EQ(form->GroupBox7->title(), "INSTR. GROUP      score: 512");
     EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
-    for (const char* name : {"Label28", "Label56"}) {
-        auto* label = qobject_cast<QLabel*>(form->control(name));
-        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << name;
+    for (QLabel* label : {form->Label28, form->Label56}) {
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()))
+            << label->objectName().toStdString();
     }
 }
 
@@ -89,7 +88,7 @@ TEST_F(BenchmarkPage, EachRunShowsItsCaptionsInOrder) {
             results.push_back(change);
     std::vector<std::string> expected;
     for (int row = 1; row <= 29; ++row) {
-        expected.push_back(std::string(rows[row - 1].resultLabel) + "=" +
+        expected.push_back(form->resultLabel(row)->objectName().toStdString() + "=" +
                            (row <= 14 ? row <= 7 ? "8000 Mark" : "4000 Mark" : "100 Mln. instr/s"));
         if (row == 7) expected.push_back("GroupBox5=ALU GROUP      score: 8000");
         if (row == 14) expected.push_back("GroupBox6=FPU GROUP      score: 4000");
@@ -119,7 +118,6 @@ TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
 // A row whose work came out wrong keeps its figure; the run ends normally, and the general
 // error display then names the row, once.
 TEST_F(BenchmarkPage, AWrongResultIsShownOnceAfterTheRun) {
-    rows[2].caption = "Formula Ferma.........";  // the fixture's rows, the ones that run
     fake::script.wrong[3] = true;
     QStringList shown;
     QTimer closer;  // closes each error display once it is up, noting what it says
@@ -137,6 +135,25 @@ TEST_F(BenchmarkPage, AWrongResultIsShownOnceAfterTheRun) {
     EXPECT_EQ(label(3), "8000 Mark");
     EXPECT_EQ(form->Panel14->caption(), "Your CPU score: 4677 Mark!");
     EXPECT_EQ(form->Panel15->caption(), "ON");
+}
+
+// The window and corvane-report word a run's figures through one module: the same rows give
+// the same texts in the window's labels and in the report's JSON and text.
+TEST_F(BenchmarkPage, TheReportWordsEveryFigureAsTheWindowShowsIt) {
+    fake::script.returns[2] = 7;            // 1714285 Mark
+    fake::script.returns[20] = 19'200'000;  // a rate as wide as they come
+    run();
+    report::Report r;
+    r.bench = report::runCpuBenchmark([](const std::string&) {});
+    const nlohmann::json json = r;
+    for (int row = 1; row <= 29; ++row)
+        EXPECT_EQ(json["bench"]["rows"][row - 1]["text"], label(row).toStdString()) << row;
+    EXPECT_EQ(json["bench"]["cpu_text"], form->Panel14->caption().toStdString());
+    const std::string text = report::renderText(r);
+    for (const QGroupBox* box : {form->GroupBox5, form->GroupBox6, form->GroupBox7})
+        EXPECT_NE(text.find(box->title().toStdString() + "\n"), std::string::npos)
+            << box->title().toStdString();
+    EXPECT_NE(text.find("Calcul factorial......... 1714285 Mark\n"), std::string::npos) << text;
 }
 
 TEST_F(BenchmarkPage, AClickOnRunDuringARunIsIgnored) {
@@ -162,7 +179,7 @@ TEST_F(BenchmarkPage, OtherJobsRunBetweenTwoRowsNeverBesideThem) {
     sysinfo::IdentificationSteps steps;
     steps.measureClock = [this] {
         jobs->note("clock");
-        return std::string("3001");
+        return std::optional(1'500'500'000u);  // 3001 MHz
     };
     const sysinfo::ScopedIdentificationSteps clock(steps);
     fake::script.onCall = [this](int row) {

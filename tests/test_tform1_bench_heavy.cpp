@@ -40,9 +40,7 @@ TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
 
     std::array<std::int32_t, 16> instr{};
     for (const bench::KernelRow& row : bench::kernelTable()) {
-        auto* label = qobject_cast<QLabel*>(
-            form->control(QString::fromUtf8(QByteArrayView(row.resultLabel))));
-        ASSERT_NE(label, nullptr) << row.row;
+        QLabel* const label = form->resultLabel(row.row);
         if (row.group == bench::Group::Instr) {
             instr[row.index] =
                 static_cast<std::int32_t>(numberIn(label->text(), R"((\d+) Mln\. instr/s)"));

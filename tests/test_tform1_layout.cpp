@@ -12,6 +12,7 @@
 
 #include "app/tform1.h"
 #include "bench/kernel_table.h"
+#include "present/captions.h"
 #include "qt_test_app.h"
 #include "sysinfo/identification.h"
 #include "window_jobs.h"
@@ -94,21 +95,26 @@ TEST_F(MainWindow, EveryPageStartsAsLaidOut) {
     EXPECT_LE(rights->x() + rights->sizeHint().width(), at("GroupBox3")->width());
 }
 
-// Each row's caption ends before its result, on the same line.
-TEST_F(MainWindow, BenchmarkRowsMatchTheKernelTable) {
-    for (const auto& row : bench::kernelTable()) {
-        auto* caption =
-            qobject_cast<QLabel*>(at(QByteArray(row.captionLabel.data(), row.captionLabel.size())));
-        auto* result =
-            qobject_cast<QLabel*>(at(QByteArray(row.resultLabel.data(), row.resultLabel.size())));
+// Each row's result label beside its caption, on the same line and after its end: rows 1 to
+// 13 are Label28 to Label40 beside Label13 to Label25, row 14 is Label91 beside Label90, rows
+// 15 to 29 are Label56 to Label70 beside Label41 to Label55.
+TEST_F(MainWindow, EachBenchmarkRowHasItsCaptionBesideItsResult) {
+    for (int row = 1; row <= bench::kRowCount; ++row) {
+        const int captionNumber = row <= 13 ? 12 + row : row == 14 ? 90 : 26 + row;
+        const int resultNumber = row <= 13 ? 27 + row : row == 14 ? 91 : 41 + row;
+        auto* caption = qobject_cast<QLabel*>(at(("Label" + QByteArray::number(captionNumber))));
+        QLabel* result = form->resultLabel(row);
         ASSERT_TRUE(caption && result);
-        EXPECT_EQ(caption->text(), QString::fromLatin1(row.caption.data(), row.caption.size()));
-        EXPECT_EQ(caption->y(), result->y()) << row.row;
+        EXPECT_EQ(result->objectName(), "Label" + QString::number(resultNumber));
+        EXPECT_EQ(caption->text().toStdString(), present::rowCaption(row));
+        EXPECT_EQ(caption->y(), result->y()) << row;
         EXPECT_LE(caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()),
                   result->x())
-            << row.row;
-        EXPECT_EQ(result->text(), row.row == 14 ? "0 " : "0") << row.row;
+            << row;
+        EXPECT_EQ(result->text(), row == 14 ? "0 " : "0") << row;
     }
+    expectControl("Label15", "GroupBox5", {8, 48}, "Formula Ferma.........");
+    expectControl("Label55", "GroupBox7", {8, 240}, "SSE Div...........");
     expectControl("Label91", "GroupBox6", {112, 112}, "0 ");
     EXPECT_EQ(at("GroupBox6")->geometry(), QRect(0, 128, 193, 129));
     EXPECT_EQ(at("GroupBox7")->geometry(), QRect(192, 0, 193, 257));
@@ -134,7 +140,8 @@ TEST_F(MainWindow, PagesSwitchTheTwoTimers) {
 TEST_F(MainWindow, ClockTicksShowEachNewMeasurementUntilPanel15SwitchesThemOff) {
     std::atomic<int> measured = 0;
     sysinfo::IdentificationSteps steps;
-    steps.measureClock = [&] { return std::to_string(3000 + ++measured); };
+    // 3000 MHz and one more with every measurement.
+    steps.measureClock = [&] { return std::optional(1'500'000'000u + 500'000u * ++measured); };
     const sysinfo::ScopedIdentificationSteps clock(steps);
     form->Timer1->setInterval(0);  // a tick at every pass of the event loop
     ASSERT_TRUE(processUntil([&] { return form->Panel6->caption() == "3002"; }));
@@ -165,7 +172,7 @@ TEST_F(MainWindow, ATickDuringAMeasurementStartsNoSecondOne) {
     sysinfo::IdentificationSteps steps;
     steps.measureClock = [&] {
         while (!release) std::this_thread::yield();
-        return std::to_string(3000 + ++measured);
+        return std::optional(1'500'000'000u + 500'000u * ++measured);
     };
     const sysinfo::ScopedIdentificationSteps clock(steps);
     for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();

@@ -4,6 +4,8 @@
 // each test takes from STOP to its end.
 //
 //   diag_bench [seconds per stability run = 10] [memory test MiB = 1024]
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -104,15 +106,24 @@ class TimingView : public diag::MemTestView {
     void showSize(std::int64_t mib) override {
         std::printf("memory test: %lld MiB\n", (long long)mib);
     }
-    void showWriteSpeed(std::int64_t v) override {
-        std::printf("  write: %lld Mb/sec\n", (long long)v);
+    void showWriteSpeed(const diag::PhaseSpeed& speed) override {
+        std::printf("  write: %lld Mb/sec (%d ms)\n", (long long)speed.mbPerSec, speed.timed.ms);
     }
-    void showCheckSpeed(std::int64_t v) override {
-        std::printf("  check: %lld Mb/sec\n", (long long)v);
+    void showCheckSpeed(const diag::PhaseSpeed& speed) override {
+        std::printf("  check: %lld Mb/sec (%d ms)\n", (long long)speed.mbPerSec, speed.timed.ms);
     }
     void showPasses(std::int64_t) override {}
     void showErrors(std::int64_t e) override { std::printf("  errors: %lld\n", (long long)e); }
     void processEvents(diag::EventPoint point) override {
+        // How long the job ran since its last event point: what a window waits for at most.
+        const auto now = Clock::now();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        if (point != diag::EventPoint::DuringBacking)
+            std::printf("  event point %d: %.2f s since the last, %ld major faults so far\n",
+                        static_cast<int>(point), std::chrono::duration<double>(now - last_).count(),
+                        usage.ru_majflt);
+        last_ = now;
         if (point == diag::EventPoint::AfterWriteOnes && ++cycle_ == cycles_) {
             // STOP clicked during the timed write of the last cycle.
             diag::memTestStop.store(1);
@@ -123,7 +134,6 @@ class TimingView : public diag::MemTestView {
         }
     }
     void cycleEnded(std::int64_t) override {}
-    void showNoMemory() override { std::puts("memory test: no block"); }
     void ended() override { end_ = Clock::now(); }
 
     Clock::time_point cycleStart_ = Clock::now();
@@ -133,6 +143,7 @@ class TimingView : public diag::MemTestView {
   private:
     int cycles_;
     int cycle_ = 0;
+    Clock::time_point last_ = Clock::now();
 };
 
 void memoryTest(std::int64_t mib) {
@@ -142,9 +153,13 @@ void memoryTest(std::int64_t mib) {
     const auto start = Clock::now();
     view.cycleStart_ = start;
     diag::memTestStop.store(0);
-    const diag::MemTestTotals totals = diag::runMemTest(available, view);
+    const diag::MemTestRun run = diag::runMemTest(available, view);
+    if (!run) {
+        std::puts("memory test: no block");
+        return;
+    }
     std::printf("memory test: %lld passes, %lld errors, %.2f s with allocation\n",
-                (long long)totals.passes, (long long)totals.errors, secondsSince(start));
+                (long long)run->passes, (long long)run->errors, secondsSince(start));
     std::printf("memory test: STOP seen to the end: %.1f ms\n",
                 std::chrono::duration<double>(view.end_ - view.stop_).count() * 1000);
 }

@@ -17,6 +17,8 @@
 #include <string>
 
 #include "platform/x87.h"
+#include "present/captions.h"
+#include "present/words.h"
 #include "sysinfo/identification.h"
 
 namespace {
@@ -44,6 +46,14 @@ std::string kernelTscMHz() {
     return text;
 }
 
+void print(const char* mode, double ms, const sysinfo::Identification& found) {
+    const std::string none(present::kNoFigure);
+    std::printf("%s %.0f ms clock %s tsc %s cache %s\n", mode, ms,
+                found.clockCycles ? present::clockText(*found.clockCycles).c_str() : none.c_str(),
+                kernelTscMHz().c_str(),
+                found.cacheKiB ? present::cacheSizeText(*found.cacheKiB).c_str() : none.c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,23 +64,21 @@ int main(int argc, char** argv) {
         // The clock after the sweeps, on the same thread, as before the overlap.
         const auto sweeps = steps.runCacheSweeps;
         const auto clock = steps.measureClock;
-        std::string measured;
+        std::optional<std::uint32_t> measured;
         steps.runCacheSweeps = [&] {
             const auto rates = sweeps();
             measured = clock();
             return rates;
         };
-        steps.measureClock = [&] { return std::string("(serial)"); };
+        steps.measureClock = [] { return std::optional<std::uint32_t>(); };
         const double start = monotonicMs();
-        const sysinfo::Identification found = sysinfo::identify(steps);
-        std::printf("serial %.0f ms clock %s tsc %s cache %s\n", monotonicMs() - start,
-                    measured.c_str(), kernelTscMHz().c_str(),
-                    found.cacheSize.value_or("-").c_str());
+        sysinfo::Identification found = sysinfo::identify(steps);
+        found.clockCycles = measured;
+        print("serial", monotonicMs() - start, found);
         return 0;
     }
     const double start = monotonicMs();
     const sysinfo::Identification found = sysinfo::identify(steps);
-    std::printf("overlapped %.0f ms clock %s tsc %s cache %s\n", monotonicMs() - start,
-                found.clock.c_str(), kernelTscMHz().c_str(), found.cacheSize.value_or("-").c_str());
+    print("overlapped", monotonicMs() - start, found);
     return 0;
 }

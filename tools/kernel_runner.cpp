@@ -20,6 +20,8 @@
 #include "bench/kernel_table.h"
 #include "platform/fault_guard.h"
 #include "platform/x87.h"
+#include "present/captions.h"
+#include "present/words.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/effective_clock.h"
 #include "sysinfo/sweep.h"
@@ -129,8 +131,9 @@ void runScoredRow(const bench::KernelRow& row, double mhz) {
     std::printf(
         "%2d %-26s %6d ms %8d Mark | tail %4.0f ms | %.4g %s: %7.4f /ns %7.4f /cycle "
         "(%7.4f with tail)%s%s\n",
-        row.row, std::string(row.caption).c_str(), ms, score, tailNs / 1e6, work.operations,
-        work.unit, perNs, perCycle, perCycleWithTail, suspicious ? "  optimised away?" : "",
+        row.row, std::string(present::rowCaption(row.row)).c_str(), ms, score, tailNs / 1e6,
+        work.operations, work.unit, perNs, perCycle, perCycleWithTail,
+        suspicious ? "  optimised away?" : "",
         bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
 }
 
@@ -148,12 +151,13 @@ void runInstrRow(const bench::KernelRow& row) {
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
     if (!completed) {
         std::printf("%2d %-26s faulted (instruction set missing or 0 ms)\n", row.row,
-                    std::string(row.caption).c_str());
+                    std::string(present::rowCaption(row.row)).c_str());
         return;
     }
     // The rate is wall-clock based (the kernel's own ms); so is this clock, for comparison.
     std::printf("%2d %-26s %8d Mln. instr/s  at %7.1f MHz: %6.3f per cycle%s\n", row.row,
-                std::string(row.caption).c_str(), rate, mhz, mhz > 0 ? rate / mhz : 0.0,
+                std::string(present::rowCaption(row.row)).c_str(), rate, mhz,
+                mhz > 0 ? rate / mhz : 0.0,
                 bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
 }
 
@@ -176,8 +180,9 @@ void runSweeps(double mhz) {
             length / 128, rate, chunkRate, bytes / (1 << 20) / (ns / 1e9),
             loads / ns * 1000.0 / mhz, bytes / ns * 1000.0 / mhz);
     }
-    const auto size = sysinfo::cacheSizeText(sysinfo::runCacheSweeps());
-    std::printf("second-level cache, as detected at start: %s\n", size ? size->c_str() : "-");
+    const auto kib = sysinfo::cacheSizeKiB(sysinfo::runCacheSweeps());
+    std::printf("second-level cache, as detected at start: %s\n",
+                kib ? present::cacheSizeText(*kib).c_str() : "-");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "membench/memory_speed.h"
+#include "present/words.h"
 #include "sysinfo/sweep.h"
 
 namespace {
@@ -80,16 +81,16 @@ double productReadBytesPerSecond(std::int32_t figure) {
     return static_cast<double>(figure) * (999.0 * 8'388'608.0 / 7'992'000.0) * 1000.0;
 }
 
-void report(const char* what, const membench::Result& product, double productBps,
+void report(const char* what, const membench::Measured& product, double productBps,
             double independentBps) {
-    if (product.outcome != membench::Outcome::measured) {
-        std::printf("%-6s product: %s\n", what, membench::speedText(product).c_str());
+    if (!product) {
+        std::printf("%-6s product: %s\n", what, present::speedText(product).c_str());
         return;
     }
     std::printf(
         "%-6s product %8d \"Mb/sec\" = %7.0f MB/s (%7.0f MiB/s) | independent %7.0f MB/s "
         "(%7.0f MiB/s) | ratio %.3f\n",
-        what, product.speed, productBps / 1e6, productBps / 1048576.0, independentBps / 1e6,
+        what, product->figure, productBps / 1e6, productBps / 1048576.0, independentBps / 1e6,
         independentBps / 1048576.0, productBps / independentBps);
 }
 
@@ -99,12 +100,12 @@ int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
     sysinfo::backSweepBuffer();
     for (int round = 0; round < rounds; ++round) {
-        const membench::Result write = membench::writeMeasurement();
+        const membench::Measured write = membench::writeMeasurement();
         const double ownWrite = independentWriteBytesPerSecond();
-        report("write", write, productWriteBytesPerSecond(write.speed), ownWrite);
-        const membench::Result read = membench::readMeasurement();
+        report("write", write, write ? productWriteBytesPerSecond(write->figure) : 0, ownWrite);
+        const membench::Measured read = membench::readMeasurement();
         const double ownRead = independentReadBytesPerSecond(true);
-        report("read", read, productReadBytesPerSecond(read.speed), ownRead);
+        report("read", read, read ? productReadBytesPerSecond(read->figure) : 0, ownRead);
         const double zeroPage = independentReadBytesPerSecond(false);
         std::printf(
             "       read over never-written pages: %7.0f MiB/s (%.2f x the written block)\n",

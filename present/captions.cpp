@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "present/captions.h"
+
+#include <stdexcept>
+
+#include "version.h"
+
+namespace present {
+
+std::string versionCaption() {
+    return "Corvane v. " CORVANE_VERSION;
+}
+
+std::string windowTitle() {
+    return versionCaption() + std::string(6, ' ') + "~" CORVANE_WEBSITE "~";
+}
+
+std::string_view rowCaption(int row) {
+    if (row < 1 || row > static_cast<int>(kRowCaptions.size()))
+        throw std::out_of_range("no benchmark row " + std::to_string(row));
+    return kRowCaptions[static_cast<std::size_t>(row - 1)];
+}
+
+std::string_view plainCaption(std::string_view caption) {
+    while (!caption.empty() && (caption.back() == '.' || caption.back() == ' '))
+        caption.remove_suffix(1);
+    return caption;
+}
+
+}  // namespace present

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Every fixed caption of Corvane's window, written once: the window lays its controls out
+// with them, and corvane-report prints its figures under them. The texts are the design's
+// own, blanks and dots included ("Phisical memory" and "Substraction" among them).
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace present {
+
+// The program's name, as the task bar shows it.
+inline constexpr std::string_view kProgramName = "Corvane";
+
+// "Corvane v. 3.0.0.4": the About page's first line and the start of the window's title.
+std::string versionCaption();
+
+// The window's title: the version caption, six blanks and the web site between '~'.
+std::string windowTitle();
+
+// The About page's other two lines.
+inline constexpr std::string_view kAboutLine =
+    "Processor and memory information, benchmarks and stability tests.";
+inline constexpr std::string_view kRightsLine =
+    "\u00a9 2026 Corvane developers. Free software under the GNU GPL v3 or later.";
+
+// The tabs of the upper and the lower tab control, padding blanks included.
+inline constexpr std::array<std::string_view, 3> kInfoTabs = {
+    "       CPU Info       ", "       RAM Info      ",
+    "                                          About"};
+inline constexpr std::array<std::string_view, 3> kWorkTabs = {"CPU Benchmark ", " RAM Benchmark  ",
+                                                              "    Diagnostic    "};
+
+// Buttons and the clock refresh switch.
+inline constexpr std::string_view kRun = "RUN";
+inline constexpr std::string_view kStop = "STOP";
+inline constexpr std::string_view kClose = "CLOSE";
+inline constexpr std::string_view kOn = "ON";
+inline constexpr std::string_view kOff = "OFF";
+
+// What a figure shows before anything is known, and what a result label starts with.
+inline constexpr std::string_view kNoFigure = "-";
+inline constexpr std::string_view kNoResult = "0";
+
+// "CPU Info": the group box and the captions beside Panel1 to Panel6.
+inline constexpr std::string_view kInfoBox = "Info";
+inline constexpr std::array<std::string_view, 6> kCpuCaptions = {
+    "CPU Name", "Family Id", "Vendor", "Instructions", "Cache level 2", "Core speed"};
+
+// "RAM Info": the group box and the captions beside Panel7 to Panel12.
+inline constexpr std::string_view kHronologyBox = "Hronology";
+inline constexpr std::array<std::string_view, 6> kMemoryCaptions = {
+    "Virtual memory",  "Virtual m. in use", "Size of pagefile",
+    "Pagefile in use", "Phisical memory",   "Load ph. memory"};
+
+// "About".
+inline constexpr std::string_view kAboutBox = "About";
+
+// "CPU Benchmark ": the 29 row captions in calling order (row 1 first), runs of dots
+// included.
+inline constexpr std::array<std::string_view, 29> kRowCaptions = {
+    "Fibonachi digit's........", "Calcul factorial.........",  "Formula Ferma.........",
+    "Brute force.............",  "Addition matrix........",    "Multiplication matrix...",
+    "Quick sort..............",  "Hyperbolic cosecant...",     "Hyperbolic tangent....",
+    "Hypotenuse............",    "Digit Pi..................", "Factorial................",
+    "3D objects..............",  "Precatching............",    "Addition...........",
+    "Substraction......",        "Multiplication......",       "Division............",
+    "FPU Add..........",         "FPU Sub..........",          "FPU Mul...........",
+    "FPU Div...........",        "MMX Add..........",          "MMX Sub..........",
+    "MMX Mul...........",        "SSE Add..........",          "SSE Sub..........",
+    "SSE Mul...........",        "SSE Div..........."};
+
+// Row `row`'s caption, 1 to 29.
+std::string_view rowCaption(int row);
+
+// The caption without its trailing dots: "Formula Ferma".
+std::string_view plainCaption(std::string_view caption);
+
+// " RAM Benchmark  ".
+inline constexpr std::string_view kRamBox = "RAM Group";
+inline constexpr std::string_view kWriteMemorySpeed = "Write memory speed:";
+inline constexpr std::string_view kReadMemorySpeed = "Read memory speed:";
+
+// "    Diagnostic    ".
+inline constexpr std::string_view kCpuTestBox = "CPU TEST";
+inline constexpr std::string_view kPass = "Pass:";
+inline constexpr std::string_view kErrors = "Errors:";
+inline constexpr std::string_view kRamTestBox = "RAM TEST";
+inline constexpr std::string_view kTestingMemorySize = "Size of testing memory:";
+inline constexpr std::string_view kErrorsFound = "Errors found:";
+inline constexpr std::string_view kWriteSpeed = "Write speed:";
+inline constexpr std::string_view kReadAndTest = "Read and Test:";
+
+}  // namespace present

@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "present/words.h"
+
+#include "platform/format.h"
+#include "present/captions.h"
+#include "sysinfo/clock.h"
+
+namespace present {
+namespace {
+
+// The units and fixed words around the figures.
+constexpr std::string_view kMhz = " Mhz ";
+constexpr std::string_view kExtensionSeparator = ", ";
+constexpr std::string_view kKbyte = " Kbyte";
+constexpr std::string_view kMb = " Mb";
+constexpr std::string_view kPercent = "%";
+constexpr std::string_view kMark = " Mark";
+constexpr std::string_view kRate = " Mln. instr/s";
+constexpr std::string_view kScoreSeparator = "      score: ";  // six blanks
+constexpr std::string_view kCpuScorePrefix = "Your CPU score: ";
+constexpr std::string_view kCpuScoreUnit = " Mark!";
+constexpr std::string_view kWrongResult = ": wrong result; the processor made an error under load";
+constexpr std::string_view kMbPerSec = " Mb/sec";
+constexpr std::string_view kTooFastToTime = "Too fast to time";
+constexpr std::string_view kMbDot = " Mb.";
+
+// The clock text is cut, not rounded, to this many characters.
+constexpr std::size_t kClockCharacters = 7;
+
+std::string join(std::string text, std::string_view unit) {
+    text += unit;
+    return text;
+}
+
+}  // namespace
+
+std::string cpuNameText(double ratedMhz, std::string_view name) {
+    return join(platform::floatToText(ratedMhz) + std::string(kMhz), name);
+}
+
+std::string instructionsText(std::span<const std::string_view> extensions) {
+    std::string text = "x86";
+    for (const std::string_view extension : extensions) {
+        text += kExtensionSeparator;
+        text += extension;
+    }
+    return text;
+}
+
+std::string cacheSizeText(std::int32_t kib) {
+    return join(platform::intToText(kib), kKbyte);
+}
+
+std::string clockText(std::uint32_t cycles) {
+    return platform::firstCharacters(platform::floatToText(sysinfo::clockMHz(cycles)),
+                                     kClockCharacters);
+}
+
+std::string kbyteText(std::int64_t bytes) {
+    return join(
+        platform::intToText(platform::roundHalfEven(static_cast<long double>(bytes) / 1024.0L)),
+        kKbyte);
+}
+
+std::string freeMbText(std::int64_t availPhys) {
+    return join(platform::intToText(availPhys / 1'048'576), kMb);
+}
+
+std::string loadText(std::int32_t percent) {
+    return join(platform::intToText(percent), kPercent);
+}
+
+std::string_view groupTitle(bench::Group group) {
+    switch (group) {
+        case bench::Group::Alu:
+            return "ALU GROUP";
+        case bench::Group::Fpu:
+            return "FPU GROUP";
+        case bench::Group::Instr:
+            return "INSTR. GROUP";
+    }
+    return {};
+}
+
+std::string resultText(bench::Group group, std::int32_t result) {
+    return join(platform::intToText(result), group == bench::Group::Instr ? kRate : kMark);
+}
+
+std::string groupScoreTitle(bench::Group group, std::int32_t score) {
+    return join(std::string(groupTitle(group)) + std::string(kScoreSeparator),
+                platform::intToText(score));
+}
+
+std::string cpuScoreText(std::int64_t score) {
+    return join(std::string(kCpuScorePrefix) + platform::intToText(score), kCpuScoreUnit);
+}
+
+std::string wrongResultLine(int row) {
+    return join(std::string(plainCaption(rowCaption(row))), kWrongResult);
+}
+
+std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
+                                const bench::RunResult& result) {
+    std::string message;
+    for (std::size_t i = 0; i < rows.size() && i < result.valid.size(); ++i) {
+        if (result.valid[i]) continue;
+        if (!message.empty()) message += "\n";
+        message += wrongResultLine(rows[i].row);
+    }
+    return message;
+}
+
+std::string speedText(const membench::Measured& speed) {
+    if (speed) return join(platform::intToText(speed->figure), kMbPerSec);
+    switch (speed.error()) {
+        case membench::NoSpeed::tooFastToTime:
+            return std::string(kTooFastToTime);
+        case membench::NoSpeed::blockRefused:
+            return std::string(kNotEnoughMemory);
+    }
+    return {};
+}
+
+std::string countText(std::int64_t count) {
+    return platform::intToText(count);
+}
+
+std::string cpuErrorsText(std::int32_t errors) {
+    return platform::floatToText(static_cast<long double>(errors));
+}
+
+std::string testingMemoryText(std::int64_t mib) {
+    return join(platform::intToText(mib), kMbDot);
+}
+
+std::string testSpeedText(std::int64_t mbPerSec) {
+    return join(platform::intToText(mbPerSec), kMbPerSec);
+}
+
+}  // namespace present

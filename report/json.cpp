@@ -1,0 +1,366 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The JSON form of every figure: one to_json/from_json pair a struct. The numbers are the
+// data; the texts beside them ("text", "cpu_text", "l2_cache" ...) are what the window
+// shows, worded by the presentation module, and are never read back.
+#include "platform/format.h"
+#include "present/captions.h"
+#include "present/words.h"
+#include "report/report.h"
+#include "sysinfo/clock.h"
+#include "sysinfo/memory_monitor.h"
+#include "version.h"
+
+namespace membench {
+
+NLOHMANN_JSON_SERIALIZE_ENUM(NoSpeed, {{NoSpeed::tooFastToTime, "too_fast_to_time"},
+                                       {NoSpeed::blockRefused, "block_refused"}})
+
+}  // namespace membench
+
+namespace bench {
+
+NLOHMANN_JSON_SERIALIZE_ENUM(Group,
+                             {{Group::Alu, "ALU"}, {Group::Fpu, "FPU"}, {Group::Instr, "INSTR"}})
+
+}  // namespace bench
+
+namespace report {
+namespace {
+
+using nlohmann::json;
+
+template <class T>
+json orNull(const std::optional<T>& value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+// A key that may be null or missing, as older results and unmeasured figures have it.
+template <class T>
+std::optional<T> optionalAt(const json& j, const char* key) {
+    const auto found = j.find(key);
+    if (found == j.end() || found->is_null()) return std::nullopt;
+    return found->get<T>();
+}
+
+// Identity texts a saved result writes as "-" when the system did not say.
+std::optional<std::string> identityAt(const json& j, const char* key) {
+    auto text = optionalAt<std::string>(j, key);
+    if (text == std::string(present::kNoFigure)) text.reset();
+    return text;
+}
+
+std::string identityText(const std::optional<std::string>& text) {
+    return text.value_or(std::string(present::kNoFigure));
+}
+
+json timedJson(const platform::TimedBytes& timed) {
+    return {{"bytes", timed.bytes}, {"ms", timed.ms}};
+}
+
+platform::TimedBytes timedFrom(const json& j) {
+    return {j.at("bytes").get<std::int64_t>(), j.at("ms").get<std::int32_t>()};
+}
+
+}  // namespace
+
+std::int32_t BenchRow::result() const {
+    return raw ? bench::rowResult(group, *raw) : 0;
+}
+
+bool Report::foundErrors() const {
+    const bool wrongRow = bench && std::any_of(bench->rows.begin(), bench->rows.end(),
+                                               [](const BenchRow& row) { return !row.valid; });
+    return wrongRow || (stability && stability->errors > 0) || (memtest && memtest->errors > 0);
+}
+
+void to_json(json& j, const CacheSweep& s) {
+    j = {{"kib", s.kib}, {"rate", s.rate}, {"confirmed", s.confirmed}};
+}
+
+void from_json(const json& j, CacheSweep& s) {
+    s = {j.at("kib").get<std::int32_t>(), j.at("rate").get<std::int32_t>(),
+         j.at("confirmed").get<std::int32_t>()};
+}
+
+void to_json(json& j, const CpuFigures& c) {
+    std::vector<std::string_view> extensions(c.extensions.begin(), c.extensions.end());
+    j = {
+        {"name_text", c.described ? present::cpuNameText(c.ratedMhz, c.name.value_or(""))
+                                  : std::string(present::kNoFigure)},
+        {"name", orNull(c.name)},
+        {"rated_mhz", c.described ? json(c.ratedMhz) : json(nullptr)},
+        {"identifier", identityText(c.identifier)},
+        {"vendor", identityText(c.vendor)},
+        {"instructions", present::instructionsText(extensions)},
+        {"extensions", c.extensions},
+        {"l2_cache",
+         c.l2CacheKiB ? present::cacheSizeText(*c.l2CacheKiB) : std::string(present::kNoFigure)},
+        {"l2_cache_kib", orNull(c.l2CacheKiB)},
+        {"l2_cache_os", orNull(c.l2CacheOs)},
+        {"cache_sweeps", c.cacheSweeps},
+        {"clock_text",
+         c.clockCycles ? present::clockText(*c.clockCycles) : std::string(present::kNoFigure)},
+        {"clock_cycles", orNull(c.clockCycles)},
+        {"clock_mhz", c.clockCycles ? json(sysinfo::clockMHz(*c.clockCycles)) : json(nullptr)},
+        {"tsc_mhz_os", orNull(c.tscMhzOs)},
+        {"effective_mhz", orNull(c.effectiveMhz)},
+    };
+}
+
+void from_json(const json& j, CpuFigures& c) {
+    const auto rated = optionalAt<double>(j, "rated_mhz");
+    c.described = rated.has_value();
+    c.ratedMhz = rated.value_or(0);
+    c.name = optionalAt<std::string>(j, "name");
+    c.identifier = identityAt(j, "identifier");
+    c.vendor = identityAt(j, "vendor");
+    c.extensions = j.value("extensions", std::vector<std::string>{});
+    c.l2CacheKiB = optionalAt<std::int32_t>(j, "l2_cache_kib");
+    c.l2CacheOs = optionalAt<std::int64_t>(j, "l2_cache_os");
+    c.cacheSweeps = j.value("cache_sweeps", std::vector<CacheSweep>{});
+    c.clockCycles = optionalAt<std::uint32_t>(j, "clock_cycles");
+    c.tscMhzOs = optionalAt<double>(j, "tsc_mhz_os");
+    c.effectiveMhz = optionalAt<double>(j, "effective_mhz");
+}
+
+void to_json(json& j, const MemoryFigures& m) {
+    const auto& s = m.status;
+    const auto field = [&](std::int64_t platform::MemoryStatus::*member) {
+        return s ? json((*s).*member) : json(nullptr);
+    };
+    const auto& a = m.allowance;
+    const auto& limit = a ? a->limit : std::nullopt;
+    j = {
+        {"total_virtual", field(&platform::MemoryStatus::totalVirtual)},
+        {"avail_virtual", field(&platform::MemoryStatus::availVirtual)},
+        {"total_pagefile", field(&platform::MemoryStatus::totalPageFile)},
+        {"pagefile_in_use", s ? json(s->totalPageFile - s->availPageFile) : json(nullptr)},
+        {"total_phys", field(&platform::MemoryStatus::totalPhys)},
+        {"phys_in_use", s ? json(s->totalPhys - s->availPhys) : json(nullptr)},
+        {"avail_phys", field(&platform::MemoryStatus::availPhys)},
+        {"load_percent", s ? json(sysinfo::loadPercent(*s)) : json(nullptr)},
+        {"unused", a ? json(a->unused) : json(nullptr)},
+        {"memtest_allowance", a ? json(a->bytes) : json(nullptr)},
+        {"limit", limit ? json(limit->limit) : json(nullptr)},
+        {"limit_available", limit ? json(limit->available) : json(nullptr)},
+        {"limit_source", limit ? json(limit->source) : json(nullptr)},
+    };
+}
+
+void from_json(const json& j, MemoryFigures& m) {
+    m = {};
+    if (const auto totalPhys = optionalAt<std::int64_t>(j, "total_phys")) {
+        platform::MemoryStatus s;
+        s.totalPhys = *totalPhys;
+        s.availPhys = j.at("avail_phys").get<std::int64_t>();
+        s.totalPageFile = j.at("total_pagefile").get<std::int64_t>();
+        s.availPageFile = s.totalPageFile - j.at("pagefile_in_use").get<std::int64_t>();
+        s.totalVirtual = j.at("total_virtual").get<std::int64_t>();
+        s.availVirtual = j.at("avail_virtual").get<std::int64_t>();
+        m.status = s;
+    }
+    if (const auto bytes = optionalAt<std::int64_t>(j, "memtest_allowance")) {
+        platform::MemoryAllowance a;
+        a.bytes = *bytes;
+        a.unused = j.at("unused").get<std::int64_t>();
+        if (const auto limit = optionalAt<std::int64_t>(j, "limit"))
+            a.limit = platform::MemoryLimit{*limit, j.at("limit_available").get<std::int64_t>(),
+                                            j.at("limit_source").get<std::string>()};
+        m.allowance = a;
+    }
+}
+
+void to_json(json& j, const MachineFigures& m) {
+    j = {
+        {"cpu_name", orNull(m.cpuName)},
+        {"identifier", identityText(m.identifier)},
+        {"vendor", identityText(m.vendor)},
+        {"logical_cpus", m.logicalCpus},
+        {"tsc_mhz", orNull(m.tscMhz)},
+        {"effective_mhz", orNull(m.effectiveMhz)},
+        {"memory_total", orNull(m.memoryTotal)},
+        {"kernel_release", m.kernelRelease},
+        {"hostname", m.hostname},
+    };
+}
+
+void from_json(const json& j, MachineFigures& m) {
+    m.cpuName = optionalAt<std::string>(j, "cpu_name");
+    m.identifier = identityAt(j, "identifier");
+    m.vendor = identityAt(j, "vendor");
+    m.logicalCpus = j.value("logical_cpus", 0);
+    m.tscMhz = optionalAt<double>(j, "tsc_mhz");
+    m.effectiveMhz = optionalAt<double>(j, "effective_mhz");
+    m.memoryTotal = optionalAt<std::int64_t>(j, "memory_total");
+    m.kernelRelease = j.value("kernel_release", "");
+    m.hostname = j.value("hostname", "");
+}
+
+void to_json(json& j, const BenchRow& r) {
+    j = {{"row", r.row},
+         {"group", r.group},
+         {"caption", present::rowCaption(r.row)},
+         {"raw", orNull(r.raw)},
+         {"result", r.result()},
+         {"text",
+          r.raw ? present::resultText(r.group, r.result()) : std::string(present::kNoResult)},
+         {"runs", r.runs},
+         {"valid", r.valid}};
+}
+
+void from_json(const json& j, BenchRow& r) {
+    r.row = j.at("row").get<int>();
+    r.group = j.at("group").get<bench::Group>();
+    r.raw = optionalAt<std::int32_t>(j, "raw");
+    r.runs = j.at("runs").get<std::vector<std::optional<std::int32_t>>>();
+    r.valid = j.value("valid", true);
+}
+
+void to_json(json& j, const BenchFigures& b) {
+    j = {{"rows", b.rows},
+         {"repetitions", b.repetitions},
+         {"alu", b.alu.value},
+         {"fpu", b.fpu.value},
+         {"instr", b.instr.value},
+         {"cpu_score", b.cpuScore.value},
+         // An interrupted first repetition has rows but no scores yet.
+         {"cpu_text", b.repetitions > 0 ? present::cpuScoreText(b.cpuScore.value) : ""},
+         {"runs",
+          {{"alu", b.alu.runs},
+           {"fpu", b.fpu.runs},
+           {"instr", b.instr.runs},
+           {"cpu_score", b.cpuScore.runs}}}};
+}
+
+void from_json(const json& j, BenchFigures& b) {
+    b.rows = j.at("rows").get<std::vector<BenchRow>>();
+    b.repetitions = j.at("repetitions").get<int>();
+    const json& runs = j.at("runs");
+    b.alu = {j.at("alu").get<std::int32_t>(), runs.at("alu").get<std::vector<std::int32_t>>()};
+    b.fpu = {j.at("fpu").get<std::int32_t>(), runs.at("fpu").get<std::vector<std::int32_t>>()};
+    b.instr = {j.at("instr").get<std::int32_t>(),
+               runs.at("instr").get<std::vector<std::int32_t>>()};
+    b.cpuScore = {j.at("cpu_score").get<std::int64_t>(),
+                  runs.at("cpu_score").get<std::vector<std::int64_t>>()};
+}
+
+namespace {
+
+// One measurement of the memory benchmark: its figure (null without one), why there is
+// none, its bytes and milliseconds, and its text.
+void putSpeed(json& j, const char* name, const std::optional<membench::Measured>& speed) {
+    const std::string key(name);
+    j[key] = speed && *speed ? json((*speed)->figure) : json(nullptr);
+    j[key + "_failure"] = speed && !*speed ? json(speed->error()) : json(nullptr);
+    j[key + "_timed"] = speed && *speed ? timedJson((*speed)->timed) : json(nullptr);
+    j[key + "_text"] = speed ? present::speedText(*speed) : std::string(present::kNoFigure);
+}
+
+std::optional<membench::Measured> speedFrom(const json& j, const char* name) {
+    const std::string key(name);
+    if (const auto figure = optionalAt<std::int32_t>(j, name)) {
+        const auto timed = j.find(key + "_timed");
+        return membench::Measured(membench::Speed{*figure, timed != j.end() && !timed->is_null()
+                                                               ? timedFrom(*timed)
+                                                               : platform::TimedBytes{}});
+    }
+    if (const auto failure = optionalAt<membench::NoSpeed>(j, (key + "_failure").c_str()))
+        return membench::Measured(platform::Unexpected{*failure});
+    return std::nullopt;
+}
+
+}  // namespace
+
+void to_json(json& j, const RamBenchFigures& r) {
+    j = json::object();
+    putSpeed(j, "write", r.write);
+    putSpeed(j, "read", r.read);
+    j["runs"] = {{"write", r.writeRuns}, {"read", r.readRuns}};
+}
+
+void from_json(const json& j, RamBenchFigures& r) {
+    r.write = speedFrom(j, "write");
+    r.read = speedFrom(j, "read");
+    const json& runs = j.at("runs");
+    r.writeRuns = runs.at("write").get<std::vector<std::optional<std::int32_t>>>();
+    r.readRuns = runs.at("read").get<std::vector<std::optional<std::int32_t>>>();
+}
+
+void to_json(json& j, const StabilityFigures& s) {
+    j = {{"seconds", s.seconds},
+         {"passes", s.passes},
+         {"passes_per_thread", s.threadPasses},
+         {"errors", s.errors}};
+}
+
+void from_json(const json& j, StabilityFigures& s) {
+    s.seconds = j.at("seconds").get<int>();
+    s.passes = j.at("passes").get<std::int64_t>();
+    s.threadPasses = j.at("passes_per_thread").get<std::vector<std::int64_t>>();
+    s.errors = j.at("errors").get<std::int64_t>();
+}
+
+void to_json(json& j, const MemtestFigures& m) {
+    const auto speed = [](const std::optional<diag::PhaseSpeed>& phase) {
+        return phase ? json(phase->mbPerSec) : json(nullptr);
+    };
+    const auto text = [](const std::optional<diag::PhaseSpeed>& phase) {
+        return phase ? present::testSpeedText(phase->mbPerSec) : std::string(present::kNoFigure);
+    };
+    j = {{"bytes", m.bytes},
+         {"passes", m.passes},
+         {"errors", m.errors},
+         {"write", speed(m.write)},
+         {"read", speed(m.read)},
+         {"write_timed", m.write ? timedJson(m.write->timed) : json(nullptr)},
+         {"read_timed", m.read ? timedJson(m.read->timed) : json(nullptr)},
+         {"write_text", text(m.write)},
+         {"read_text", text(m.read)}};
+}
+
+void from_json(const json& j, MemtestFigures& m) {
+    m.bytes = j.at("bytes").get<std::int64_t>();
+    m.passes = j.at("passes").get<std::int64_t>();
+    m.errors = j.at("errors").get<std::int64_t>();
+    const auto phase = [&j](const char* name) -> std::optional<diag::PhaseSpeed> {
+        const auto speed = optionalAt<std::int64_t>(j, name);
+        if (!speed) return std::nullopt;
+        const auto timed = j.find(std::string(name) + "_timed");
+        return diag::PhaseSpeed{*speed, timed != j.end() && !timed->is_null()
+                                            ? timedFrom(*timed)
+                                            : platform::TimedBytes{}};
+    };
+    m.write = phase("write");
+    m.read = phase("read");
+}
+
+void to_json(json& j, const Report& r) {
+    j = {{"schema", kSchema},
+         {"corvane", {{"version", CORVANE_VERSION}, {"build_type", CORVANE_BUILD_TYPE}}},
+         {"when", r.machine.when},
+         {"bench_revision", r.benchRevision},
+         {"incomplete", r.incomplete},
+         {"machine", r.machine},
+         {"cpu", r.cpu},
+         {"memory", r.memory}};
+    if (r.bench) j["bench"] = *r.bench;
+    if (r.ramBench) j["ram_bench"] = *r.ramBench;
+    if (r.stability) j["stability"] = *r.stability;
+    if (r.memtest) j["memtest"] = *r.memtest;
+}
+
+void from_json(const json& j, Report& r) {
+    r = {};
+    r.machine = j.value("machine", MachineFigures{});
+    r.machine.when = j.value("when", "");
+    r.cpu = j.value("cpu", CpuFigures{});
+    r.memory = j.value("memory", MemoryFigures{});
+    r.benchRevision = j.value("bench_revision", 0);
+    r.incomplete = j.value("incomplete", false);
+    r.bench = optionalAt<BenchFigures>(j, "bench");
+    r.ramBench = optionalAt<RamBenchFigures>(j, "ram_bench");
+    r.stability = optionalAt<StabilityFigures>(j, "stability");
+    r.memtest = optionalAt<MemtestFigures>(j, "memtest");
+}
+
+}  // namespace report

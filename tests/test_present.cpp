@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How figures become words: the cases the design gives for each of the window's texts.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+#include "fake_benchmark_rows.h"
+#include "present/captions.h"
+#include "present/words.h"
+
+using bench::Group;
+
+TEST(CpuInfoWords, NameSpeedExtensionsCache) {
+    EXPECT_EQ(present::cpuNameText(3200, "Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz"),
+              "3200 Mhz Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
+    EXPECT_EQ(present::cpuNameText(0, ""), "0 Mhz ");  // the blank after "Mhz" stays
+    const std::string_view found[] = {"MMX", "SSE", "SSE2"};
+    EXPECT_EQ(present::instructionsText(found), "x86, MMX, SSE, SSE2");
+    EXPECT_EQ(present::instructionsText({}), "x86");
+    EXPECT_EQ(present::cacheSizeText(512), "512 Kbyte");
+}
+
+// Cut, not rounded, to seven characters; a count above 32 bits (9000 MHz over 0.5 s is
+// 4.5e9 cycles) has wrapped before it arrives.
+TEST(ClockText, IsTheQuotientCutToSevenCharacters) {
+    for (const auto& [cycles, text] : {std::pair{1'496'123'456u, "2992.24"},  // 2992.246912
+                                       {400'123'456u, "800.246"},             // 800.246912
+                                       {1'500'000'000u, "3000"},
+                                       {1'499'999'999u, "2999.99"},  // 2999.999998
+                                       {static_cast<std::uint32_t>(4'500'000'000ull), "410.065"},
+                                       {0xFFFFFFFFu, "8589.93"}})
+        EXPECT_EQ(present::clockText(cycles), text) << cycles;
+}
+
+// The separator is the C locale's, as QApplication sets it from the environment. A locale
+// with a comma is made at test time, so the test needs no locale generated on the machine.
+TEST(ClockText, UsesTheUsersDecimalSeparator) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("corvane-locale-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "comma.src") << "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\n"
+                                        "LC_NUMERIC\ndecimal_point \"<U002C>\"\n"
+                                        "thousands_sep \"\"\ngrouping -1\nEND LC_NUMERIC\n";
+    // localedef warns about the categories left out and says so in its status; the files
+    // it writes are what counts.
+    const std::string make = "localedef -c -f UTF-8 -i " + (dir / "comma.src").string() + " " +
+                             (dir / "de_DE.UTF-8").string() + " >/dev/null 2>&1";
+    (void)std::system(make.c_str());
+    setenv("LOCPATH", dir.c_str(), 1);
+
+    const std::uint32_t cycles = 1'222'890'000;  // 2445.78 MHz
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"));
+    EXPECT_EQ(present::clockText(cycles), "2445,78");
+    ASSERT_TRUE(std::setlocale(LC_NUMERIC, "C"));
+    EXPECT_EQ(present::clockText(cycles), "2445.78");
+    unsetenv("LOCPATH");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(RamInfoWords, HalvesToEvenTruncatedMegabytesAndPercent) {
+    EXPECT_EQ(present::kbyteText(2560), "2 Kbyte");  // 2.5
+    EXPECT_EQ(present::kbyteText(3584), "4 Kbyte");  // 3.5
+    EXPECT_EQ(present::kbyteText(536'281'088), "523712 Kbyte");
+    EXPECT_EQ(present::kbyteText(std::int64_t{24} << 30), "25165824 Kbyte");  // beyond 32 bits
+    EXPECT_EQ(present::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded
+    EXPECT_EQ(present::loadText(45), "45%");
+}
+
+TEST(BenchmarkWords, ResultsScoresAndTheWrongRows) {
+    EXPECT_EQ(present::resultText(Group::Alu, 1714285), "1714285 Mark");
+    EXPECT_EQ(present::resultText(Group::Instr, 960), "960 Mln. instr/s");
+    EXPECT_EQ(present::groupTitle(Group::Instr), "INSTR. GROUP");
+    EXPECT_EQ(present::groupScoreTitle(Group::Alu, 8000), "ALU GROUP      score: 8000");
+    EXPECT_EQ(present::cpuScoreText(4677), "Your CPU score: 4677 Mark!");
+
+    const auto rows = fake::rows();
+    bench::RunResult result;
+    result.valid.assign(rows.size(), true);
+    EXPECT_EQ(present::wrongResultsMessage(rows, result), "");
+    result.valid[2] = result.valid[26] = false;
+    EXPECT_EQ(present::wrongResultsMessage(rows, result),
+              "Formula Ferma: wrong result; the processor made an error under load\n"
+              "SSE Sub: wrong result; the processor made an error under load");
+}
+
+TEST(RamBenchmarkWords, SpeedOrWhyThereIsNone) {
+    EXPECT_EQ(present::speedText(membench::Speed{4200, {}}), "4200 Mb/sec");
+    EXPECT_EQ(present::speedText(platform::Unexpected{membench::NoSpeed::tooFastToTime}),
+              "Too fast to time");
+    EXPECT_EQ(present::speedText(platform::Unexpected{membench::NoSpeed::blockRefused}),
+              "Not enough memory");
+}
+
+TEST(DiagnosticWords, BlockSpeedAndCounts) {
+    EXPECT_EQ(present::testingMemoryText(283), "283 Mb.");  // with its point
+    EXPECT_EQ(present::testingMemoryText(0), "0 Mb.");
+    EXPECT_EQ(present::testSpeedText(1132), "1132 Mb/sec");
+    EXPECT_EQ(present::countText(3'000'000'000), "3000000000");
+    EXPECT_EQ(present::cpuErrorsText(7), "7");
+}
+
+TEST(Captions, RowsAreNamedWithoutTheirDots) {
+    EXPECT_EQ(present::plainCaption(present::rowCaption(1)), "Fibonachi digit's");
+    EXPECT_THROW(present::rowCaption(30), std::out_of_range);
+    EXPECT_EQ(present::windowTitle().substr(present::versionCaption().size(), 7), "      ~");
+}
