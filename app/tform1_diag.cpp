@@ -98,8 +98,9 @@ void TForm1::Button5Click() {
     pauseClockRefresh();
     try {
         stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this));
-    } catch (...) {
-        // No thread could be had: without a worker nothing would ever bring RUN back.
+    } catch (const std::exception&) {
+        // No thread (or no memory for one) could be had: without a worker nothing would ever
+        // bring RUN back. The failure itself goes on to the handler's error display.
         if (stabilityWorkers_.running() == 0) {
             resumeClockRefresh();
             Button5->setEnabled(true);

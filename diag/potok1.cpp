@@ -2,6 +2,7 @@
 #include "diag/potok1.h"
 
 #include <algorithm>
+#include <new>
 
 namespace diag {
 
@@ -17,9 +18,6 @@ void potok1::join() {
 }
 
 void potok1::Execute() {
-    // Anything that escapes a pass ends this worker quietly, as a fault would: no count for
-    // that pass and no end steps, so the window comes back through a worker that ended
-    // normally. Nothing may reach std::terminate and take the program with it.
     try {
         std::int64_t passes = 0;
         std::int32_t errors = 0;
@@ -33,7 +31,15 @@ void potok1::Execute() {
             }
         } while (!cpuTestStop.load(std::memory_order_relaxed));
         report_->ended();
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
+        // A count could not be handed to the window: memory has run out. The pass itself
+        // allocates nothing, so this worker stops here rather than take the program down
+        // through std::terminate; its end is still reported, when there is memory for it,
+        // so that RUN comes back.
+        try {
+            report_->ended();
+        } catch (const std::bad_alloc&) {
+        }
     }
     finished_.store(true, std::memory_order_release);
 }

@@ -10,16 +10,14 @@ namespace platform {
 // The general error display: a message box over the main window.
 void showError(const QString& message);
 
-// Runs a handler; a failure that reaches here is shown and the handler abandoned, so
-// nothing ever throws through the event loop.
+// Runs a handler; a failure that reaches here (a thread or memory refused) is shown and
+// the handler abandoned, so no standard exception throws through the event loop.
 template <class Handler>
 void runHandler(Handler&& handler) {
     try {
         handler();
     } catch (const std::exception& failure) {
         showError(QString::fromLocal8Bit(failure.what()));
-    } catch (...) {
-        showError(QStringLiteral("Unexpected failure."));
     }
 }
 

@@ -8,7 +8,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
-#include <stdexcept>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -114,21 +114,22 @@ TEST_F(StabilityWorkersTest, StopAndJoinWaitsForEveryWorkerAlsoOneFromAnEarlierT
     EXPECT_EQ(endedCount(report->byThread_), 4u);  // every worker of both tests
 }
 
-struct ThrowingReport : RecordingReport {
+// The second count cannot be handed over: memory has run out.
+struct ExhaustedReport : RecordingReport {
     void passCounted(std::int64_t passes) override {
-        if (passes == 2) throw std::runtime_error("no caption");
+        if (passes == 2) throw std::bad_alloc();
         RecordingReport::passCounted(passes);
     }
 };
 
-TEST_F(StabilityWorkersTest, FailingWorkerEndsQuietlyWithoutItsEndSteps) {
-    auto failing = std::make_shared<ThrowingReport>();
-    workers.startTwo(failing);
+TEST_F(StabilityWorkersTest, WorkerOutOfMemoryStopsAndStillReportsItsEnd) {
+    auto exhausted = std::make_shared<ExhaustedReport>();
+    workers.startTwo(exhausted);
     passes.allow(2);
     ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method
-    for (const auto& [id, list] : failing->byThread_)
-        EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}}));
+    for (const auto& [id, list] : exhausted->byThread_)
+        EXPECT_EQ(list, (std::vector<Event>{{Event::Pass, 1}, {Event::End, 0}}));
 }
 
 }  // namespace
