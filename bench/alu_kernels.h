@@ -25,10 +25,6 @@ inline constexpr std::int32_t kFermaTailFactor = 52;
 inline constexpr std::int32_t kAdditionMatrixTailFactor = 52;
 inline constexpr std::int32_t kMultiplicationMatrixTailFactor = 32;
 
-}  // namespace bench
-
-namespace bench {
-
 // The program-wide loop counters I and J. Kept in memory: every use reads them and every
 // step writes them back, as part of the measured work.
 extern volatile std::int32_t globalI;

@@ -25,10 +25,6 @@ inline constexpr std::int32_t kDigitPiTailFactor = 22;
 inline constexpr std::int32_t kFactorialTailFactor = 32;
 inline constexpr std::int32_t kObjects3DTailFactor = 62;
 
-}  // namespace bench
-
-namespace bench {
-
 // The precatch slots P0 to P4, used only by "Precatching............". Kept in memory.
 extern volatile std::int64_t precatchP0;
 extern volatile std::int64_t precatchP1;

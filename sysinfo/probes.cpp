@@ -9,8 +9,8 @@ namespace sysinfo {
 namespace {
 
 // Each probe works on zeros, so a supported instruction raises no numeric exception and
-// only a refused one (SIGILL) ends it. "zero" is read from memory, as the probes read it
-// from a local variable.
+// only a refused one (SIGILL) ends it. The MMX probe takes its zero in a register; the
+// others load it from a local variable, as their instructions read memory.
 
 void probeMmx() {
     asm volatile(

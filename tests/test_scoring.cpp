@@ -41,7 +41,7 @@ TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
     EXPECT_EQ(bench::aluFpuGroupScore(entries), 8000);
 }
 
-// The example's 100 x 5.11945 = 511.945 rounding up is in the whole example run below.
+// The thirteen counted rows at 100: 100 x 5.11945 = 511.945, shown as 512.
 TEST(GroupScore, InstrIgnoresAdditionAndSubstraction) {
     auto entries = instrRows(100);
     entries[1] = -5;         // Addition
@@ -56,7 +56,6 @@ TEST(GroupScore, InstrUsesTheExtendedConstant) {
     EXPECT_EQ(bench::instrGroupScore(instrRows(50'000)), 255973);
 }
 
-// The example's 8000, 4000, 512 -> 4677 is checked through a whole run.
 TEST(CpuScore, ExactHalvesGoToTheEvenNeighbourAndAluAndFpuTermsAreAddedFirst) {
     EXPECT_EQ(bench::cpuScore(15, 0, 0), 4);    // 4.5
     EXPECT_EQ(bench::cpuScore(0, 110, 0), 60);  // 60.5 exactly in extended; above it in double
