@@ -6,15 +6,7 @@
 #include "platform/format.h"
 
 using platform::floatToText;
-using platform::intToText;
 using platform::roundHalfEven;
-
-TEST(IntToText, PlainDigitsWithSignAndNoGrouping) {
-    EXPECT_EQ(intToText(0), "0");
-    EXPECT_EQ(intToText(1714285), "1714285");
-    EXPECT_EQ(intToText(-42), "-42");
-    EXPECT_EQ(intToText(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808");
-}
 
 // Fifteen significant digits, rounded; trailing zeros and a bare point dropped; the exponent
 // form from 1E15 up and below 1E-5. The clock quotients' first seven characters are the
