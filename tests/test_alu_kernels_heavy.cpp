@@ -50,7 +50,7 @@ TEST_P(AluKernel, LeavesItsGoldenValueAndTimesItsOwnSweepTail) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, AluKernel, ::testing::ValuesIn(kAluCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(RealKernelTest, QuickSortStaysInsideItsElementsAndSortsTheSameInputEveryCall) {
     std::int64_t* const e = sysinfo::sweepBuffer;

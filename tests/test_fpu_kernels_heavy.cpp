@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(Each, FpuKernel,
                          ::testing::Combine(::testing::ValuesIn(kFpuCases),
                                             ::testing::Values(platform::kStartupX87ControlWord,
                                                               kAfterFinit)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) == kAfterFinit ? "AfterFinit"
+                         [](const auto& test) {
+                             return std::string(std::get<0>(test.param).name) +
+                                    (std::get<1>(test.param) == kAfterFinit ? "AfterFinit"
                                                                             : "AtStart");
                          });
 

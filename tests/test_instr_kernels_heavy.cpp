@@ -50,4 +50,4 @@ TEST_P(InstrKernel, LeavesItsAccumulatorWhereItsChainEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, InstrKernel, ::testing::ValuesIn(kInstrCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });

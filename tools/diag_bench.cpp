@@ -75,7 +75,7 @@ void stabilityWithTwoWorkers(double seconds) {
     const auto start = Clock::now();
     workers.startTwo(report);
     while (secondsSince(start) < seconds) platform::sleepMs(50);
-    const std::int64_t passes = report->passes();
+    const auto passes = static_cast<double>(report->passes());
     const double elapsed = secondsSince(start);
     const auto stop = Clock::now();
     diag::cpuTestStop.store(true);
@@ -104,16 +104,20 @@ class TimingView : public diag::MemTestView {
   public:
     explicit TimingView(int cycles) : cycles_(cycles) {}
     void showSize(std::int64_t mib) override {
-        std::printf("memory test: %lld MiB\n", (long long)mib);
+        std::printf("memory test: %lld MiB\n", static_cast<long long>(mib));
     }
     void showWriteSpeed(const diag::PhaseSpeed& speed) override {
-        std::printf("  write: %lld Mb/sec (%d ms)\n", (long long)speed.mbPerSec, speed.timed.ms);
+        std::printf("  write: %lld Mb/sec (%d ms)\n", static_cast<long long>(speed.mbPerSec),
+                    speed.timed.ms);
     }
     void showCheckSpeed(const diag::PhaseSpeed& speed) override {
-        std::printf("  check: %lld Mb/sec (%d ms)\n", (long long)speed.mbPerSec, speed.timed.ms);
+        std::printf("  check: %lld Mb/sec (%d ms)\n", static_cast<long long>(speed.mbPerSec),
+                    speed.timed.ms);
     }
     void showPasses(std::int64_t) override {}
-    void showErrors(std::int64_t e) override { std::printf("  errors: %lld\n", (long long)e); }
+    void showErrors(std::int64_t e) override {
+        std::printf("  errors: %lld\n", static_cast<long long>(e));
+    }
     void processEvents(diag::EventPoint point) override {
         // How long the job ran since its last event point: what a window waits for at most.
         const auto now = Clock::now();
@@ -159,7 +163,8 @@ void memoryTest(std::int64_t mib) {
         return;
     }
     std::printf("memory test: %lld passes, %lld errors, %.2f s with allocation\n",
-                (long long)run->passes, (long long)run->errors, secondsSince(start));
+                static_cast<long long>(run->passes), static_cast<long long>(run->errors),
+                secondsSince(start));
     std::printf("memory test: STOP seen to the end: %.1f ms\n",
                 std::chrono::duration<double>(view.end_ - view.stop_).count() * 1000);
 }

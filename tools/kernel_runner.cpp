@@ -125,15 +125,16 @@ void runScoredRow(const bench::KernelRow& row, double mhz) {
     const double perCycle = perNs * toCycles;
     // The flag uses the whole kernel, tail included: the separately timed tail is only an
     // estimate and must not make honest work look too fast.
-    const double perCycleWithTail = ns > 0 ? work.operations / ns * toCycles : 0.0;
+    const double perCycleWithTail =
+        ns > 0 ? work.operations / static_cast<double>(ns) * toCycles : 0.0;
     const std::int32_t score = ms > 0 ? 12'000'000 / ms : 0;
     const bool suspicious = perCycleWithTail > (work.serialChain ? 1.5 : work.plausiblePerCycle);
     std::printf(
         "%2d %-26s %6d ms %8d Mark | tail %4.0f ms | %.4g %s: %7.4f /ns %7.4f /cycle "
         "(%7.4f with tail)%s%s\n",
-        row.row, std::string(present::rowCaption(row.row)).c_str(), ms, score, tailNs / 1e6,
-        work.operations, work.unit, perNs, perCycle, perCycleWithTail,
-        suspicious ? "  optimised away?" : "",
+        row.row, std::string(present::rowCaption(row.row)).c_str(), ms, score,
+        static_cast<double>(tailNs) / 1e6, work.operations, work.unit, perNs, perCycle,
+        perCycleWithTail, suspicious ? "  optimised away?" : "",
         bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
 }
 
