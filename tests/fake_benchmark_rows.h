@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <string_view>
 #include <utility>
 
 #include "bench/kernel_table.h"

@@ -55,7 +55,9 @@ class BenchmarkRun : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(BenchmarkRun, EventsAreProcessedBeforeEveryKernelInOrder) {
+// Events are processed before every kernel, in order; each group's score comes as soon as
+// its last row is done.
+TEST_F(BenchmarkRun, EventsComeBeforeEveryKernelAndGroupScoresAsTheirGroupsComplete) {
     int next = 1;
     fake::script.onCall = [&](int row) {
         EXPECT_EQ(row, next++);
@@ -65,10 +67,6 @@ TEST_F(BenchmarkRun, EventsAreProcessedBeforeEveryKernelInOrder) {
     run();
     EXPECT_EQ(next, 30);
     EXPECT_EQ(log.front(), "reset");
-}
-
-TEST_F(BenchmarkRun, GroupScoresAppearAsTheirGroupsComplete) {
-    run();
     const auto alu = position("group ALU: 8000");
     const auto fpu = position("group FPU: 4000");
     EXPECT_GT(alu, position("row 7: 1500 -> 8000"));

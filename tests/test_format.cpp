@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <limits>
+#include <utility>
 
 #include "platform/format.h"
 
@@ -12,29 +12,21 @@ using platform::roundHalfEven;
 // form from 1E15 up and below 1E-5. The clock quotients' first seven characters are the
 // clock text's cases.
 TEST(FloatToText, FifteenSignificantDigitsAndTheExponentOutsideTheFixedRange) {
-    for (const auto& [value, text] : {std::pair{1.0L / 3.0L, "0.333333333333333"},
-                                      {2.0L / 3.0L, "0.666666666666667"},
-                                      {123456789012345.0L, "123456789012345"},
-                                      {1e15L, "1E15"},
-                                      {1e20L, "1E20"},
-                                      {0.00001L, "0.00001"},
-                                      {0.000001L, "1E-6"},
-                                      {-2.5e-7L, "-2.5E-7"},
-                                      {0.0L, "0"},
-                                      {-0.0L, "0"},
-                                      {7.0L, "7"},
-                                      {-100.0L, "-100"}})
+    using T = std::pair<long double, const char*>;
+    for (const auto& [value, text] :
+         {T{1.0L / 3.0L, "0.333333333333333"}, T{2.0L / 3.0L, "0.666666666666667"},
+          T{123456789012345.0L, "123456789012345"}, T{1e15L, "1E15"}, T{1e20L, "1E20"},
+          T{0.00001L, "0.00001"}, T{0.000001L, "1E-6"}, T{-2.5e-7L, "-2.5E-7"}, T{0.0L, "0"},
+          T{-0.0L, "0"}, T{7.0L, "7"}, T{-100.0L, "-100"}})
         EXPECT_EQ(floatToText(value), text) << text;
 }
 
 TEST(RoundHalfEven, ExactHalvesGoToTheEvenNeighbourInSixtyFourBits) {
-    EXPECT_EQ(roundHalfEven(2.5L), 2);
-    EXPECT_EQ(roundHalfEven(3.5L), 4);
-    EXPECT_EQ(roundHalfEven(-2.5L), -2);
-    EXPECT_EQ(roundHalfEven(511.945L), 512);
-    EXPECT_EQ(roundHalfEven(4676.8L), 4677);
-    EXPECT_EQ(roundHalfEven(6'000'000'000.4L), 6'000'000'000);
-    EXPECT_EQ(roundHalfEven(-6'000'000'000.6L), -6'000'000'001);
+    using R = std::pair<long double, std::int64_t>;
+    for (const auto& [x, rounded] :
+         {R{2.5L, 2}, R{3.5L, 4}, R{-2.5L, -2}, R{511.945L, 512}, R{4676.8L, 4677},
+          R{6'000'000'000.4L, 6'000'000'000}, R{-6'000'000'000.6L, -6'000'000'001}})
+        EXPECT_EQ(roundHalfEven(x), rounded) << x;
 }
 
 TEST(FloatToText, TakesTheSeparatorItIsGiven) {

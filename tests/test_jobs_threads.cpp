@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,26 +47,10 @@ class Log {
     std::vector<std::thread::id> threads_;
 };
 
-// A flag a job waits for, at most ten seconds.
-class Gate {
-  public:
-    void open() {
-        {
-            std::lock_guard lock(mutex_);
-            open_ = true;
-        }
-        changed_.notify_all();
-    }
-    void pass() {
-        std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, std::chrono::seconds(10), [this] { return open_; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-};
+// A gate a job waits at, for ten seconds at most.
+bool pass(std::binary_semaphore& gate) {
+    return gate.try_acquire_for(std::chrono::seconds(10));
+}
 
 bool waitUntilIdle(const platform::JobRunner& runner) {
     for (int i = 0; i < 10'000 && !runner.idle(); ++i)
@@ -80,14 +65,14 @@ bool waitUntilIdle(const platform::JobRunner& runner) {
 // is not the submitter's.
 TEST(JobRunner, ANestedJobRunsWholeBetweenTheStepsOfTheOuter) {
     Log log;
-    Gate submitted;
+    std::binary_semaphore submitted{0};
     platform::WorkerJobRunner runner;
     EXPECT_TRUE(runner.idle());
-    const auto job = [&](const std::string& name, Gate* waitIn) {
+    const auto job = [&](const std::string& name, std::binary_semaphore* waitIn) {
         return [&, name, waitIn] {
             for (int step = 1; step <= 3; ++step) {
                 log.note(name + " step " + std::to_string(step));
-                if (step == 1 && waitIn) waitIn->pass();
+                if (step == 1 && waitIn) pass(*waitIn);
                 runner.eventPoint();
             }
         };
@@ -96,7 +81,7 @@ TEST(JobRunner, ANestedJobRunsWholeBetweenTheStepsOfTheOuter) {
     ASSERT_TRUE(log.waitFor("outer step 1"));
     EXPECT_FALSE(runner.idle());
     runner.submit(job("inner", nullptr));
-    submitted.open();
+    submitted.release();
     ASSERT_TRUE(log.waitFor("outer step 3"));
     ASSERT_TRUE(waitUntilIdle(runner));
 
@@ -111,15 +96,15 @@ TEST(JobRunner, ANestedJobRunsWholeBetweenTheStepsOfTheOuter) {
 // Jobs queued while none runs go in the order they came, each after the other.
 TEST(JobRunner, QueuedJobsRunInTheirOrderOneAfterTheOther) {
     Log log;
-    Gate first;
+    std::binary_semaphore first{0};
     platform::WorkerJobRunner runner;
     runner.submit([&] {
         log.note("1 starts");
-        first.pass();
+        pass(first);
         log.note("1 ends");
     });
     for (const char* name : {"2", "3"}) runner.submit([&, name] { log.note(name); });
-    first.open();
+    first.release();
     ASSERT_TRUE(waitUntilIdle(runner));
     EXPECT_EQ(log.entries(), (std::vector<std::string>{"1 starts", "1 ends", "2", "3"}));
 }
@@ -127,17 +112,17 @@ TEST(JobRunner, QueuedJobsRunInTheirOrderOneAfterTheOther) {
 // The end of the runner waits for the job under way.
 TEST(JobRunner, EndingWaitsForTheJobUnderWay) {
     Log log;
-    Gate release;
+    std::binary_semaphore release{0};
     std::jthread opener;
     {
         platform::WorkerJobRunner runner;
         runner.submit([&] {
             log.note("under way");
-            release.pass();
+            pass(release);
             log.note("ended");
         });
         ASSERT_TRUE(log.waitFor("under way"));
-        opener = std::jthread([&] { release.open(); });
+        opener = std::jthread([&] { release.release(); });
     }
     EXPECT_EQ(log.entries(), (std::vector<std::string>{"under way", "ended"}));
 }

@@ -129,34 +129,35 @@ struct LoopContents {
 
 const char* const kBench = CORVANE_BENCH_LIBRARY;
 
+const LoopContents kLoops[] = {
+    // One stability step: b / a, a / 2, a / b; a b, a b b, a 2.
+    {CORVANE_DIAG_LIBRARY,
+     "diag::(anonymous namespace)::soundPass()",
+     {{"divsd", 3}, {"mulsd", 4}, {"addsd", 1}, {"subsd", 1}}},
+    // Six evaluations per step (four sign forms, two cosine forms); x x + 1 not hoisted.
+    {kBench, "bench::hyperbolicCosecant()", {{"fsqrt", 6}, {"fcos", 8}, {"imul", 6}}},
+    // The instruction kernels: the block of copies, and EMMS in the MMX ones.
+    {kBench, "bench::instrAddition()", {{"add", 64}, {"emms", 0}}, true},
+    {kBench, "bench::instrSubstraction()", {{"sub", 64}, {"emms", 0}}, true},
+    {kBench, "bench::instrMultiplication()", {{"imul", 64}, {"emms", 0}}, true},
+    {kBench, "bench::instrDivision()", {{"not", 32}, {"emms", 0}}, true},
+    {kBench, "bench::fpuAdd()", {{"fadd", 64}, {"emms", 0}}, true},
+    {kBench, "bench::fpuSub()", {{"fsub", 64}, {"emms", 0}}, true},
+    {kBench, "bench::fpuMul()", {{"fmul", 80}, {"emms", 0}}, true},
+    {kBench, "bench::fpuDiv()", {{"fdiv", 32}, {"emms", 0}}, true},
+    {kBench, "bench::mmxAdd()", {{"paddw", 16}, {"emms", 1}}, true},
+    {kBench, "bench::mmxSub()", {{"psubw", 16}, {"emms", 1}}, true},
+    {kBench, "bench::mmxMul()", {{"pmullw", 16}, {"emms", 1}}, true},
+    {kBench, "bench::sseAdd()", {{"addss", 32}, {"emms", 0}}, true},
+    {kBench, "bench::sseSub()", {{"subss", 32}, {"emms", 0}}, true},
+    {kBench, "bench::sseMul()", {{"mulss", 32}, {"emms", 0}}, true},
+    {kBench, "bench::sseDiv()", {{"divss", 32}, {"emms", 0}}, true},
+};
+
 }  // namespace
 
 TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
-    const LoopContents table[] = {
-        // One stability step: b / a, a / 2, a / b; a b, a b b, a 2.
-        {CORVANE_DIAG_LIBRARY,
-         "diag::(anonymous namespace)::soundPass()",
-         {{"divsd", 3}, {"mulsd", 4}, {"addsd", 1}, {"subsd", 1}}},
-        // Six evaluations per step (four sign forms, two cosine forms); x x + 1 not hoisted.
-        {kBench, "bench::hyperbolicCosecant()", {{"fsqrt", 6}, {"fcos", 8}, {"imul", 6}}},
-        // The instruction kernels: the block of copies, and EMMS in the MMX ones.
-        {kBench, "bench::instrAddition()", {{"add", 64}, {"emms", 0}}, true},
-        {kBench, "bench::instrSubstraction()", {{"sub", 64}, {"emms", 0}}, true},
-        {kBench, "bench::instrMultiplication()", {{"imul", 64}, {"emms", 0}}, true},
-        {kBench, "bench::instrDivision()", {{"not", 32}, {"emms", 0}}, true},
-        {kBench, "bench::fpuAdd()", {{"fadd", 64}, {"emms", 0}}, true},
-        {kBench, "bench::fpuSub()", {{"fsub", 64}, {"emms", 0}}, true},
-        {kBench, "bench::fpuMul()", {{"fmul", 80}, {"emms", 0}}, true},
-        {kBench, "bench::fpuDiv()", {{"fdiv", 32}, {"emms", 0}}, true},
-        {kBench, "bench::mmxAdd()", {{"paddw", 16}, {"emms", 1}}, true},
-        {kBench, "bench::mmxSub()", {{"psubw", 16}, {"emms", 1}}, true},
-        {kBench, "bench::mmxMul()", {{"pmullw", 16}, {"emms", 1}}, true},
-        {kBench, "bench::sseAdd()", {{"addss", 32}, {"emms", 0}}, true},
-        {kBench, "bench::sseSub()", {{"subss", 32}, {"emms", 0}}, true},
-        {kBench, "bench::sseMul()", {{"mulss", 32}, {"emms", 0}}, true},
-        {kBench, "bench::sseDiv()", {{"divss", 32}, {"emms", 0}}, true},
-    };
-    for (const LoopContents& expected : table) {
+    for (const LoopContents& expected : kLoops) {
         SCOPED_TRACE(expected.routine);
         const Routine& code = routine(expected.library, expected.routine);
         ASSERT_FALSE(code.empty());
@@ -166,38 +167,12 @@ TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
             EXPECT_EQ(count(loop, mnemonic(name)), n) << name << "\n" << listing(loop);
             counted += n;
         }
+        if (!expected.blockOnly) continue;
         const int control = count(loop, mnemonic("dec")) + count(loop, mnemonic("jne"));
-        if (expected.blockOnly) {
-            EXPECT_EQ(static_cast<int>(loop.size()), counted + control) << listing(loop);
-        }
-    }
-}
-
-// The closing tick is read as soon as the timed work ends: what a kernel yields beside its
-// time is gathered after it. Between an instruction kernel's block loop and the reading
-// stand at most the two instructions that take the accumulator out (a store and a pop, or
-// a move and EMMS); a kernel with a sweep tail reads the tick right after the tail.
-TEST(MachineCode, TheClosingTickFollowsTheTimedWorkAtOnce) {
-    const std::pair<const char*, const char*> blockKernels[] = {
-        {"bench::instrAddition()", "add"},
-        {"bench::instrSubstraction()", "sub"},
-        {"bench::instrMultiplication()", "imul"},
-        {"bench::instrDivision()", "not"},
-        {"bench::fpuAdd()", "fadd"},
-        {"bench::fpuSub()", "fsub"},
-        {"bench::fpuMul()", "fmul"},
-        {"bench::fpuDiv()", "fdiv"},
-        {"bench::mmxAdd()", "paddw"},
-        {"bench::mmxSub()", "psubw"},
-        {"bench::mmxMul()", "pmullw"},
-        {"bench::sseAdd()", "addss"},
-        {"bench::sseSub()", "subss"},
-        {"bench::sseMul()", "mulss"},
-        {"bench::sseDiv()", "divss"}};
-    for (const auto& [name, block] : blockKernels) {
-        SCOPED_TRACE(name);
-        const Routine& code = routine(kBench, name);
-        const Routine loop = innermostLoop(code, mnemonic(block));
+        EXPECT_EQ(static_cast<int>(loop.size()), counted + control) << listing(loop);
+        // The closing tick is read as soon as the block ends: between the two stand at most
+        // the two instructions that take the accumulator out (a store and a pop, or a move
+        // and EMMS). What a kernel yields beside its time is gathered after the reading.
         ASSERT_FALSE(loop.empty());
         auto after = std::find_if(code.begin(), code.end(), [&](const Instruction& i) {
             return i.address == loop.back().address;
@@ -207,6 +182,10 @@ TEST(MachineCode, TheClosingTickFollowsTheTimedWorkAtOnce) {
         EXPECT_EQ(call->symbol, "platform::tickCount()");
         EXPECT_LE(call - after - 1, 2) << listing(Routine(after, call));
     }
+}
+
+// A kernel with a sweep tail reads the closing tick right after the tail.
+TEST(MachineCode, TheClosingTickFollowsTheSweepTailAtOnce) {
     for (const char* name :
          {"bench::fibonacciDigits()", "bench::calculFactorial()", "bench::formulaFerma()",
           "bench::additionMatrix()", "bench::multiplicationMatrix()", "bench::hyperbolicCosecant()",

@@ -163,21 +163,9 @@ TEST(MemoryAllowanceSource, TestsReplaceItAndNothingKnownIsZero) {
             return std::optional(MemoryAllowance{300'000'000, GiB, {}});
         });
         EXPECT_EQ(platform::memoryTestAllowance(), 300'000'000);
-        // The window's block from it: 99 %, down to 128 bytes.
-        EXPECT_EQ(diag::memTestBlockBytes(platform::memoryTestAllowance()), 296'999'936);
         const platform::ScopedMemoryAllowanceSource unknown(
             [] { return std::optional<MemoryAllowance>(); });
         EXPECT_EQ(platform::memoryTestAllowance(), 0);
     }
     EXPECT_GT(platform::memoryTestAllowance(), 0);  // this machine's own
-}
-
-TEST(MemTestBlock, APercentageOfTheAllowanceRoundedLikeTheWindow) {
-    EXPECT_EQ(diag::memTestBlockBytes(300'000'000, 99), diag::memTestBlockBytes(300'000'000));
-    EXPECT_EQ(diag::memTestBlockBytes(300'000'000, 50), 150'000'000 / 128 * 128);
-    EXPECT_EQ(diag::memTestBlockBytes(1000 * MiB, 100), 1000 * MiB);
-    EXPECT_EQ(diag::memTestBlockBytes(1000 * MiB, 0), 0);
-    EXPECT_EQ(diag::memTestBlockBytes(-5, 50), 0);
-    // 90 % of 1,000,000,007 is 900,000,006.3: rounded, then down to 128 bytes.
-    EXPECT_EQ(diag::memTestBlockBytes(1'000'000'007, 90), 900'000'006 / 128 * 128);
 }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "diag/memtest.h"
@@ -21,17 +22,20 @@ namespace {
 using diag::EventPoint;
 using Counts = std::vector<std::int64_t>;
 
-TEST(MemTestFigures, BlockIs99PercentRoundedDownTo128BytesSpeedIsSizeOverTime) {
-    const std::int64_t bytes = diag::memTestBlockBytes(300'000'000);
-    EXPECT_EQ(bytes, 296'999'936);
-    EXPECT_EQ(diag::memTestSizeMiB(bytes), 283);
-    // A signed 32-bit reading of these would be negative.
-    EXPECT_EQ(diag::memTestBlockBytes(3'000'000'000), 2'970'000'000);
+TEST(MemTestFigures, BlockIsAShareRoundedDownTo128BytesSpeedIsSizeOverTime) {
+    // The window takes 99 %. 3e9 would be negative read as a signed 32-bit count; 128 and
+    // 129 bytes give 126.72 and 127.71, rounded to 127 and 128, then down to 0 and 128; 90 %
+    // of 1,000,000,007 is 900,000,006.3. Too little memory gives an empty block.
+    using Case = std::tuple<std::int64_t, int, std::int64_t>;
+    for (const auto& [available, percent, block] :
+         {Case{300'000'000, 99, 296'999'936}, Case{3'000'000'000, 99, 2'970'000'000},
+          Case{128, 99, 0}, Case{129, 99, 128}, Case{-5, 99, 0}, Case{-5, 50, 0},
+          Case{300'000'000, 50, 150'000'000}, Case{1000 << 20, 100, 1000 << 20},
+          Case{1000 << 20, 0, 0}, Case{1'000'000'007, 90, 900'000'000}})
+        EXPECT_EQ(diag::memTestBlockBytes(available, percent), block)
+            << available << " " << percent;
+    EXPECT_EQ(diag::memTestSizeMiB(296'999'936), 283);
     EXPECT_EQ(diag::memTestSizeMiB(diag::memTestBlockBytes(std::int64_t{64} << 30)), 64880);
-    // Too little memory gives an empty block.
-    EXPECT_EQ(diag::memTestBlockBytes(-5), 0);
-    EXPECT_EQ(diag::memTestBlockBytes(128), 0);    // 126.72 rounds to 127
-    EXPECT_EQ(diag::memTestBlockBytes(129), 128);  // 127.71 rounds to 128
 
     // Speed: size x 1000 / ms.
     EXPECT_EQ(diag::speedMbPerSec(283, 3), 94333);                // truncated

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// How figures become words: the cases the design gives for each of the window's texts.
+// How figures become words: the edges of each of the window's texts.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -13,16 +13,16 @@
 #include "present/captions.h"
 #include "present/words.h"
 
-using bench::Group;
-
-TEST(CpuInfoWords, NameSpeedExtensionsCache) {
-    EXPECT_EQ(present::cpuNameText(3200, "Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz"),
-              "3200 Mhz Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
+// The plain texts ("8000 Mark", "4200 Mb/sec", "512 Kbyte", ...) are checked where the
+// window and the report show them; here are the edges.
+TEST(Words, TheEdgesOfEachFigure) {
     EXPECT_EQ(present::cpuNameText(0, ""), "0 Mhz ");  // the blank after "Mhz" stays
-    const std::string_view found[] = {"MMX", "SSE", "SSE2"};
-    EXPECT_EQ(present::instructionsText(found), "x86, MMX, SSE, SSE2");
-    EXPECT_EQ(present::instructionsText({}), "x86");
-    EXPECT_EQ(present::cacheSizeText(512), "512 Kbyte");
+    EXPECT_EQ(present::kbyteText(2560), "2 Kbyte");    // 2.5: halves go to the even neighbour
+    EXPECT_EQ(present::kbyteText(3584), "4 Kbyte");    // 3.5
+    EXPECT_EQ(present::kbyteText(536'281'088), "523712 Kbyte");
+    EXPECT_EQ(present::kbyteText(std::int64_t{24} << 30), "25165824 Kbyte");  // beyond 32 bits
+    EXPECT_EQ(present::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded
+    EXPECT_EQ(present::countText(3'000'000'000), "3000000000");
 }
 
 // Cut, not rounded, to seven characters; a count above 32 bits (9000 MHz over 0.5 s is
@@ -62,22 +62,7 @@ TEST(ClockText, UsesTheUsersDecimalSeparator) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(RamInfoWords, HalvesToEvenTruncatedMegabytesAndPercent) {
-    EXPECT_EQ(present::kbyteText(2560), "2 Kbyte");  // 2.5
-    EXPECT_EQ(present::kbyteText(3584), "4 Kbyte");  // 3.5
-    EXPECT_EQ(present::kbyteText(536'281'088), "523712 Kbyte");
-    EXPECT_EQ(present::kbyteText(std::int64_t{24} << 30), "25165824 Kbyte");  // beyond 32 bits
-    EXPECT_EQ(present::freeMbText(1'572'863), "1 Mb");  // truncated, not rounded
-    EXPECT_EQ(present::loadText(45), "45%");
-}
-
-TEST(BenchmarkWords, ResultsScoresAndTheWrongRows) {
-    EXPECT_EQ(present::resultText(Group::Alu, 1714285), "1714285 Mark");
-    EXPECT_EQ(present::resultText(Group::Instr, 960), "960 Mln. instr/s");
-    EXPECT_EQ(present::groupTitle(Group::Instr), "INSTR. GROUP");
-    EXPECT_EQ(present::groupScoreTitle(Group::Alu, 8000), "ALU GROUP      score: 8000");
-    EXPECT_EQ(present::cpuScoreText(4677), "Your CPU score: 4677 Mark!");
-
+TEST(BenchmarkWords, TheWrongRowsEachOnALine) {
     const auto rows = fake::rows();
     bench::RunResult result;
     result.valid.assign(rows.size(), true);
@@ -86,22 +71,6 @@ TEST(BenchmarkWords, ResultsScoresAndTheWrongRows) {
     EXPECT_EQ(present::wrongResultsMessage(rows, result),
               "Formula Ferma: wrong result; the processor made an error under load\n"
               "SSE Sub: wrong result; the processor made an error under load");
-}
-
-TEST(RamBenchmarkWords, SpeedOrWhyThereIsNone) {
-    EXPECT_EQ(present::speedText(membench::Speed{4200, {}}), "4200 Mb/sec");
-    EXPECT_EQ(present::speedText(platform::Unexpected{membench::NoSpeed::tooFastToTime}),
-              "Too fast to time");
-    EXPECT_EQ(present::speedText(platform::Unexpected{membench::NoSpeed::blockRefused}),
-              "Not enough memory");
-}
-
-TEST(DiagnosticWords, BlockSpeedAndCounts) {
-    EXPECT_EQ(present::testingMemoryText(283), "283 Mb.");  // with its point
-    EXPECT_EQ(present::testingMemoryText(0), "0 Mb.");
-    EXPECT_EQ(present::testSpeedText(1132), "1132 Mb/sec");
-    EXPECT_EQ(present::countText(3'000'000'000), "3000000000");
-    EXPECT_EQ(present::cpuErrorsText(7), "7");
 }
 
 TEST(Captions, RowsAreNamedWithoutTheirDots) {

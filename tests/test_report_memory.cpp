@@ -1,21 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the report says about the memory a test may take, and the units it exports.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "diag/memtest.h"
-#include "report/compare.h"
 #include "report/options.h"
 #include "report/report.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -177,36 +169,4 @@ TEST(OpenMetricsUnits, EveryFigureIsInTheUnitItsNameSays) {
             }
         }
     }
-}
-
-// The program itself: an oversized file is refused from its size, before any run.
-TEST(CompareFile, OneOfAHundredMegabytesIsRefusedQuicklyInLittleMemory) {
-    const fs::path big = fs::temp_directory_path() / "corvane-compare-100mb.json";
-    {
-        std::ofstream out(big);
-        out << "{\"schema\": 1, \"corvane\": {}, \"pad\": \"";
-        const std::string chunk(1 << 20, 'x');
-        for (int i = 0; i < 100; ++i) out << chunk;
-        out << "\"}\n";
-    }
-    const fs::path err = fs::temp_directory_path() / "corvane-compare-100mb.err";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!freopen("/dev/null", "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(127);
-        execl(CORVANE_REPORT_PROGRAM, CORVANE_REPORT_PROGRAM, "--bench", "ram", "--compare",
-              big.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    std::ifstream in(err);
-    const std::string message{std::istreambuf_iterator<char>(in), {}};
-    fs::remove(big);
-    fs::remove(err);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
-    EXPECT_EQ(message, "corvane-report: --compare: " + big.string() +
-                           ": larger than 64 MiB, not a corvane-report result\n");
-    EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "KiB at most";  // the file was never read
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "bench/scoring.h"
@@ -20,20 +21,18 @@ std::array<std::int32_t, 16> instrRows(std::int32_t each) {
 
 }  // namespace
 
-TEST(RowScore, IsTwelveMillionOverElapsedMsTruncatedAndZeroForZeroElapsed) {
+// Twelve million, or a rate, over the elapsed ms, truncated toward zero; zero elapsed shows
+// zero instead of dividing.
+TEST(RowScore, IsTheNumeratorOverElapsedMsTruncatedAndZeroForZeroElapsed) {
     EXPECT_EQ(bench::rowResult(Group::Alu, 1000), 12000);
     EXPECT_EQ(bench::rowResult(Group::Fpu, 7), 1714285);
     EXPECT_EQ(bench::rowResult(Group::Alu, 12'000'001), 0);
-    // Zero elapsed shows zero instead of dividing.
     EXPECT_EQ(bench::rowResult(Group::Alu, 0), 0);
-    EXPECT_EQ(bench::perMs(19'200'000, 0), 0);
-}
-
-TEST(RowScore, RatesTruncateTowardZero) {
-    EXPECT_EQ(bench::perMs(19'200'000, 2000), 9600);
-    EXPECT_EQ(bench::perMs(320'000, 333), 960);
-    EXPECT_EQ(bench::perMs(6'400, 6'401), 0);
-    EXPECT_EQ(bench::perMs(12'000'000, -7), -1714285);
+    using R = std::tuple<std::int32_t, std::int32_t, std::int32_t>;
+    for (const auto& [numerator, ms, rate] :
+         {R{19'200'000, 2000, 9600}, R{320'000, 333, 960}, R{6'400, 6'401, 0},
+          R{12'000'000, -7, -1714285}, R{19'200'000, 0, 0}})
+        EXPECT_EQ(bench::perMs(numerator, ms), rate) << numerator << " / " << ms;
 }
 
 TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
@@ -41,17 +40,14 @@ TEST(GroupScore, AluSumIsDividedBySevenTruncating) {
     EXPECT_EQ(bench::aluFpuGroupScore(entries), 8000);
 }
 
-// The thirteen counted rows at 100: 100 x 5.11945 = 511.945, shown as 512.
-TEST(GroupScore, InstrIgnoresAdditionAndSubstraction) {
+// The thirteen counted rows at 100: 100 x 5.11945 = 511.945, shown as 512. 10,000 x 5.11945
+// is 51194.5 in decimal but lands just above the half with the extended constant, and just
+// below it in double: the extended computation gives 51195.
+TEST(GroupScore, InstrIgnoresAdditionAndSubstractionAndUsesTheExtendedConstant) {
     auto entries = instrRows(100);
     entries[1] = -5;         // Addition
     entries[2] = INT32_MAX;  // Substraction
     EXPECT_EQ(bench::instrGroupScore(entries), 512);
-}
-
-// 10,000 x 5.11945 is 51194.5 in decimal but lands just above the half with the extended
-// constant, and just below it in double: the extended computation gives 51195.
-TEST(GroupScore, InstrUsesTheExtendedConstant) {
     EXPECT_EQ(bench::instrGroupScore(instrRows(10'000)), 51195);
     EXPECT_EQ(bench::instrGroupScore(instrRows(50'000)), 255973);
 }
@@ -85,8 +81,6 @@ TEST(Scoreboard, TheWholeExampleRun) {
     EXPECT_EQ(board.completeGroup(Group::Fpu), 4000);
     EXPECT_EQ(board.completeGroup(Group::Instr), 512);
     EXPECT_EQ(board.completeRun(), 4677);  // 2400.3 + 2200 + 76.8
-    EXPECT_EQ(board.scores().alu[0], 8001);
-    EXPECT_EQ(board.cpuScore(), 4677);
 }
 
 TEST(Scoreboard, RowsNeverRecordedCountAsZero) {

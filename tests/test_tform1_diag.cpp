@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
-#include <QDeadlineTimer>
-#include <QTimer>
 #include <map>
-#include <memory>
 
 #include "app/tform1.h"
 #include "diag/memtest.h"
@@ -16,7 +13,6 @@
 #include "pass_gate.h"
 #include "platform/memory_limits.h"
 #include "platform/ticks.h"
-#include "qt_test_app.h"
 #include "window_jobs.h"
 
 namespace {
@@ -31,14 +27,11 @@ struct UpdateCounter : QObject {
 };
 
 // The window with the stability passes injected and the memory test's page shown.
-class DiagWindow : public ::testing::Test {
+class DiagWindow : public WindowTest {
   protected:
     void SetUp() override {
-        testApplication();
         gate = &passes;
-        auto recording = std::make_unique<RecordingJobRunner>();
-        jobs = recording.get();
-        form = std::make_unique<TForm1>(std::move(recording));
+        WindowTest::SetUp();
         form->PageControl2->setCurrentIndex(2);
     }
     void TearDown() override {
@@ -74,9 +67,7 @@ class DiagWindow : public ::testing::Test {
 
     PassGate passes;
     diag::ScopedStabilityPass injected{&gatedPass};
-    RecordingJobRunner* jobs = nullptr;
     std::map<int, std::function<void()>> actions;  // by event point
-    std::unique_ptr<TForm1> form;
 };
 using CpuTestWindow = DiagWindow;
 using MemTestWindow = DiagWindow;

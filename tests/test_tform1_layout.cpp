@@ -4,16 +4,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTimer>
 #include <atomic>
-#include <memory>
 #include <thread>
 #include <tuple>
 
 #include "app/tform1.h"
 #include "bench/kernel_table.h"
 #include "present/captions.h"
-#include "qt_test_app.h"
 #include "sysinfo/identification.h"
 #include "window_jobs.h"
 
@@ -27,12 +24,8 @@ QString captionOf(QWidget* w) {
     return "<no caption>";
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public WindowTest {
   protected:
-    void SetUp() override {
-        testApplication();
-        form = std::make_unique<TForm1>();
-    }
     QWidget* at(const char* name) {
         QWidget* w = form->control(name);
         EXPECT_NE(w, nullptr) << name;
@@ -45,7 +38,6 @@ class MainWindow : public ::testing::Test {
         EXPECT_EQ(w->pos(), position) << name;
         EXPECT_EQ(captionOf(w), caption) << name;
     }
-    std::unique_ptr<TForm1> form;
 };
 
 }  // namespace
@@ -53,14 +45,13 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, TabControlsAndTheirCaptions) {
     // The title and the client size: the end-to-end window test and the show case. The
     // upper and lower parts: the page sizes here and the places the end-to-end tests click.
-    EXPECT_EQ(form->PageControl1->tabButton(0)->text(), "       CPU Info       ");
-    EXPECT_EQ(form->PageControl1->tabButton(1)->text(), "       RAM Info      ");
-    EXPECT_EQ(form->PageControl1->tabButton(2)->text(), QString(42, ' ') + "About");
-    EXPECT_EQ(form->PageControl2->tabButton(0)->text(), "CPU Benchmark ");
-    EXPECT_EQ(form->PageControl2->tabButton(1)->text(), " RAM Benchmark  ");
-    EXPECT_EQ(form->PageControl2->tabButton(2)->text(), "    Diagnostic    ");
-    EXPECT_EQ(form->PageControl1->currentIndex(), 0);
-    EXPECT_EQ(form->PageControl2->currentIndex(), 0);
+    const QString tabs[2][3] = {
+        {"       CPU Info       ", "       RAM Info      ", QString(42, ' ') + "About"},
+        {"CPU Benchmark ", " RAM Benchmark  ", "    Diagnostic    "}};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(form->PageControl1->tabButton(i)->text(), tabs[0][i]);
+        EXPECT_EQ(form->PageControl2->tabButton(i)->text(), tabs[1][i]);
+    }
     // Each page's group box fills its page.
     EXPECT_EQ(form->TabSheet1->size(), QSize(385, 137));
     EXPECT_EQ(form->TabSheet4->size(), QSize(385, 289));

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <QTimer>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -10,7 +8,6 @@
 #include "membench/memory_speed.h"
 #include "memory_reports.h"
 #include "platform/ticks.h"
-#include "qt_test_app.h"
 #include "window_jobs.h"
 
 using platform::MemoryStatus;
@@ -38,15 +35,8 @@ bool fitsItsText(QLabel* label) {
 // A short run: the window's handler in milliseconds, with the formulas of the full one.
 const membench::Workload kShortRun{.writePasses = 1, .readPasses = 1, .readBlockBytes = 1 << 16};
 
-class RamPages : public ::testing::Test {
+class RamPages : public WindowTest {
   protected:
-    void SetUp() override {
-        testApplication();
-        auto recording = std::make_unique<RecordingJobRunner>();
-        jobs = recording.get();
-        form = std::make_unique<TForm1>(std::move(recording));
-    }
-
     // Runs the RAM benchmark over the tick readings; returns the write and read captions.
     std::pair<QString, QString> runBenchmark(std::vector<std::uint32_t> ticks) {
         const ScriptedClock clock(std::move(ticks));
@@ -54,9 +44,6 @@ class RamPages : public ::testing::Test {
         EXPECT_TRUE(finishJobs(*form));
         return {form->Label73->text(), form->Label74->text()};
     }
-
-    RecordingJobRunner* jobs = nullptr;
-    std::unique_ptr<TForm1> form;
 };
 
 }  // namespace
@@ -80,8 +67,7 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     for (QLabel* label : {form->Label26, form->Label27}) EXPECT_TRUE(fitsItsText(label));
     const QImage chart = form->Image1->image();
     ASSERT_EQ(chart.size(), QSize(121, 100));
-    EXPECT_EQ(chart.pixel(0, 80), kMarker);         // the first sample went into slot 0
-    EXPECT_EQ(chart.pixel(5, 55), qRgb(35, 0, 0));  // the ramp, red in the red channel
+    EXPECT_EQ(chart.pixel(0, 80), kMarker);  // the monitor's chart: its first sample in slot 0
 
     report.reset();
     form->Timer2Timer();

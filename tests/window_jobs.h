@@ -3,6 +3,8 @@
 // The window's jobs in widget tests: waiting for them, meeting them at their event points,
 // and the log of every caption they hand over to the window.
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -21,6 +24,7 @@
 
 #include "app/tform1.h"
 #include "platform/jobs.h"
+#include "qt_test_app.h"
 
 // Handles window events as they come until `done`, for at most a minute. A heartbeat timer
 // keeps the wait from blocking when nothing else is posted.
@@ -91,6 +95,22 @@ class RecordingJobRunner final : public platform::JobRunner {
     int submitted_ = 0;  // the window submits from its own thread only
     int eventPoints_ = 0;
     platform::WorkerJobRunner inner_;  // last: its jobs use everything above
+};
+
+// A fresh window for each test, its jobs on a recording worker. The window goes first, before
+// whatever its jobs use in a fixture built on this one.
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testApplication();
+        auto recording = std::make_unique<RecordingJobRunner>();
+        jobs = recording.get();
+        form = std::make_unique<TForm1>(std::move(recording));
+    }
+    void TearDown() override { form.reset(); }
+
+    RecordingJobRunner* jobs = nullptr;
+    std::unique_ptr<TForm1> form;
 };
 
 // Every caption, title, enabled state and timer state of the window that an update handed
