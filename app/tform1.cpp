@@ -180,13 +180,13 @@ void TForm1::buildCpuInfoPage() {
     Panel15 = panel(GroupBox1, QRect(240, 112, 33, 17), Kind::Button, platform::qtext(present::kOn),
                     "Panel15");
     Panel15->setCursor(Qt::PointingHandCursor);
-    Panel15->setAccessibleDescription("Core speed refresh");
+    Panel15->setAccessibleDescription(platform::qtext(present::kRefreshDescription));
     Panel16 = panel(GroupBox1, QRect(280, 96, 97, 33), Kind::Frame, "", "Panel16");
     Image2 = new platform::Picture(Panel16);
     Image2->setObjectName("Image2");
     Image2->setGeometry(2, 2, 92, 30);
     Image2->setImage(app::pagePicture());
-    Image2->setAccessibleName("Corvane");
+    Image2->setAccessibleName(platform::qtext(present::kProgramName));
 }
 
 void TForm1::buildRamInfoPage() {
@@ -218,13 +218,15 @@ void TForm1::buildRamInfoPage() {
     // Drawn over the chart: yellow text on a transparent background. They have no caption on
     // screen, and the one they show first is their own control name, so screen readers get a
     // name of their own.
-    Label26 = new platform::FigureLabel("Free physical memory", "Label26", Panel13);
-    Label27 = new platform::FigureLabel("Physical memory load", "Label27", Panel13);
+    Label26 =
+        new platform::FigureLabel(platform::qtext(present::kFreeMemoryName), "Label26", Panel13);
+    Label27 =
+        new platform::FigureLabel(platform::qtext(present::kMemoryLoadName), "Label27", Panel13);
     Label26->setObjectName("Label26");
     Label27->setObjectName("Label27");
     Label26->move(16, 8);
     Label27->move(16, 96);
-    Image1->setAccessibleName("Load chart");
+    Image1->setAccessibleName(platform::qtext(present::kLoadChartName));
     Image1->setDescriber([this] {
         if (Image1->image().isNull()) return QStringLiteral("Physical memory load, no sample yet");
         return QStringLiteral("Physical memory load %1, free %2")
@@ -288,7 +290,7 @@ void TForm1::buildCpuBenchmarkPage() {
     }
 
     Panel14 = panel(GroupBox4, QRect(0, 261, 257, 25), Kind::Value, "", "Panel14");
-    Panel14->setAccessibleName("CPU score");
+    Panel14->setAccessibleName(platform::qtext(present::kCpuScoreName));
     Panel14->setFont(app::impact16());
     QPalette blue = Panel14->palette();
     blue.setColor(QPalette::WindowText, Qt::blue);

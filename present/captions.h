@@ -92,4 +92,11 @@ inline constexpr std::string_view kErrorsFound = "Errors found:";
 inline constexpr std::string_view kWriteSpeed = "Write speed:";
 inline constexpr std::string_view kReadAndTest = "Read and Test:";
 
+// What a screen reader reads for controls that show no caption of their own.
+inline constexpr std::string_view kRefreshDescription = "Core speed refresh";
+inline constexpr std::string_view kLoadChartName = "Load chart";
+inline constexpr std::string_view kFreeMemoryName = "Free physical memory";
+inline constexpr std::string_view kMemoryLoadName = "Physical memory load";
+inline constexpr std::string_view kCpuScoreName = "CPU score";
+
 }  // namespace present

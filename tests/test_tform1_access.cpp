@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/tform1.h"
+#include "app/tform2.h"
 #include "memory_reports.h"
 #include "platform/memory_status.h"
 #include "window_jobs.h"
@@ -217,11 +218,11 @@ TEST_F(WindowWithoutMouse, TheLoadChartDescribesTheLoadItShows) {
     EXPECT_EQ(viewOf(form->Label27)->text(QAccessible::Name), "Physical memory load");
 }
 
-// Walks every control of every page, shown or not: no name is a layout name, and every
-// control a screen reader stops at or reads a figure from has one.
+// Walks every control of every page, shown or not, and the splash: no name is a layout name, and
+// every control a screen reader stops at or reads a figure from has one.
 TEST_F(WindowWithoutMouse, NoControlIsReadByItsLayoutNameOrWithoutAName) {
     const QRegularExpression layoutName(
-        "^(Label|Panel|Button|TabSheet|GroupBox|Image|PageControl|Timer)\\d+$");
+        "^(Form|Label|Panel|Button|TabSheet|GroupBox|Image|PageControl|Timer)\\d+$");
     std::function<void(QAccessibleInterface*)> visit = [&](QAccessibleInterface* view) {
         const QString name = view->text(QAccessible::Name);
         const QString control = view->object() ? view->object()->objectName() : QString();
@@ -235,4 +236,6 @@ TEST_F(WindowWithoutMouse, NoControlIsReadByItsLayoutNameOrWithoutAName) {
         for (int i = 0; i < view->childCount(); ++i) visit(view->child(i));
     };
     visit(viewOf(form.get()));
+    TForm2 splash;
+    visit(viewOf(&splash));
 }
