@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
+#include <vector>
 
 #include "bench/alu_kernels.h"
 
@@ -234,12 +236,23 @@ Golden precatchingGolden() {
     return exactly({4, 2'097'152, 2'097'152, 2'097'152, 1, 0, 1, 0, 6'494'150, 2'097'152});
 }
 
-// The instruction kernels: the accumulator after k x n instructions, and n.
+// The instruction kernels: the accumulator after k x n instructions, the n turns counted,
+// and the block's bytes: k copies of the instruction's encoding from the processor's
+// reference, with the accumulator in EAX, ST(0), MM0 or XMM0 and the operand in ECX, ST(1),
+// MM1 or XMM1 (ModRM 0xC1, or 0xC8 for ADD and SUB, whose operands run the other way).
 
 namespace {
 
 std::uint32_t wrapped32(std::int64_t value) {
     return static_cast<std::uint32_t>(value);
+}
+
+std::int64_t block(std::initializer_list<std::uint8_t> encoding, std::size_t copies,
+                   std::initializer_list<std::uint8_t> after = {}) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t k = 0; k < copies; ++k) bytes.insert(bytes.end(), encoding);
+    bytes.insert(bytes.end(), after);
+    return byteChecksum(bytes.data(), bytes.size());
 }
 
 // The bits of the single-precision sum 1 + 1 + ... (or 1 - 1 - ...) that would end at `end`:
@@ -252,8 +265,9 @@ std::int64_t floatCountBits(std::int64_t end) {
 // The x87 chains start from the operand: c (1 + kn) for FADD, c (1 - kn) for FSUB, q^(1 + kn)
 // and q^(1 - kn) for FMUL and FDIV. Each step rounds by at most half a unit in the last place
 // of the 64-bit significand: at most 9e-11 of the value over the longest chain, 1.6e9 steps.
-Golden x87Chain(std::int64_t n, long double value) {
-    Golden golden = exactly({n});
+// ST(0) op= ST(1) is D8 with ModRM C1 (FADD), E1 (FSUB), C9 (FMUL), F1 (FDIV).
+Golden x87Chain(std::int64_t n, std::uint8_t modrm, std::size_t k, long double value) {
+    Golden golden = exactly({n, block({0xD8, modrm}, k)});
     expect(golden, 0, value, kTranscendental);
     return golden;
 }
@@ -268,64 +282,75 @@ long double logMulDivOperand() {
 }  // namespace
 
 Golden instrAdditionGolden() {
-    return exactly({wrapped32(1 + 64 * 300'000'000LL), 300'000'000});
+    return exactly({wrapped32(1 + 64 * 300'000'000LL), 300'000'000, block({0x01, 0xC8}, 64)});
 }
 
 Golden instrSubstractionGolden() {
-    return exactly({wrapped32(1 - 64 * 300'000'000LL), 300'000'000});
+    return exactly({wrapped32(1 - 64 * 300'000'000LL), 300'000'000, block({0x29, 0xC8}, 64)});
 }
 
 Golden instrMultiplicationGolden() {
-    return exactly({1, 10'000'000});  // 1 x 1, over and over
+    // 1 x 1, over and over
+    return exactly({1, 10'000'000, block({0x0F, 0xAF, 0xC1}, 64)});
 }
 
 Golden instrDivisionGolden() {
-    return exactly({400'000'000, 400'000'000});  // 32 complements, an even number, per turn
+    // 32 complements, an even number, per turn; NOT is F7 /2.
+    return exactly({400'000'000, 400'000'000, block({0xF7, 0xD0}, 32)});
 }
 
 Golden fpuAddGolden() {
-    return x87Chain(30'000'000, kAddOperand * (1 + 64 * 30'000'000.0L));
+    return x87Chain(30'000'000, 0xC1, 64, kAddOperand * (1 + 64 * 30'000'000.0L));
 }
 
 Golden fpuSubGolden() {
-    return x87Chain(30'000'000, kAddOperand * (1 - 64 * 30'000'000.0L));
+    return x87Chain(30'000'000, 0xE1, 64, kAddOperand * (1 - 64 * 30'000'000.0L));
 }
 
 Golden fpuMulGolden() {
-    return x87Chain(20'000'000, std::exp((1 + 80 * 20'000'000.0L) * logMulDivOperand()));
+    return x87Chain(20'000'000, 0xC9, 80, std::exp((1 + 80 * 20'000'000.0L) * logMulDivOperand()));
 }
 
 Golden fpuDivGolden() {
-    return x87Chain(200'000, std::exp((1 - 32 * 200'000.0L) * logMulDivOperand()));
+    return x87Chain(200'000, 0xF1, 32, std::exp((1 - 32 * 200'000.0L) * logMulDivOperand()));
 }
 
-// The lowest of the four 16-bit lanes, which wraps on its own; the others stay 0.
+// The lowest of the four 16-bit lanes, which wraps on its own; the others stay 0. The block
+// ends with its EMMS, 0F 77.
+constexpr std::initializer_list<std::uint8_t> kEmms = {0x0F, 0x77};
+
 Golden mmxAddGolden() {
-    return exactly({static_cast<std::uint16_t>(1 + 16 * 100'000'000LL), 100'000'000});
+    return exactly({static_cast<std::uint16_t>(1 + 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xFD, 0xC1}, 16, kEmms)});
 }
 
 Golden mmxSubGolden() {
-    return exactly({static_cast<std::uint16_t>(1 - 16 * 100'000'000LL), 100'000'000});
+    return exactly({static_cast<std::uint16_t>(1 - 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xF9, 0xC1}, 16, kEmms)});
 }
 
 Golden mmxMulGolden() {
-    return exactly({1, 100'000'000});
+    return exactly({1, 100'000'000, block({0x0F, 0xD5, 0xC1}, 16, kEmms)});
 }
 
 Golden sseAddGolden() {
-    return exactly({floatCountBits(1 + 32 * 20'000'000LL), 20'000'000});
+    return exactly(
+        {floatCountBits(1 + 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x58, 0xC1}, 32)});
 }
 
 Golden sseSubGolden() {
-    return exactly({floatCountBits(1 - 32 * 20'000'000LL), 20'000'000});
+    return exactly(
+        {floatCountBits(1 - 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x5C, 0xC1}, 32)});
 }
 
 Golden sseMulGolden() {
-    return exactly({std::bit_cast<std::uint32_t>(1.0f), 20'000'000});
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 20'000'000, block({0xF3, 0x0F, 0x59, 0xC1}, 32)});
 }
 
 Golden sseDivGolden() {
-    return exactly({std::bit_cast<std::uint32_t>(1.0f), 10'000'000});
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 10'000'000, block({0xF3, 0x0F, 0x5E, 0xC1}, 32)});
 }
 
 }  // namespace bench
