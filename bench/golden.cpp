@@ -123,20 +123,33 @@ Golden fibonacciDigitsGolden() {
 }
 
 Golden calculFactorialGolden() {
-    // Repetitions, the multiplier's end value, and the product: the first factor is 0.
-    return exactly({4'500'001, 35, 0});
+    // Repetitions, the multiplier's end value, the product (the first factor is 0), and the
+    // repetitions again, counted.
+    return exactly({4'500'001, 35, 0, 4'500'001});
 }
 
 Golden formulaFermaGolden() {
     // I, J and z end at 111, the exponent at 10; 110 x 110 x 110 triples of seven exponents;
-    // no equality.
-    return exactly({111, 111, 111, 10, 110 * 110 * 110 * 7, 0});
+    // no equality; I^9 + J^9 for each (I, J, z) in turn, folded as s := 31 s + u mod 2^64.
+    std::uint64_t sums = 0;
+    for (std::uint64_t i = 1; i <= 110; ++i) {
+        for (std::uint64_t j = 1; j <= 110; ++j) {
+            std::uint64_t u = 1;
+            std::uint64_t w = 1;
+            for (int n = 0; n < 9; ++n) {
+                u *= i;
+                w *= j;
+            }
+            for (int z = 1; z <= 110; ++z) sums = sums * 31 + (u + w);
+        }
+    }
+    return exactly({111, 111, 111, 10, 110 * 110 * 110 * 7, 0, static_cast<std::int64_t>(sums)});
 }
 
 Golden bruteForceGolden() {
     // Every digit ends one past its last value: d0 (the sweep sink) to d5 at 8, d6 to d9 at
-    // 9; all sixes met once.
-    return exactly({8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 1});
+    // 9; all sixes met once; 8^6 x 9^3 turns of d8.
+    return exactly({8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 1, 262'144 * 729});
 }
 
 Golden additionMatrixGolden() {
@@ -170,8 +183,9 @@ long double cosineForm(long double x) {
 }  // namespace
 
 Golden hyperbolicCosecantGolden() {
-    // a, J and d one past 130, 130 and 220; the six elements of the last step.
-    Golden golden = exactly({131, 131, 221});
+    // a, J and d one past 130, 130 and 220, and the steps they made; the six elements of
+    // the last step.
+    Golden golden = exactly({131, 131, 221, 130 * 130 * 220});
     const long double last[] = {signForm(220),   cosineForm(130), signForm(130),
                                 cosineForm(130), signForm(130),   signForm(130)};
     for (std::size_t k = 0; k < 6; ++k) expect(golden, k, last[k], kTranscendental);
@@ -179,10 +193,14 @@ Golden hyperbolicCosecantGolden() {
 }
 
 Golden hyperbolicTangentGolden() {
-    // tanh of 290, 110 and 110: 1 to within far less than the significand resolves.
-    Golden golden = exactly({111, 111, 291});
+    // tanh of 290, 110 and 110: 1 to within far less than the significand resolves. Then
+    // tanh(1) + ... + tanh(110), once for each a: about 0.28 short of 110 each time.
+    Golden golden = exactly({111, 111, 291, 110 * 110 * 290});
     for (const std::size_t k : {0, 1, 2})
         expect(golden, k, std::tanh(k == 0 ? 290.0L : 110.0L), kTranscendental);
+    long double tangents = 0;
+    for (int j = 1; j <= 110; ++j) tangents += std::tanh(static_cast<long double>(j));
+    expect(golden, 3, 110 * tangents, kTranscendental);
     return golden;
 }
 
@@ -207,7 +225,7 @@ Golden digitPiGolden() {
 
 Golden factorialGolden() {
     // 1000!, to 40 digits; 1,000 roundings of the product make at most 6e-17 of it.
-    Golden golden = exactly({89'000, 1'001});
+    Golden golden = exactly({89'000, 1'001, 89'000 * 1'000});
     expect(golden, 0, 4.023872600770937735437024339230039857193e2567L, kExactOperations);
     return golden;
 }
@@ -215,7 +233,7 @@ Golden factorialGolden() {
 Golden objects3DGolden() {
     // The elements of the last step, i = 2,067,152, with a = i.
     constexpr long double i = 2'067'152;
-    Golden golden = exactly({4, 2'067'153});
+    Golden golden = exactly({4, 2'067'153, 4 * 2'067'152});
     const long double x0 = i * i;
     const long double x1 = i * kPi;
     const long double x2 = x0 / x1;
@@ -233,7 +251,7 @@ Golden precatchingGolden() {
     // Four repetitions of 262,144 blocks, 2,097,152 steps and 262,144 blocks; the fixed
     // point P0 to P4 = 1, 0, 1, 0, 6,494,150 (nearest(0.7237... + 2,067,152 pi)), and that
     // pattern in all 2,097,152 elements.
-    return exactly({4, 2'097'152, 2'097'152, 2'097'152, 1, 0, 1, 0, 6'494'150, 2'097'152});
+    return exactly({4, 4 * 262'144, 4 * 2'097'152, 4 * 262'144, 1, 0, 1, 0, 6'494'150, 2'097'152});
 }
 
 // The instruction kernels: the accumulator after k x n instructions, the n turns counted,
