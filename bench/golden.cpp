@@ -210,7 +210,10 @@ Golden hypotenuseGolden() {
     Golden golden = exactly({6'400'001});
     const long double last[] = {h(n, 3.3L), h(n, n),    h(3.3L, n), h(3.1L, n), h(3.8L, n),
                                 h(3.9L, n), h(3.9L, n), h(3.2L, n), h(3.9L, n)};
-    for (std::size_t k = 0; k < 9; ++k) expect(golden, k, last[k], kExactOperations);
+    // A short leg c adds only c^2 / 2n^2 to the value: 7.7e-15 of it between 3.1 and 3.2.
+    // Both the kernel's scaled form and this one round a few times in the 64-bit significand,
+    // to within 3e-19 of the value under either control word; 1e-16 lies between the two.
+    for (std::size_t k = 0; k < 9; ++k) expect(golden, k, last[k], 1e-16L);
     return golden;
 }
 
