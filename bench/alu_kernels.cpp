@@ -67,8 +67,11 @@ KernelOutcome calculFactorial() {
     volatile std::uint64_t product = 0;
     volatile std::uint64_t multiplier = 0;
     std::int32_t repetition = 0;
+    // Counted apart from the bound: every repetition ends as the one before it did.
+    std::int32_t repetitions = 0;
     const std::uint32_t start = startTiming();
     for (; repetition < 4'500'001; ++repetition) {
+        ++repetitions;
         product = 1;
         multiplier = 0;
         do {
@@ -82,16 +85,21 @@ KernelOutcome calculFactorial() {
     const std::uint64_t lastMultiplier = multiplier;
     return {elapsed,
             {.counts = {repetition, static_cast<std::int64_t>(lastMultiplier),
-                        static_cast<std::int64_t>(lastProduct)}}};
+                        static_cast<std::int64_t>(lastProduct), repetitions}}};
 }
 
 KernelOutcome formulaFerma() {
     constexpr std::int32_t kFirstExponent = 3;
     std::int32_t z = 0;
     std::int32_t n = 0;
-    // The exponents each z went through, counted once per z from n's end value: the one
-    // bound no end state shows is where n starts.
+    // The comparisons made, counted one by one: no end state shows where n starts. And the
+    // last left-hand sum of each z turn, I^9 + J^9, folded in the order met, which no
+    // exchange of I and J leaves the same.
     std::int64_t comparisons = 0;
+    // In memory: held in a register, it would leave none for the search's result, which the
+    // compiler would then store between the sweep tail and the closing tick.
+    volatile std::uint64_t sums = 0;
+    long double u = 0;
     const std::uint32_t start = startTiming();
     // Sums of powers up to 2 x 110^9 stay exact in the 64-bit significand, so equality is
     // never found; with doubles it could be.
@@ -103,12 +111,13 @@ KernelOutcome formulaFerma() {
                 for (z = 1; z <= 110; ++z) {
                     for (n = kFirstExponent; n <= 9; ++n) {
                         const long double exponent = n;
-                        const long double u = power(static_cast<long double>(globalI), exponent) +
-                                              power(static_cast<long double>(globalJ), exponent);
+                        u = power(static_cast<long double>(globalI), exponent) +
+                            power(static_cast<long double>(globalJ), exponent);
                         const long double v = power(static_cast<long double>(z), exponent);
+                        ++comparisons;
                         if (u == v) return true;
                     }
-                    comparisons += n - kFirstExponent;
+                    sums = sums * 31 + static_cast<std::uint64_t>(nearestInt64(u));  // u is whole
                 }
                 globalJ = globalJ + 1;
             } while (globalJ != 111);
@@ -120,7 +129,9 @@ KernelOutcome formulaFerma() {
     // An equality would leave every loop at once, the sweep tail included.
     if (!found) sysinfo::sweepTail(kFermaTailFactor);
     const std::int32_t elapsed = stopTiming(start);
-    return {elapsed, {.counts = {globalI, globalJ, z, n, comparisons, found}}};
+    return {
+        elapsed,
+        {.counts = {globalI, globalJ, z, n, comparisons, found, static_cast<std::int64_t>(sums)}}};
 }
 
 KernelOutcome bruteForce() {
@@ -132,6 +143,9 @@ KernelOutcome bruteForce() {
     volatile std::int32_t d4 = 0;
     std::int32_t d5 = 0, d6 = 0, d7 = 0, d8 = 0, d9 = 0;
     std::int32_t matches = 0;  // counted on the one path that meets all sixes
+    // Turns of the second-innermost loop, counted one by one: no digit's end value shows
+    // where an outer loop started. A count in the innermost loop would add to its short body.
+    std::int32_t rows = 0;
     const std::uint32_t start = startTiming();
     for (d0 = 0; d0 < 8; stepInMemory(d0)) {
         for (d1 = 0; d1 < 8; stepInMemory(d1)) {
@@ -142,6 +156,7 @@ KernelOutcome bruteForce() {
                             for (d6 = 0; d6 < 9; ++d6) {
                                 for (d7 = 0; d7 < 9; ++d7) {
                                     for (d8 = 0; d8 < 9; ++d8) {
+                                        ++rows;
                                         for (d9 = 0; d9 < 9; ++d9) {
                                             if (d0 == 6 && d1 == 6 && d2 == 6 && d3 == 6 &&
                                                 d4 == 6 && d5 == 6 && d6 == 6 && d7 == 6 &&
@@ -160,7 +175,7 @@ KernelOutcome bruteForce() {
         }
     }
     const std::int32_t elapsed = stopTiming(start);
-    return {elapsed, {.counts = {d0, d1, d2, d3, d4, d5, d6, d7, d8, d9, matches}}};
+    return {elapsed, {.counts = {d0, d1, d2, d3, d4, d5, d6, d7, d8, d9, matches, rows}}};
 }
 
 KernelOutcome additionMatrix() {

@@ -78,10 +78,12 @@ KernelOutcome hyperbolicCosecant() {
     ExtendedScratch scratch;
     std::int32_t a = 1;
     std::int32_t d = 1;
+    std::int32_t steps = 0;  // no end value shows where a loop started
     const std::uint32_t start = startTiming();
     for (a = 1; a <= 130; ++a) {
         for (globalJ = 1; globalJ <= 130; stepInMemory(globalJ)) {
             for (d = 1; d <= 220; ++d) {
+                ++steps;
                 scratch.store(65'000, signForm(d));
                 scratch.store(32'000, cosineForm(globalJ));
                 scratch.store(16'000, signForm(a));
@@ -94,26 +96,35 @@ KernelOutcome hyperbolicCosecant() {
     sysinfo::sweepTail(kCosecantTailFactor);
     const std::int32_t elapsed = stopTiming(start);
     return {elapsed,
-            {{a, globalJ, d}, lastStored(scratch, {65'000, 32'000, 16'000, 8'000, 4'000, 2'000})}};
+            {{a, globalJ, d, steps},
+             lastStored(scratch, {65'000, 32'000, 16'000, 8'000, 4'000, 2'000})}};
 }
 
 KernelOutcome hyperbolicTangent() {
     ExtendedScratch scratch;
     std::int32_t a = 1;
     std::int32_t d = 1;
+    std::int32_t steps = 0;
+    // The last step's values are all tanh of 110 or more: exactly 1. The element of J, read
+    // once per J turn, holds tanh(1) to tanh(110) in turn, most of them short of 1.
+    long double tangents = 0;
     const std::uint32_t start = startTiming();
     for (a = 1; a <= 110; ++a) {
         for (globalJ = 1; globalJ <= 110; stepInMemory(globalJ)) {
             for (d = 1; d <= 290; ++d) {
+                ++steps;
                 scratch.store(65'000, tanhForm(d));
                 scratch.store(32'000, tanhForm(globalJ));
                 scratch.store(16'000, tanhForm(a));
             }
+            tangents += scratch.load(32'000);
         }
     }
     sysinfo::sweepTail(kTangentTailFactor);
     const std::int32_t elapsed = stopTiming(start);
-    return {elapsed, {{a, globalJ, d}, lastStored(scratch, {65'000, 32'000, 16'000})}};
+    WorkProof work{{a, globalJ, d, steps}, lastStored(scratch, {65'000, 32'000, 16'000})};
+    work.values[3] = tangents;
+    return {elapsed, work};
 }
 
 KernelOutcome hypotenuse() {
@@ -170,16 +181,18 @@ KernelOutcome factorial() {
     // 1000! needs the extended range; every product goes through the packed element.
     volatile std::int64_t m = 0;
     std::int32_t repetition = 0;
+    std::int32_t products = 0;  // a skipped factor 1 shows nowhere else
     const std::uint32_t start = startTiming();
     for (; repetition < 89'000; ++repetition) {
         scratch.store(65'000, 1.0L);
         for (m = 1; m <= 1000; stepInMemory(m)) {
+            ++products;
             scratch.store(65'000, static_cast<long double>(m) * scratch.load(65'000));
         }
     }
     sysinfo::sweepTail(kFactorialTailFactor);
     const std::int32_t elapsed = stopTiming(start);
-    return {elapsed, {{repetition, m}, lastStored(scratch, {65'000})}};
+    return {elapsed, {{repetition, m, products}, lastStored(scratch, {65'000})}};
 }
 
 KernelOutcome objects3D() {
@@ -188,9 +201,12 @@ KernelOutcome objects3D() {
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
     std::int32_t repetition = 0;
     std::int32_t i = 1;
+    // Every repetition stores the same values, so only a count shows that all of them ran.
+    std::int32_t steps = 0;
     const std::uint32_t start = startTiming();
     for (; repetition < 4; ++repetition) {
         for (i = 1; i <= kObjectsElements; ++i) {
+            ++steps;
             const std::int64_t a = e[i];
             // X0, X1 and X2 are read back from their elements at every use.
             scratch.store(65'000, static_cast<long double>(a * i));
@@ -211,9 +227,9 @@ KernelOutcome objects3D() {
     }
     sysinfo::sweepTail(kObjects3DTailFactor);
     const std::int32_t elapsed = stopTiming(start);
-    return {
-        elapsed,
-        {{repetition, i}, lastStored(scratch, {65'000, 64'000, 63'000, 62'000, 61'000, 60'000})}};
+    return {elapsed,
+            {{repetition, i, steps},
+             lastStored(scratch, {65'000, 64'000, 63'000, 62'000, 61'000, 60'000})}};
 }
 
 KernelOutcome precatching() {
@@ -222,15 +238,20 @@ KernelOutcome precatching() {
     // Read below but never written by this kernel; see kPrecatchElement64000.
     scratch.store(64'000, kPrecatchElement64000);
     volatile std::int64_t* const e = sysinfo::sweepBuffer;
-    // The slots reach their fixed point within about fifty steps, so only the counters'
-    // end values show how many blocks and steps each phase made.
+    // The slots reach their fixed point within about fifty steps, whatever was copied in, so
+    // only counts show how many blocks and steps each phase made: counted one by one over
+    // all repetitions, as no end value shows where a loop started or how far it stepped.
     std::int32_t repetition = 0;
     std::int32_t in = 0;
     std::int32_t step = 0;
     std::int32_t out = 0;
+    std::int32_t blocksIn = 0;
+    std::int32_t steps = 0;
+    std::int32_t blocksOut = 0;
     const std::uint32_t start = startTiming();
     for (; repetition < 4; ++repetition) {
         for (in = 0; in < kFilledElements; in += 8) {
+            ++blocksIn;
             precatchP0 = e[in];
             precatchP1 = e[in + 1];
             precatchP2 = e[in + 2];
@@ -241,6 +262,7 @@ KernelOutcome precatching() {
             precatchP2 = e[in + 7];
         }
         for (step = 0; step < kFilledElements; ++step) {
+            ++steps;
             scratch.store(65'000, sinX87(precatchP0) + cosX87(precatchP0));
             scratch.store(32'000, cosX87(precatchP1) * sinX87(precatchP1));
             scratch.store(16'000, precatchP2 / scratch.load(65'000));
@@ -254,6 +276,7 @@ KernelOutcome precatching() {
             precatchP4 = nearestInt64(scratch.load(4'000));
         }
         for (out = 0; out < kFilledElements; out += 8) {
+            ++blocksOut;
             e[out] = precatchP0;
             e[out + 1] = precatchP1;
             e[out + 2] = precatchP2;
@@ -270,7 +293,8 @@ KernelOutcome precatching() {
                                precatchP4, precatchP0, precatchP1, precatchP2};
     std::int64_t copied = 0;
     for (std::int32_t k = 0; k < kFilledElements; ++k) copied += e[k] == p[k % 8];
-    return {elapsed, {{repetition, in, step, out, p[0], p[1], p[2], p[3], p[4], copied}}};
+    return {elapsed,
+            {{repetition, blocksIn, steps, blocksOut, p[0], p[1], p[2], p[3], p[4], copied}}};
 }
 
 }  // namespace bench

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
+#include <vector>
 
 #include "bench/alu_kernels.h"
 
@@ -121,20 +123,33 @@ Golden fibonacciDigitsGolden() {
 }
 
 Golden calculFactorialGolden() {
-    // Repetitions, the multiplier's end value, and the product: the first factor is 0.
-    return exactly({4'500'001, 35, 0});
+    // Repetitions, the multiplier's end value, the product (the first factor is 0), and the
+    // repetitions again, counted.
+    return exactly({4'500'001, 35, 0, 4'500'001});
 }
 
 Golden formulaFermaGolden() {
     // I, J and z end at 111, the exponent at 10; 110 x 110 x 110 triples of seven exponents;
-    // no equality.
-    return exactly({111, 111, 111, 10, 110 * 110 * 110 * 7, 0});
+    // no equality; I^9 + J^9 for each (I, J, z) in turn, folded as s := 31 s + u mod 2^64.
+    std::uint64_t sums = 0;
+    for (std::uint64_t i = 1; i <= 110; ++i) {
+        for (std::uint64_t j = 1; j <= 110; ++j) {
+            std::uint64_t u = 1;
+            std::uint64_t w = 1;
+            for (int n = 0; n < 9; ++n) {
+                u *= i;
+                w *= j;
+            }
+            for (int z = 1; z <= 110; ++z) sums = sums * 31 + (u + w);
+        }
+    }
+    return exactly({111, 111, 111, 10, 110 * 110 * 110 * 7, 0, static_cast<std::int64_t>(sums)});
 }
 
 Golden bruteForceGolden() {
     // Every digit ends one past its last value: d0 (the sweep sink) to d5 at 8, d6 to d9 at
-    // 9; all sixes met once.
-    return exactly({8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 1});
+    // 9; all sixes met once; 8^6 x 9^3 turns of d8.
+    return exactly({8, 8, 8, 8, 8, 8, 9, 9, 9, 9, 1, 262'144 * 729});
 }
 
 Golden additionMatrixGolden() {
@@ -168,8 +183,9 @@ long double cosineForm(long double x) {
 }  // namespace
 
 Golden hyperbolicCosecantGolden() {
-    // a, J and d one past 130, 130 and 220; the six elements of the last step.
-    Golden golden = exactly({131, 131, 221});
+    // a, J and d one past 130, 130 and 220, and the steps they made; the six elements of
+    // the last step.
+    Golden golden = exactly({131, 131, 221, 130 * 130 * 220});
     const long double last[] = {signForm(220),   cosineForm(130), signForm(130),
                                 cosineForm(130), signForm(130),   signForm(130)};
     for (std::size_t k = 0; k < 6; ++k) expect(golden, k, last[k], kTranscendental);
@@ -177,10 +193,14 @@ Golden hyperbolicCosecantGolden() {
 }
 
 Golden hyperbolicTangentGolden() {
-    // tanh of 290, 110 and 110: 1 to within far less than the significand resolves.
-    Golden golden = exactly({111, 111, 291});
+    // tanh of 290, 110 and 110: 1 to within far less than the significand resolves. Then
+    // tanh(1) + ... + tanh(110), once for each a: about 0.28 short of 110 each time.
+    Golden golden = exactly({111, 111, 291, 110 * 110 * 290});
     for (const std::size_t k : {0, 1, 2})
         expect(golden, k, std::tanh(k == 0 ? 290.0L : 110.0L), kTranscendental);
+    long double tangents = 0;
+    for (int j = 1; j <= 110; ++j) tangents += std::tanh(static_cast<long double>(j));
+    expect(golden, 3, 110 * tangents, kTranscendental);
     return golden;
 }
 
@@ -190,7 +210,10 @@ Golden hypotenuseGolden() {
     Golden golden = exactly({6'400'001});
     const long double last[] = {h(n, 3.3L), h(n, n),    h(3.3L, n), h(3.1L, n), h(3.8L, n),
                                 h(3.9L, n), h(3.9L, n), h(3.2L, n), h(3.9L, n)};
-    for (std::size_t k = 0; k < 9; ++k) expect(golden, k, last[k], kExactOperations);
+    // A short leg c adds only c^2 / 2n^2 to the value: 7.7e-15 of it between 3.1 and 3.2.
+    // Both the kernel's scaled form and this one round a few times in the 64-bit significand,
+    // to within 3e-19 of the value under either control word; 1e-16 lies between the two.
+    for (std::size_t k = 0; k < 9; ++k) expect(golden, k, last[k], 1e-16L);
     return golden;
 }
 
@@ -205,7 +228,7 @@ Golden digitPiGolden() {
 
 Golden factorialGolden() {
     // 1000!, to 40 digits; 1,000 roundings of the product make at most 6e-17 of it.
-    Golden golden = exactly({89'000, 1'001});
+    Golden golden = exactly({89'000, 1'001, 89'000 * 1'000});
     expect(golden, 0, 4.023872600770937735437024339230039857193e2567L, kExactOperations);
     return golden;
 }
@@ -213,7 +236,7 @@ Golden factorialGolden() {
 Golden objects3DGolden() {
     // The elements of the last step, i = 2,067,152, with a = i.
     constexpr long double i = 2'067'152;
-    Golden golden = exactly({4, 2'067'153});
+    Golden golden = exactly({4, 2'067'153, 4 * 2'067'152});
     const long double x0 = i * i;
     const long double x1 = i * kPi;
     const long double x2 = x0 / x1;
@@ -231,15 +254,26 @@ Golden precatchingGolden() {
     // Four repetitions of 262,144 blocks, 2,097,152 steps and 262,144 blocks; the fixed
     // point P0 to P4 = 1, 0, 1, 0, 6,494,150 (nearest(0.7237... + 2,067,152 pi)), and that
     // pattern in all 2,097,152 elements.
-    return exactly({4, 2'097'152, 2'097'152, 2'097'152, 1, 0, 1, 0, 6'494'150, 2'097'152});
+    return exactly({4, 4 * 262'144, 4 * 2'097'152, 4 * 262'144, 1, 0, 1, 0, 6'494'150, 2'097'152});
 }
 
-// The instruction kernels: the accumulator after k x n instructions, and n.
+// The instruction kernels: the accumulator after k x n instructions, the n turns counted,
+// and the block's bytes: k copies of the instruction's encoding from the processor's
+// reference, with the accumulator in EAX, ST(0), MM0 or XMM0 and the operand in ECX, ST(1),
+// MM1 or XMM1 (ModRM 0xC1, or 0xC8 for ADD and SUB, whose operands run the other way).
 
 namespace {
 
 std::uint32_t wrapped32(std::int64_t value) {
     return static_cast<std::uint32_t>(value);
+}
+
+std::int64_t block(std::initializer_list<std::uint8_t> encoding, std::size_t copies,
+                   std::initializer_list<std::uint8_t> after = {}) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t k = 0; k < copies; ++k) bytes.insert(bytes.end(), encoding);
+    bytes.insert(bytes.end(), after);
+    return byteChecksum(bytes.data(), bytes.size());
 }
 
 // The bits of the single-precision sum 1 + 1 + ... (or 1 - 1 - ...) that would end at `end`:
@@ -252,8 +286,9 @@ std::int64_t floatCountBits(std::int64_t end) {
 // The x87 chains start from the operand: c (1 + kn) for FADD, c (1 - kn) for FSUB, q^(1 + kn)
 // and q^(1 - kn) for FMUL and FDIV. Each step rounds by at most half a unit in the last place
 // of the 64-bit significand: at most 9e-11 of the value over the longest chain, 1.6e9 steps.
-Golden x87Chain(std::int64_t n, long double value) {
-    Golden golden = exactly({n});
+// ST(0) op= ST(1) is D8 with ModRM C1 (FADD), E1 (FSUB), C9 (FMUL), F1 (FDIV).
+Golden x87Chain(std::int64_t n, std::uint8_t modrm, std::size_t k, long double value) {
+    Golden golden = exactly({n, block({0xD8, modrm}, k)});
     expect(golden, 0, value, kTranscendental);
     return golden;
 }
@@ -268,64 +303,75 @@ long double logMulDivOperand() {
 }  // namespace
 
 Golden instrAdditionGolden() {
-    return exactly({wrapped32(1 + 64 * 300'000'000LL), 300'000'000});
+    return exactly({wrapped32(1 + 64 * 300'000'000LL), 300'000'000, block({0x01, 0xC8}, 64)});
 }
 
 Golden instrSubstractionGolden() {
-    return exactly({wrapped32(1 - 64 * 300'000'000LL), 300'000'000});
+    return exactly({wrapped32(1 - 64 * 300'000'000LL), 300'000'000, block({0x29, 0xC8}, 64)});
 }
 
 Golden instrMultiplicationGolden() {
-    return exactly({1, 10'000'000});  // 1 x 1, over and over
+    // 1 x 1, over and over
+    return exactly({1, 10'000'000, block({0x0F, 0xAF, 0xC1}, 64)});
 }
 
 Golden instrDivisionGolden() {
-    return exactly({400'000'000, 400'000'000});  // 32 complements, an even number, per turn
+    // 32 complements, an even number, per turn; NOT is F7 /2.
+    return exactly({400'000'000, 400'000'000, block({0xF7, 0xD0}, 32)});
 }
 
 Golden fpuAddGolden() {
-    return x87Chain(30'000'000, kAddOperand * (1 + 64 * 30'000'000.0L));
+    return x87Chain(30'000'000, 0xC1, 64, kAddOperand * (1 + 64 * 30'000'000.0L));
 }
 
 Golden fpuSubGolden() {
-    return x87Chain(30'000'000, kAddOperand * (1 - 64 * 30'000'000.0L));
+    return x87Chain(30'000'000, 0xE1, 64, kAddOperand * (1 - 64 * 30'000'000.0L));
 }
 
 Golden fpuMulGolden() {
-    return x87Chain(20'000'000, std::exp((1 + 80 * 20'000'000.0L) * logMulDivOperand()));
+    return x87Chain(20'000'000, 0xC9, 80, std::exp((1 + 80 * 20'000'000.0L) * logMulDivOperand()));
 }
 
 Golden fpuDivGolden() {
-    return x87Chain(200'000, std::exp((1 - 32 * 200'000.0L) * logMulDivOperand()));
+    return x87Chain(200'000, 0xF1, 32, std::exp((1 - 32 * 200'000.0L) * logMulDivOperand()));
 }
 
-// The lowest of the four 16-bit lanes, which wraps on its own; the others stay 0.
+// The lowest of the four 16-bit lanes, which wraps on its own; the others stay 0. The block
+// ends with its EMMS, 0F 77.
+constexpr std::initializer_list<std::uint8_t> kEmms = {0x0F, 0x77};
+
 Golden mmxAddGolden() {
-    return exactly({static_cast<std::uint16_t>(1 + 16 * 100'000'000LL), 100'000'000});
+    return exactly({static_cast<std::uint16_t>(1 + 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xFD, 0xC1}, 16, kEmms)});
 }
 
 Golden mmxSubGolden() {
-    return exactly({static_cast<std::uint16_t>(1 - 16 * 100'000'000LL), 100'000'000});
+    return exactly({static_cast<std::uint16_t>(1 - 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xF9, 0xC1}, 16, kEmms)});
 }
 
 Golden mmxMulGolden() {
-    return exactly({1, 100'000'000});
+    return exactly({1, 100'000'000, block({0x0F, 0xD5, 0xC1}, 16, kEmms)});
 }
 
 Golden sseAddGolden() {
-    return exactly({floatCountBits(1 + 32 * 20'000'000LL), 20'000'000});
+    return exactly(
+        {floatCountBits(1 + 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x58, 0xC1}, 32)});
 }
 
 Golden sseSubGolden() {
-    return exactly({floatCountBits(1 - 32 * 20'000'000LL), 20'000'000});
+    return exactly(
+        {floatCountBits(1 - 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x5C, 0xC1}, 32)});
 }
 
 Golden sseMulGolden() {
-    return exactly({std::bit_cast<std::uint32_t>(1.0f), 20'000'000});
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 20'000'000, block({0xF3, 0x0F, 0x59, 0xC1}, 32)});
 }
 
 Golden sseDivGolden() {
-    return exactly({std::bit_cast<std::uint32_t>(1.0f), 10'000'000});
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 10'000'000, block({0xF3, 0x0F, 0x5E, 0xC1}, 32)});
 }
 
 }  // namespace bench

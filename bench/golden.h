@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each kernel's work must leave on a sound processor. Every value comes from the
-// workloads as designed, never from running a kernel: the counters' end values that the
-// loop bounds give, the values the design states (the sink holds 8, 32,500 elements sorted
-// down to 1), and short reference computations with their own copies of the bounds
+// workloads as designed, never from running a kernel: the counters' end values and the turn
+// counts that the loop bounds give, the values the design states (the sink holds 8, 32,500
+// elements sorted down to 1), the instruction blocks' bytes from the processor's encoding
+// reference, and short reference computations with their own copies of the bounds
 // (Fibonacci by fast doubling, powers of the addition step's matrix, closed forms of the
 // series and of the instruction chains, the library's own cosine and exponential).
 //

@@ -16,7 +16,7 @@ namespace bench {
 // compared exactly, and the floating-point values it stored last, compared within a
 // tolerance. Entries a kernel does not use stay 0.
 struct WorkProof {
-    static constexpr std::size_t kCounts = 11;
+    static constexpr std::size_t kCounts = 12;
     static constexpr std::size_t kValues = 9;
     std::array<std::int64_t, kCounts> counts{};
     std::array<long double, kValues> values{};

@@ -7,13 +7,16 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <numbers>
 
 #include "bench/alu_kernels.h"
+#include "bench/extended_math.h"
 #include "bench/golden.h"
 #include "bench/kernel_table.h"
+#include "platform/x87.h"
 
 namespace reference = bench::reference;
 
@@ -89,6 +92,30 @@ TEST(GoldenValues, AsTheDesignStatesThem) {
     EXPECT_EQ(slots[6], std::llrint(1 / x0));
     EXPECT_EQ(slots[7], 0);
     EXPECT_EQ(slots[8], std::llrint(p4));
+}
+
+// The hypotenuses are all about n = 6,400,000: only a tight tolerance sees the short leg.
+// The kernel's scaled form passes with every leg it uses and fails with a neighbouring one,
+// under both control words the run meets.
+TEST(GoldenValues, HypotenuseSeesItsShortLeg) {
+    const bench::Golden golden = bench::hypotenuseGolden();
+    constexpr long double n = 6'400'000;
+    const std::uint16_t saved = platform::x87ControlWord();
+    for (const std::uint16_t controlWord :
+         {platform::kStartupX87ControlWord, std::uint16_t{0x037F}}) {
+        SCOPED_TRACE(controlWord);
+        platform::setX87ControlWord(controlWord);
+        const long double legs[] = {3.3L, 3.1L, 3.8L, 3.9L, 3.2L};
+        const std::size_t elements[] = {2, 3, 4, 5, 7};
+        for (std::size_t k = 0; k < 5; ++k) {
+            const long double value = golden.work.values[elements[k]];
+            const long double tolerance = golden.tolerance[elements[k]];
+            EXPECT_LE(std::fabs(bench::hypotScaled(legs[k], n) - value), tolerance) << legs[k];
+            EXPECT_GT(std::fabs(bench::hypotScaled(legs[k] + 0.1L, n) - value), tolerance);
+            EXPECT_GT(std::fabs(bench::hypotScaled(legs[k] - 0.1L, n) - value), tolerance);
+        }
+    }
+    platform::setX87ControlWord(saved);
 }
 
 // The instruction chains' closed forms against shorter chains run step by step: the

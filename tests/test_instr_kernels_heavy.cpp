@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The fifteen instruction kernels run for real (about half a minute together): each
-// accumulator must end where k x n instructions take it, and the countdown must start at n.
+// accumulator must end where k x n instructions take it, the block must have turned n
+// times, and it must be the k copies the kernel names, as assembled.
 
 #include <gtest/gtest.h>
 
