@@ -48,6 +48,13 @@ std::uint64_t monotonicNanoseconds();
 // The finer clock as the program reads it: monotonicNanoseconds() unless a test replaced it.
 std::uint64_t nanosecondCount();
 
+// The processor's time-stamp counter.
+inline std::uint64_t readTimeStampCounter() {
+    std::uint32_t low = 0, high = 0;
+    asm volatile("rdtsc" : "=a"(low), "=d"(high));
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
 // Replaces the tick source for the lifetime of the object; not thread-safe, tests only.
 class ScopedTickSource {
   public:

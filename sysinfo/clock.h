@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/cpu_description.h"
+#include "platform/ticks.h"
 
 namespace sysinfo {
 
@@ -22,11 +23,7 @@ double ratedSpeedFrom(const platform::CpuDescription& key);
 // Opens the description below `root`; 0 when it does not open.
 double ratedSpeedMHz(const std::filesystem::path& root = "/");
 
-inline std::uint64_t readTimeStampCounter() {
-    std::uint32_t low = 0, high = 0;
-    asm volatile("rdtsc" : "=a"(low), "=d"(high));
-    return (static_cast<std::uint64_t>(high) << 32) | low;
-}
+using platform::readTimeStampCounter;
 
 // What the measurement reads and how it sleeps; tests drive a clock that jumps.
 struct ClockSources {
