@@ -5,11 +5,15 @@
 # "RAM TEST". Prints the loop's passes per second and major faults every 5 s, Corvane's and
 # Xvfb's major faults, and the window's ping replies. Needs root (it drops the page cache)
 # and most of the machine: run it alone, never in CI.
-#   tools/thrash_measure.sh CORVANE PROBE WORKDIR [CACHE_GIB]
-# WORKDIR gets CACHE_GIB (default 13) files of 1 GiB and the mapped file; remove it after.
+#   tools/thrash_measure.sh [CORVANE [PROBE [WORKDIR [CACHE_GIB]]]]
+# The defaults are the build tree's: build/app/corvane, build/tools/working_set_probe and
+# build/thrash. WORKDIR gets CACHE_GIB (default 13) files of 1 GiB and the mapped file;
+# remove it after.
 set -euo pipefail
-CORVANE=$1 PROBE=$2 WORK=$3 CACHE_GIB=${4:-13}
-PING=${PING:-/work/shared/tools/wm_ping.py}
+top=$(cd "$(dirname "$0")/.." && pwd)
+CORVANE=${1:-$top/build/app/corvane} PROBE=${2:-$top/build/tools/working_set_probe}
+WORK=${3:-$top/build/thrash} CACHE_GIB=${4:-13}
+PING=${PING:-$top/tests/wm_ping.py}
 mkdir -p "$WORK"
 for i in $(seq "$CACHE_GIB") ws; do
   [ -s "$WORK/$i.bin" ] || dd if=/dev/urandom of="$WORK/$i.bin" bs=1M count=1024 status=none

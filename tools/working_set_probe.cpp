@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
             rusage usage{};
             getrusage(RUSAGE_SELF, &usage);
             const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            std::printf("%.0f %.1f %ld\n", seconds, passes / 5.0, usage.ru_majflt - faultsBefore);
+            std::printf("%.0f %.1f %ld\n", seconds, static_cast<double>(passes) / 5.0,
+                        usage.ru_majflt - faultsBefore);
             std::fflush(stdout);
             faultsBefore = usage.ru_majflt;
             passes = 0;
