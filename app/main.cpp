@@ -23,6 +23,12 @@ int main(int argc, char** argv) {
     TForm2 splash;  // hidden until the main window's shown handler needs it
     form.show();
     const int status = QApplication::exec();
+    // The window leaves the screen first: the kernel frees a memory test's block of many
+    // gigabytes before it closes the connection to the display, and a window that stays for
+    // that second looks as if it ignored CLOSE.
+    form.hide();
+    splash.hide();
+    QGuiApplication::sync();
     // CLOSE must end the program at once, and a kernel or a memory-test phase may have
     // seconds to go. Nothing is kept on disk, and what the work changed (its memory, the
     // out-of-memory score, a thread's priority) belongs to the process and ends with it, so

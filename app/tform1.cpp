@@ -89,9 +89,18 @@ void setReadingOrder(TForm1& form) {
 #define VALUE_PANEL(parent, l, t, w, h, var) \
     var = panel(parent, QRect(l, t, w, h), Kind::Value, platform::qtext(present::kNoFigure), #var)
 
-TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
+TForm1::TForm1(WindowInputs inputs, std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     : QWidget(parent),
+      inputs_(std::move(inputs)),
       jobs_(jobs ? std::move(jobs) : std::make_unique<platform::WorkerJobRunner>()) {
+    // Each step a test left empty is the machine's.
+    const sysinfo::IdentificationSteps machine =
+        sysinfo::machineIdentificationSteps(inputs_.sources);
+    sysinfo::IdentificationSteps& steps = inputs_.identification;
+    if (!steps.readRegistry) steps.readRegistry = machine.readRegistry;
+    if (!steps.runProbe) steps.runProbe = machine.runProbe;
+    if (!steps.runCacheSweeps) steps.runCacheSweeps = machine.runCacheSweeps;
+    if (!steps.measureClock) steps.measureClock = machine.measureClock;
     Form1 = this;
     setWindowTitle(windowCaption());
     setFont(app::tahoma11());
@@ -135,15 +144,17 @@ TForm1::TForm1(std::unique_ptr<platform::JobRunner> jobs, QWidget* parent)
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(1000);
     wireHandlers();
-    Timer1->start();
+    enableClockRefresh(true);
 }
 
 TForm1::~TForm1() {
-    // The job under way ends first (a memory test at the end of its cycle), while the window
-    // it hands its updates to still exists; the jobs that had not started never run.
+    // The job under way ends first (a memory test at its next step), while the window it
+    // hands its updates to and the runner its event points call still exist; the jobs that
+    // had not started never run.
     diag::memTestStop.store(1, std::memory_order_relaxed);
-    jobs_.reset();
+    jobs_->finish();
     stopDiagnostics();
+    jobs_.reset();
     if (Form1 == this) Form1 = nullptr;
 }
 
@@ -400,17 +411,17 @@ void TForm1::FormResize() {
 }
 
 void TForm1::TabSheet1Show() {
-    app::enableTimer(Timer1, true);
+    enableClockRefresh(true);
     app::enableTimer(Timer2, false);
 }
 
 void TForm1::TabSheet2Show() {
-    app::enableTimer(Timer1, false);
+    enableClockRefresh(false);
     app::enableTimer(Timer2, true);
 }
 
 void TForm1::TabSheet3Show() {
-    app::enableTimer(Timer1, false);
+    enableClockRefresh(false);
     app::enableTimer(Timer2, false);
 }
 
@@ -429,7 +440,7 @@ void TForm1::Button6Click() {
 // invisible. The event loop ends at once; a job or a stability pass still under way does not
 // hold the program (app/main.cpp), and both tests stop at their next check.
 void TForm1::terminate() {
-    app::enableTimer(Timer1, false);
+    enableClockRefresh(false);
     app::enableTimer(Timer2, false);
     diag::cpuTestStop.store(true, std::memory_order_relaxed);
     diag::memTestStop.store(1, std::memory_order_relaxed);
@@ -444,11 +455,14 @@ bool TForm1::idle() const {
     return jobs_->idle() && stabilityWorkers_.running() == 0;
 }
 
-void TForm1::runJob(std::function<void()> job, std::function<void()> afterwards) {
-    jobs_->submit([this, job = std::move(job), afterwards = std::move(afterwards)] {
+void TForm1::runJob(std::function<void()> job, std::function<void()> afterwards,
+                    std::function<void()> failed) {
+    jobs_->submit([this, job = std::move(job), afterwards = std::move(afterwards),
+                   failed = std::move(failed)] {
         try {
             job();
         } catch (const std::exception& failure) {
+            if (failed) post(failed);
             post([message = QString::fromLocal8Bit(failure.what())] {
                 platform::showError(message);
             });

@@ -11,17 +11,28 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
 #include "diag/potok1.h"
+#include "membench/memory_speed.h"
 #include "platform/jobs.h"
 #include "platform/qt_widgets.h"
+#include "platform/sources.h"
+#include "sysinfo/identification.h"
 #include "sysinfo/memory_monitor.h"
 
-namespace sysinfo {
-struct Identification;
-}
+// What the window measures with besides its job runner: the machine it reads, and the
+// workloads its runs are made of. The program hands in the live machine's; a test hands in
+// its own.
+struct WindowInputs {
+    platform::Sources sources;
+    // The start-up identification and the clock refresh's measurement; each step left empty
+    // is the machine's, read through `sources`.
+    sysinfo::IdentificationSteps identification;
+    membench::Workload ramWorkload;
+};
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -29,8 +40,10 @@ class TForm1 : public QWidget {
     static constexpr int kClientWidth = 393;
     static constexpr int kClientHeight = 490;
 
-    // The window's long work runs on `jobs`; a worker thread of its own when none is given.
-    explicit TForm1(std::unique_ptr<platform::JobRunner> jobs = nullptr, QWidget* parent = nullptr);
+    // The window measures with `inputs`; its long work runs on `jobs`, a worker thread of its
+    // own when none is given.
+    explicit TForm1(WindowInputs inputs = {}, std::unique_ptr<platform::JobRunner> jobs = nullptr,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The window's caption: version, six blanks and the project address between '~'.
@@ -47,8 +60,9 @@ class TForm1 : public QWidget {
     void pauseClockRefresh();
     void resumeClockRefresh();
 
-    // "Not enough memory" in "RAM TEST", until the next run starts.
-    void showMemTestMessage();
+    // Why the memory test had no block ("Not enough memory"), in "RAM TEST" until the next
+    // run starts.
+    void showMemTestMessage(const std::string& text);
 
     // An event point of the running job, on the job runner's thread: the jobs that clicks
     // and ticks queued meanwhile run here, each to its end.
@@ -163,9 +177,10 @@ class TForm1 : public QWidget {
     // stays as it is until the process exits, so no run goes on unseen.
     void terminate();
 
-    // Runs `job` on the job runner. A failure is shown in the general error display, and
-    // `afterwards` is handed to the window thread whether the job ended or failed.
-    void runJob(std::function<void()> job, std::function<void()> afterwards = {});
+    // Runs `job` on the job runner. A failure is shown in the general error display, after
+    // `failed`; `afterwards` is handed to the window thread whether the job ended or failed.
+    void runJob(std::function<void()> job, std::function<void()> afterwards = {},
+                std::function<void()> failed = {});
 
     // Hands an update to the window thread; updates arrive in the order they were handed.
     template <class Update>
@@ -173,6 +188,12 @@ class TForm1 : public QWidget {
         QMetaObject::invokeMethod(this, std::forward<Update>(update), Qt::QueuedConnection);
     }
 
+    // Timer1 on or off, and whether the refresh is on, as the window thread last set them:
+    // a clock job queued before the refresh was switched off must not measure any more.
+    void enableClockRefresh(bool enabled);
+    std::atomic<bool> clockRefreshOn_{false};
+
+    WindowInputs inputs_;
     std::unique_ptr<platform::JobRunner> jobs_;
 
     std::array<QLabel*, 29> resultLabels_{};  // by benchmark row
@@ -185,7 +206,6 @@ class TForm1 : public QWidget {
     // Set from a click on RUN until the run's end is back on the window thread, so a second
     // click during the run is ignored instead of queuing a second run.
     bool benchmarkRunning_ = false;
-    bool ramBenchmarkRunning_ = false;
     // Set while a clock measurement waits or runs: a tick in that time starts no second one.
     bool clockMeasuring_ = false;
 

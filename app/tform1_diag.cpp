@@ -7,7 +7,6 @@
 #include "app/tform1.h"
 #include "diag/memtest.h"
 #include "diag/potok1.h"
-#include "platform/memory_limits.h"
 #include "platform/qt_widgets.h"
 #include "present/words.h"
 
@@ -70,6 +69,18 @@ class WindowMemTestView final : public diag::MemTestView {
     }
     void processEvents(diag::EventPoint) override { form_->eventPoint(); }
     void cycleEnded(std::int64_t) override {}
+    // Handed over before ended(), which brings RUN back: a run started after it never sees
+    // this run's refusal.
+    void refused(const diag::NoBlock& why) override {
+        QMetaObject::invokeMethod(
+            form_,
+            [form = form_, why] {
+                form->showMemTestMessage(why.poisonedOffset
+                                             ? present::faultyMemoryText(*why.poisonedOffset)
+                                             : std::string(present::kNotEnoughMemory));
+            },
+            Qt::QueuedConnection);
+    }
     void ended() override {
         QMetaObject::invokeMethod(
             form_,
@@ -119,20 +130,27 @@ void TForm1::Button8Click() {
     diag::memTestStop.store(0, std::memory_order_relaxed);
     Button8->setEnabled(false);
     if (memTestMessage_ != nullptr) memTestMessage_->hide();
-    runJob([this] {
-        WindowMemTestView view(this);
-        if (!diag::runMemTest(platform::memoryTestAllowance(), view))
-            post([this] { showMemTestMessage(); });
-    });
+    runJob(
+        [this] {
+            WindowMemTestView view(this);
+            diag::runMemTest(view, inputs_.sources);
+        },
+        {},
+        // A run that failed on its way never said it ended: RUN comes back all the same.
+        [this] {
+            Button8->setEnabled(true);
+            setLabelCaption(Label80, present::testingMemoryText(0));
+        });
 }
 
-void TForm1::showMemTestMessage() {
+void TForm1::showMemTestMessage(const std::string& text) {
     if (memTestMessage_ == nullptr) {
-        memTestMessage_ = new QLabel(platform::qtext(present::kNotEnoughMemory), GroupBox10);
+        memTestMessage_ = new QLabel(GroupBox10);
         memTestMessage_->setObjectName("memTestMessage");
         memTestMessage_->move(16, 128);
-        memTestMessage_->adjustSize();
     }
+    setLabelCaption(memTestMessage_, text);
+    memTestMessage_->adjustSize();
     memTestMessage_->show();
 }
 

@@ -25,7 +25,7 @@ void TForm1::FormShow() {
     move(300, 100);
     runJob(
         [this] {
-            const sysinfo::Identification found = sysinfo::identify(sysinfo::identificationSteps());
+            const sysinfo::Identification found = sysinfo::identify(inputs_.identification);
             post([this, found] { showIdentification(found); });
         },
         [this] {

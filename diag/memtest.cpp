@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/backing.h"
 #include "platform/format.h"
 #include "platform/oom.h"
 #include "platform/ticks.h"
@@ -49,17 +50,15 @@ TestBlock TestBlock::map(std::int64_t bytes) {
     return block;
 }
 
-bool TestBlock::backNextSlice() {
+platform::Expected<bool, platform::BackingFailure> TestBlock::backNextSlice() {
     const std::int64_t left = bytes() - backedBytes_;
     if (left <= 0) return false;
     const std::int64_t slice = std::min(left, kBackingSliceBytes);
     char* const start = reinterpret_cast<char*>(data_) + backedBytes_;
-    // The kernel backs a whole slice in one call (Linux 5.14 on). Where it refuses (EINVAL
-    // on an older kernel), one store per page does the same, more slowly.
-    if (madvise(start, static_cast<std::size_t>(slice), MADV_POPULATE_WRITE) != 0) {
-        const std::int64_t page = sysconf(_SC_PAGESIZE);
-        volatile char* const bytesOfSlice = start;
-        for (std::int64_t i = 0; i < slice; i += page) bytesOfSlice[i] = 0;
+    if (auto backed = platform::backPages(start, static_cast<std::size_t>(slice)); !backed) {
+        platform::BackingFailure failure = backed.error();
+        failure.offset += backedBytes_;
+        return platform::Unexpected{failure};
     }
     backedBytes_ += slice;
     return true;
@@ -112,21 +111,21 @@ std::optional<PhaseSpeed> phaseSpeed(std::int64_t covered, std::int64_t count, s
 }  // namespace
 
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
-                               MemTestView& view) {
+                               MemTestView& view, platform::TickSource ticks) {
     MemTestTotals totals;
     const auto stop = [] { return stopRequested(); };
     do {
         // Nothing but the phase itself between the two tick readings.
-        std::uint32_t start = platform::tickCount();
+        std::uint32_t start = ticks();
         std::int64_t covered = writePattern(block, count, 1, stop);
-        std::uint32_t end = platform::tickCount();
+        std::uint32_t end = ticks();
         if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
             view.showWriteSpeed(*speed);
         view.processEvents(EventPoint::AfterWriteOnes);
 
-        start = platform::tickCount();
+        start = ticks();
         covered = checkPattern(block, count, 1, totals.errors, stop);
-        end = platform::tickCount();
+        end = ticks();
         if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
             view.showCheckSpeed(*speed);
         view.showPasses(++totals.passes);
@@ -145,31 +144,54 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
     return totals;
 }
 
-MemTestRun runMemTest(std::int64_t allowance, MemTestView& view) {
-    return runMemTestOnBlock(memTestBlockBytes(allowance), view);
+MemTestRun runMemTest(MemTestView& view, const platform::Sources& sources) {
+    return runMemTestOnBlock(memTestBlockBytes(sources.memoryTestAllowance()), view, sources);
 }
 
-MemTestRun runMemTestOnBlock(std::int64_t bytes, MemTestView& view) {
+namespace {
+
+// Maps the block and backs it slice by slice, with an event point before each slice; empty
+// when STOP came first.
+platform::Expected<std::optional<TestBlock>, NoBlock> backedBlock(std::int64_t bytes,
+                                                                  MemTestView& view) {
+    TestBlock block = TestBlock::map(bytes);
+    if (!block) return platform::Unexpected{NoBlock{bytes, std::nullopt}};
+    for (;;) {
+        view.processEvents(EventPoint::DuringBacking);
+        if (stopRequested()) return std::optional<TestBlock>();
+        const auto backed = block.backNextSlice();
+        if (!backed) {
+            const platform::BackingFailure& failure = backed.error();
+            std::optional<std::int64_t> poisoned;
+            if (failure.kind == platform::BackingFailure::Kind::Poisoned) poisoned = failure.offset;
+            return platform::Unexpected{NoBlock{bytes, poisoned}};
+        }
+        if (!*backed) return std::optional<TestBlock>(std::move(block));
+    }
+}
+
+}  // namespace
+
+MemTestRun runMemTestOnBlock(std::int64_t bytes, MemTestView& view,
+                             const platform::Sources& sources) {
     const std::int64_t sizeMiB = memTestSizeMiB(bytes);
     view.showSize(sizeMiB);
 
     // Declared before the block, so it is put back only after the block is gone.
-    const platform::FirstOomChoice firstOomChoice;
-    TestBlock block = TestBlock::map(bytes);
+    const platform::FirstOomChoice firstOomChoice(sources.root);
+    auto block = backedBlock(bytes, view);
     if (!block) {
+        view.refused(block.error());
         view.ended();
-        return platform::Unexpected{NoBlock{bytes}};
+        return platform::Unexpected{block.error()};
     }
-    // Other jobs get their turn and STOP is heard before the first slice and between the
-    // others.
-    do {
-        view.processEvents(EventPoint::DuringBacking);
-        if (stopRequested()) {
-            view.ended();
-            return MemTestTotals{};
-        }
-    } while (block.backNextSlice());
-    const MemTestTotals totals = runMemTestCycles(block.data(), block.count(), sizeMiB, view);
+    if (!*block) {
+        view.ended();
+        return MemTestTotals{};
+    }
+    TestBlock& backed = **block;
+    const MemTestTotals totals =
+        runMemTestCycles(backed.data(), backed.count(), sizeMiB, view, sources.clock.ticks);
     view.ended();
     return totals;
 }

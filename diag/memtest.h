@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/backing.h"
 #include "platform/expected.h"
+#include "platform/sources.h"
 #include "platform/ticks.h"
 
 namespace diag {
@@ -66,8 +68,10 @@ class TestBlock {
     std::int64_t* data() const { return data_; }
     std::int64_t count() const { return count_; }
 
-    // Backs the next slice of at most kBackingSliceBytes; false when none was left.
-    bool backNextSlice();
+    // Backs the next slice of at most kBackingSliceBytes: true when one was backed, false
+    // when none was left. When the kernel cannot back it, no page of it is touched and the
+    // failure (its offset from the start of the block, for a poisoned page) is the error.
+    platform::Expected<bool, platform::BackingFailure> backNextSlice();
 
   private:
     std::int64_t bytes() const { return count_ * static_cast<std::int64_t>(sizeof(std::int64_t)); }
@@ -122,6 +126,13 @@ enum class EventPoint {
     AfterCheckZeros
 };
 
+// The block of `bytes` the system would not give: not enough memory, or a page of it that
+// the kernel marks as failed hardware.
+struct NoBlock {
+    std::int64_t bytes = 0;
+    std::optional<std::int64_t> poisonedOffset;  // from the start of the block
+};
+
 // What the run shows, and its event points; the window implements it on its labels.
 class MemTestView {
   public:
@@ -133,6 +144,7 @@ class MemTestView {
     virtual void showErrors(std::int64_t errors) = 0;
     virtual void processEvents(EventPoint point) = 0;
     virtual void cycleEnded(std::int64_t cycles) = 0;  // after the cycle's errors were shown
+    virtual void refused(const NoBlock& why) = 0;      // no block to test; ended() follows
     virtual void ended() = 0;                          // the run ends; before the block is released
 };
 
@@ -142,26 +154,23 @@ struct MemTestTotals {
     std::int64_t cycles = 0;
 };
 
-// Cycles over a given block until the stop flag is 1 at the end of a cycle. The speeds are
-// computed from `sizeMiB` and shown only for a timed phase that covered the whole block.
+// Cycles over a given block until the stop flag is 1 at the end of a cycle, timed with
+// `ticks`. The speeds are computed from `sizeMiB` and shown only for a timed phase that
+// covered the whole block.
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
-                               MemTestView& view);
-
-// The block of `bytes` the system would not give.
-struct NoBlock {
-    std::int64_t bytes = 0;
-};
+                               MemTestView& view, platform::TickSource ticks);
 
 using MemTestRun = platform::Expected<MemTestTotals, NoBlock>;
 
 // A whole run over a block of `blockBytes` (a multiple of 128): shows its size, makes this
 // process the out-of-memory killer's first choice, maps the block and backs it slice by
 // slice, runs the cycles, ends, releases. A STOP during the backing ends the run there,
-// before any cycle. The caller clears the stop flag before the run.
-MemTestRun runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view);
+// before any cycle. A block the system will not give or back is shown as refused before
+// the run ends. The caller clears the stop flag before the run.
+MemTestRun runMemTestOnBlock(std::int64_t blockBytes, MemTestView& view,
+                             const platform::Sources& sources);
 
-// The run as RUN starts it: the block sized from `allowance`, the memory the test may take
-// (platform::memoryTestAllowance()).
-MemTestRun runMemTest(std::int64_t allowance, MemTestView& view);
+// The run as RUN starts it: the block sized from what the sources say the test may take.
+MemTestRun runMemTest(MemTestView& view, const platform::Sources& sources);
 
 }  // namespace diag

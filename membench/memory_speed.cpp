@@ -7,13 +7,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/backing.h"
 #include "platform/ticks.h"
 #include "sysinfo/sweep.h"
 
 namespace membench {
 namespace {
-
-Workload currentWorkload;
 
 Measured fromElapsed(std::int32_t elapsedMs, std::int64_t numerator, std::int64_t bytes) {
     // 0 ms is below the counter's resolution, not infinite speed; a negative time would need
@@ -45,10 +44,11 @@ void writePattern(void* start, std::size_t bytes, std::int32_t passes) {
     }
 }
 
-std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes) {
+std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes,
+                             platform::TickSource ticks) {
     const auto* const base = static_cast<const char*>(block);
     platform::yieldSlice();
-    const std::uint32_t start = platform::tickCount();
+    const std::uint32_t start = ticks();
     for (std::int32_t pass = 0; pass < passes; ++pass) {
         // 64-bit offset: a size just below 4 GiB must not wrap the walk back to 0.
         for (std::uint64_t offset = 0; offset < size; offset += 32) {
@@ -58,7 +58,7 @@ std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t
                          : "m"(*reinterpret_cast<const std::uint32_t*>(base + offset)));
         }
     }
-    return platform::elapsedMs(start, platform::tickCount());
+    return platform::elapsedMs(start, ticks());
 }
 
 Measured writeSpeed(std::int32_t elapsedMs, std::int64_t bytes) {
@@ -69,51 +69,39 @@ Measured readSpeed(std::int32_t elapsedMs, std::int64_t bytes) {
     return fromElapsed(elapsedMs, std::int64_t{8} * 999 * 1000, bytes);
 }
 
-Measured writeMeasurement() {
-    const std::int32_t passes = currentWorkload.writePasses;
-    const std::uint32_t start = platform::tickCount();
+Measured writeMeasurement(const platform::Clock& clock, const Workload& workload) {
+    const std::int32_t passes = workload.writePasses;
+    const std::uint32_t start = clock.ticks();
     writePattern(sysinfo::sweepBuffer, kWriteBytes, passes);
-    return writeSpeed(platform::elapsedMs(start, platform::tickCount()),
+    return writeSpeed(platform::elapsedMs(start, clock.ticks()),
                       static_cast<std::int64_t>(kWriteBytes) * passes);
 }
 
-Measured readMeasurement() {
-    const ReadBlock block(currentWorkload.readBlockBytes);
+Measured readMeasurement(const platform::Clock& clock, const Workload& workload) {
+    const ReadBlock block(workload.readBlockBytes);
     if (!block.obtained()) return platform::Unexpected{NoSpeed::blockRefused};
     const auto size = static_cast<std::uint32_t>(
         std::min<std::size_t>(block.size(), std::numeric_limits<std::uint32_t>::max()));
-    return readSpeed(stridedReadPass(block.data(), size, currentWorkload.readPasses),
-                     static_cast<std::int64_t>(size) * currentWorkload.readPasses);
+    return readSpeed(stridedReadPass(block.data(), size, workload.readPasses, clock.ticks),
+                     static_cast<std::int64_t>(size) * workload.readPasses);
 }
 
 ReadBlock::ReadBlock(std::size_t bytes) {
     if (bytes == 0) return;
-    // MAP_POPULATE on a private writable mapping faults every page in for writing; the
-    // write per page below makes sure of it even when population stopped short.
-    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) return;
+    // A block the kernel cannot back is as good as refused: a pass over partly unbacked
+    // pages would time the shared zero page.
+    if (!platform::backPages(mapped, bytes)) {
+        munmap(mapped, bytes);
+        return;
+    }
     data_ = mapped;
     size_ = bytes;
-    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    auto* const bytesOf = static_cast<volatile char*>(mapped);
-    for (std::size_t offset = 0; offset < bytes; offset += page) bytesOf[offset] = 0;
 }
 
 ReadBlock::~ReadBlock() {
     if (data_ != nullptr) munmap(data_, size_);
-}
-
-const Workload& workload() {
-    return currentWorkload;
-}
-
-ScopedWorkload::ScopedWorkload(const Workload& replacement) : previous_(currentWorkload) {
-    currentWorkload = replacement;
-}
-
-ScopedWorkload::~ScopedWorkload() {
-    currentWorkload = previous_;
 }
 
 }  // namespace membench

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "platform/expected.h"
+#include "platform/sources.h"
 #include "platform/ticks.h"
 
 namespace membench {
@@ -25,8 +26,9 @@ inline constexpr std::int32_t kReadPasses = 999;
 void writePattern(void* start, std::size_t bytes, std::int32_t passes);
 
 // Gives up the time slice, then times `passes` passes of one 32-bit load at every 32 bytes
-// below `size`; returns the elapsed milliseconds.
-std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes);
+// below `size` with `ticks`; returns the elapsed milliseconds.
+std::int32_t stridedReadPass(const void* block, std::uint32_t size, std::int32_t passes,
+                             platform::TickSource ticks = platform::monotonicTicks);
 
 // A measured speed: the figure the window shows, in its own unit (the write figure is
 // 16,800,000 / ms, the read figure 7,992,000 / ms), and the loop it came from, from which
@@ -47,12 +49,6 @@ using Measured = platform::Expected<Speed, NoSpeed>;
 Measured writeSpeed(std::int32_t elapsedMs, std::int64_t bytes = kWriteBytes * kWritePasses);
 // 8 x 999 x 1000 / ms in 64-bit arithmetic, truncated; the loads spanned `bytes`.
 Measured readSpeed(std::int32_t elapsedMs, std::int64_t bytes = kReadBlockBytes * kReadPasses);
-
-// Times the write pattern over the first 16 MiB of the sweep buffer.
-Measured writeMeasurement();
-
-// Obtains the read block, times the strided read pass over it and gives the block back.
-Measured readMeasurement();
 
 // An anonymous private mapping whose every page is backed by its own memory before anyone
 // reads it: a never-written anonymous page reads from the one shared zero page, and a pass
@@ -81,18 +77,10 @@ struct Workload {
     std::size_t readBlockBytes = kReadBlockBytes;
 };
 
-const Workload& workload();
+// Times the write pattern over the first 16 MiB of the sweep buffer.
+Measured writeMeasurement(const platform::Clock& clock, const Workload& workload = {});
 
-// Replaces the workload for the lifetime of the object; not thread-safe, tests only.
-class ScopedWorkload {
-  public:
-    explicit ScopedWorkload(const Workload& replacement);
-    ~ScopedWorkload();
-    ScopedWorkload(const ScopedWorkload&) = delete;
-    ScopedWorkload& operator=(const ScopedWorkload&) = delete;
-
-  private:
-    Workload previous_;
-};
+// Obtains the read block, times the strided read pass over it and gives the block back.
+Measured readMeasurement(const platform::Clock& clock, const Workload& workload = {});
 
 }  // namespace membench

@@ -50,7 +50,7 @@ std::optional<std::int32_t> wholeMHz(const std::filesystem::path& file) {
 // The rated clock, most trustworthy source first. Under amd-pstate and intel_pstate
 // cpuinfo_max_freq is the boost clock, so it comes only after the two that hold the
 // nominal one.
-std::optional<std::int32_t> ratedMHz(const std::map<std::string, std::string>& fields,
+std::optional<std::int32_t> ratedMHz(const ProcessorFields& fields,
                                      const std::filesystem::path& root) {
     const auto cpu0 = root / "sys/devices/system/cpu/cpu0";
     if (auto mhz = cpufreqMHz(cpu0 / "cpufreq/base_frequency")) return mhz;
@@ -63,7 +63,7 @@ std::optional<std::int32_t> ratedMHz(const std::map<std::string, std::string>& f
     return std::nullopt;
 }
 
-std::optional<std::string> identifier(const std::map<std::string, std::string>& fields) {
+std::optional<std::string> identifier(const ProcessorFields& fields) {
     const auto number = [&](const char* key) -> std::optional<std::int64_t> {
         auto it = fields.find(key);
         return it == fields.end() ? std::nullopt : parseInteger(it->second, 0, kMaxIdField);
@@ -81,8 +81,8 @@ std::optional<std::string> identifier(const std::map<std::string, std::string>& 
 
 }  // namespace
 
-std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo) {
-    std::map<std::string, std::string> fields;
+ProcessorFields firstProcessorFields(std::string_view cpuinfo) {
+    ProcessorFields fields;
     while (!cpuinfo.empty()) {
         const auto newline = cpuinfo.find('\n');
         std::string_view line = cpuinfo.substr(0, newline);
@@ -102,14 +102,21 @@ std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo
     return fields;
 }
 
+ProcessorFields readProcessorFields(const std::filesystem::path& root) {
+    const auto cpuinfo = readSystemFile(root / "proc/cpuinfo");
+    return cpuinfo ? firstProcessorFields(*cpuinfo) : ProcessorFields{};
+}
+
 std::optional<CpuDescription> CpuDescription::open(std::string_view keyPath,
+                                                   const std::filesystem::path& root) {
+    return open(keyPath, readProcessorFields(root), root);
+}
+
+std::optional<CpuDescription> CpuDescription::open(std::string_view keyPath,
+                                                   const ProcessorFields& fields,
                                                    const std::filesystem::path& root) {
     if (!keyPath.empty() && keyPath.front() == '\\') keyPath.remove_prefix(1);
     if (lowerCase(keyPath) != kKeyPath) return std::nullopt;
-
-    const auto cpuinfo = readSystemFile(root / "proc/cpuinfo");
-    if (!cpuinfo) return std::nullopt;
-    const auto fields = firstProcessorFields(*cpuinfo);
     if (fields.empty()) return std::nullopt;
 
     std::map<std::string, Value> values;

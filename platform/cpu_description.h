@@ -20,6 +20,9 @@
 
 namespace platform {
 
+// The fields of the first "processor" block of /proc/cpuinfo: "vendor_id", "flags", ...
+using ProcessorFields = std::map<std::string, std::string>;
+
 class CpuDescription {
   public:
     using Value = std::variant<std::string, std::int32_t>;
@@ -32,6 +35,11 @@ class CpuDescription {
     // Opens the key below `root` ("/" on a live system). No value without a readable
     // first processor in <root>/proc/cpuinfo: then the key does not open.
     static std::optional<CpuDescription> open(std::string_view keyPath,
+                                              const std::filesystem::path& root = "/");
+    // The same from the first processor's fields, read once (readProcessorFields) for every
+    // key a run opens; cpufreq is read below `root`.
+    static std::optional<CpuDescription> open(std::string_view keyPath,
+                                              const ProcessorFields& fields,
                                               const std::filesystem::path& root = "/");
 
     explicit CpuDescription(std::map<std::string, Value> values) : values_(std::move(values)) {}
@@ -48,6 +56,9 @@ class CpuDescription {
 
 // The fields of the first "processor" block of a /proc/cpuinfo text, trimmed and made
 // valid UTF-8. Lines without a colon and lines over 64 KiB are passed over.
-std::map<std::string, std::string> firstProcessorFields(std::string_view cpuinfo);
+ProcessorFields firstProcessorFields(std::string_view cpuinfo);
+
+// The first processor's fields of <root>/proc/cpuinfo; empty when it cannot be read.
+ProcessorFields readProcessorFields(const std::filesystem::path& root = "/");
 
 }  // namespace platform

@@ -8,13 +8,17 @@ namespace platform {
 WorkerJobRunner::WorkerJobRunner() : thread_([this] { work(); }) {}
 
 WorkerJobRunner::~WorkerJobRunner() {
+    finish();
+}
+
+void WorkerJobRunner::finish() {
     {
         std::lock_guard lock(mutex_);
         ending_ = true;
         queue_.clear();
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void WorkerJobRunner::submit(Job job) {

@@ -32,11 +32,15 @@ class JobRunner {
 
     // True when no job runs and none waits.
     virtual bool idle() const = 0;
+
+    // Drops the jobs that have not started and waits for the one under way, whose event
+    // points still work meanwhile; no job is taken after it. Whoever owns the runner calls it
+    // before anything the jobs use goes away.
+    virtual void finish() = 0;
 };
 
-// The window's runner: a worker thread started at construction. Destroying it drops the
-// jobs that have not started and waits for the one under way; whoever cannot wait for a
-// long kernel ends the process instead (see app/main.cpp).
+// The window's runner: a worker thread started at construction. Destroying it finishes it
+// first; whoever cannot wait for a long kernel ends the process instead (see app/main.cpp).
 class WorkerJobRunner final : public JobRunner {
   public:
     WorkerJobRunner();
@@ -47,6 +51,7 @@ class WorkerJobRunner final : public JobRunner {
     void submit(Job job) override;
     void eventPoint() override;
     bool idle() const override;
+    void finish() override;
 
   private:
     void work();

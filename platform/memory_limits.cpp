@@ -236,11 +236,6 @@ void addResourceLimits(const fs::path& root, std::vector<MemoryLimit>& out) {
     addLimit(out, softLimit(*limits, "Max data size"), kbField(fields, "VmData"), "RLIMIT_DATA");
 }
 
-MemoryAllowanceSource& currentSource() {
-    static MemoryAllowanceSource source = [] { return readMemoryAllowance("/"); };
-    return source;
-}
-
 }  // namespace
 
 std::vector<MemoryLimit> readMemoryLimits(const fs::path& root) {
@@ -281,22 +276,6 @@ std::optional<MemoryAllowance> readMemoryAllowance(const fs::path& root) {
             allowance.limit = std::move(limit);
     }
     return allowance;
-}
-
-std::optional<MemoryAllowance> memoryAllowance() {
-    return currentSource()();
-}
-
-std::int64_t memoryTestAllowance() {
-    const auto allowance = memoryAllowance();
-    return allowance ? allowance->bytes : 0;
-}
-
-ScopedMemoryAllowanceSource::ScopedMemoryAllowanceSource(MemoryAllowanceSource source)
-    : previous_(std::exchange(currentSource(), std::move(source))) {}
-
-ScopedMemoryAllowanceSource::~ScopedMemoryAllowanceSource() {
-    currentSource() = std::move(previous_);
 }
 
 }  // namespace platform

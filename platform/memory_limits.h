@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,25 +48,5 @@ std::optional<std::int64_t> unusedMemoryFromMeminfo(std::string_view meminfo);
 
 // The allowance below `root`; empty when /proc/meminfo gives no unused memory.
 std::optional<MemoryAllowance> readMemoryAllowance(const std::filesystem::path& root = "/");
-
-// The allowance as the program reads it: readMemoryAllowance("/") unless a test replaced it.
-using MemoryAllowanceSource = std::function<std::optional<MemoryAllowance>()>;
-std::optional<MemoryAllowance> memoryAllowance();
-
-// The bytes the memory test may take, 0 when they cannot be known: the figure the window's
-// RAM TEST sizes its block from.
-std::int64_t memoryTestAllowance();
-
-// Replaces the source for the lifetime of the object; not thread-safe, tests only.
-class ScopedMemoryAllowanceSource {
-  public:
-    explicit ScopedMemoryAllowanceSource(MemoryAllowanceSource source);
-    ~ScopedMemoryAllowanceSource();
-    ScopedMemoryAllowanceSource(const ScopedMemoryAllowanceSource&) = delete;
-    ScopedMemoryAllowanceSource& operator=(const ScopedMemoryAllowanceSource&) = delete;
-
-  private:
-    MemoryAllowanceSource previous_;
-};
 
 }  // namespace platform

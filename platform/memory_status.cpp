@@ -26,11 +26,6 @@ std::optional<std::int64_t> kbToBytes(std::string_view text) {
     return *kb * 1024;
 }
 
-MemoryStatusSource& currentSource() {
-    static MemoryStatusSource source = [] { return readMemoryStatus("/"); };
-    return source;
-}
-
 }  // namespace
 
 KeyedFields keyedFields(std::string_view text) {
@@ -101,17 +96,6 @@ std::optional<MemoryStatus> readMemoryStatus(const std::filesystem::path& root) 
     if (!meminfo || !status) return std::nullopt;
     const auto limits = readSystemFile(root / "proc/self/limits");
     return memoryStatusFromTexts(*meminfo, *status, limits.value_or(""));
-}
-
-std::optional<MemoryStatus> memoryStatus() {
-    return currentSource()();
-}
-
-ScopedMemoryStatusSource::ScopedMemoryStatusSource(MemoryStatusSource source)
-    : previous_(std::exchange(currentSource(), std::move(source))) {}
-
-ScopedMemoryStatusSource::~ScopedMemoryStatusSource() {
-    currentSource() = std::move(previous_);
 }
 
 }  // namespace platform

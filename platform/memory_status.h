@@ -53,20 +53,4 @@ std::optional<std::int64_t> kbField(const KeyedFields& fields, std::string_view 
 // user address space.
 std::optional<std::int64_t> softLimit(std::string_view limits, std::string_view name);
 
-// The report as the program reads it: readMemoryStatus("/") unless a test replaced it.
-using MemoryStatusSource = std::function<std::optional<MemoryStatus>()>;
-std::optional<MemoryStatus> memoryStatus();
-
-// Replaces the source for the lifetime of the object; not thread-safe, tests only.
-class ScopedMemoryStatusSource {
-  public:
-    explicit ScopedMemoryStatusSource(MemoryStatusSource source);
-    ~ScopedMemoryStatusSource();
-    ScopedMemoryStatusSource(const ScopedMemoryStatusSource&) = delete;
-    ScopedMemoryStatusSource& operator=(const ScopedMemoryStatusSource&) = delete;
-
-  private:
-    MemoryStatusSource previous_;
-};
-
 }  // namespace platform

@@ -25,11 +25,15 @@ std::uint32_t tickCount() {
     return currentSource.load(std::memory_order_relaxed)();
 }
 
-std::uint64_t monotonicNanoseconds() {
+std::uint64_t nanosecondsOf(clockid_t clock) {
     timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    clock_gettime(clock, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
            static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+std::uint64_t monotonicNanoseconds() {
+    return nanosecondsOf(CLOCK_MONOTONIC);
 }
 
 std::uint64_t nanosecondCount() {

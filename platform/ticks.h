@@ -5,6 +5,8 @@
 // Callers only ever subtract two readings in 32-bit arithmetic, so the counter may wrap.
 // Tests swap the source with ScopedTickSource to drive every elapsed time exactly.
 
+#include <time.h>
+
 #include <cstdint>
 
 namespace platform {
@@ -44,6 +46,10 @@ void yieldSlice();
 // CLOCK_MONOTONIC. Only differences of two readings mean anything.
 using NanosecondSource = std::uint64_t (*)();
 std::uint64_t monotonicNanoseconds();
+
+// Nanoseconds of any system clock: CLOCK_THREAD_CPUTIME_ID counts only the time the
+// calling thread ran.
+std::uint64_t nanosecondsOf(clockid_t clock);
 
 // The finer clock as the program reads it: monotonicNanoseconds() unless a test replaced it.
 std::uint64_t nanosecondCount();

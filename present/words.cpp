@@ -23,6 +23,7 @@ constexpr std::string_view kWrongResult = ": wrong result; the processor made an
 constexpr std::string_view kMbPerSec = " Mb/sec";
 constexpr std::string_view kTooFastToTime = "Too fast to time";
 constexpr std::string_view kMbDot = " Mb.";
+constexpr std::string_view kFaultyMemoryAt = "Faulty memory at ";
 
 // The clock text is cut, not rounded, to this many characters.
 constexpr std::size_t kClockCharacters = 7;
@@ -38,11 +39,27 @@ std::string cpuNameText(double ratedMhz, std::string_view name) {
     return join(platform::floatToText(ratedMhz) + std::string(kMhz), name);
 }
 
-std::string instructionsText(std::span<const std::string_view> extensions) {
+std::string_view extensionName(sysinfo::Extension extension) {
+    switch (extension) {
+        case sysinfo::Extension::Mmx:
+            return "MMX";
+        case sysinfo::Extension::ThreeDNow:
+            return "3DNow";
+        case sysinfo::Extension::Sse:
+            return "SSE";
+        case sysinfo::Extension::Sse2:
+            return "SSE2";
+        case sysinfo::Extension::Sse3:
+            return "SSE3";
+    }
+    return {};
+}
+
+std::string instructionsText(std::span<const sysinfo::Extension> extensions) {
     std::string text = "x86";
-    for (const std::string_view extension : extensions) {
+    for (const sysinfo::Extension extension : extensions) {
         text += kExtensionSeparator;
-        text += extension;
+        text += extensionName(extension);
     }
     return text;
 }
@@ -119,6 +136,10 @@ std::string speedText(const membench::Measured& speed) {
             return std::string(kNotEnoughMemory);
     }
     return {};
+}
+
+std::string faultyMemoryText(std::int64_t offsetBytes) {
+    return join(std::string(kFaultyMemoryAt) + platform::intToText(offsetBytes / 1'048'576), kMb);
 }
 
 std::string countText(std::int64_t count) {

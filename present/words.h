@@ -12,6 +12,7 @@
 #include "bench/benchmark_run.h"
 #include "bench/kernel_table.h"
 #include "membench/memory_speed.h"
+#include "sysinfo/probes.h"
 
 namespace present {
 
@@ -21,8 +22,11 @@ namespace present {
 // "2096 Mhz AMD EPYC".
 std::string cpuNameText(double ratedMhz, std::string_view name);
 
+// An instruction-set extension's name: "MMX", "3DNow", "SSE", "SSE2", "SSE3".
+std::string_view extensionName(sysinfo::Extension extension);
+
 // "x86" followed by ", " and the name of each extension found: "x86, MMX, SSE, SSE2".
-std::string instructionsText(std::span<const std::string_view> extensions);
+std::string instructionsText(std::span<const sysinfo::Extension> extensions);
 
 // The cache size the detection found: "512 Kbyte".
 std::string cacheSizeText(std::int32_t kib);
@@ -75,6 +79,10 @@ std::string speedText(const membench::Measured& speed);
 // "    Diagnostic    ".
 
 inline constexpr std::string_view kNotEnoughMemory = "Not enough memory";
+
+// A page of the test block that the kernel marks as failed hardware, by its offset in the
+// block in whole MiB: "Faulty memory at 1234 Mb".
+std::string faultyMemoryText(std::int64_t offsetBytes);
 
 // A pass or error count in plain decimal digits.
 std::string countText(std::int64_t count);

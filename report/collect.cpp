@@ -27,11 +27,11 @@
 
 namespace report {
 
-CpuFigures collectCpu() {
+CpuFigures collectCpu(const platform::Sources& sources) {
     CpuFigures cpu;
     // The window's identification, with steps that keep the detail the report prints: every
     // sweep's rate beside the rates the size was read from.
-    sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps();
+    sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps(sources);
     sysinfo::CacheSweeps sweeps;
     steps.runCacheSweeps = [&sweeps] {
         sweeps = sysinfo::measureCacheSweeps();
@@ -44,9 +44,8 @@ CpuFigures collectCpu() {
         cpu.identifier = registry->identifier;
         cpu.vendor = registry->vendor;
     }
-    if (const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath))
-        cpu.name = key->text("ProcessorNameString");
-    cpu.extensions.assign(found.extensions.begin(), found.extensions.end());
+    if (found.registry && !found.registry->name.empty()) cpu.name = found.registry->name;
+    cpu.extensions = found.extensions;
     cpu.l2CacheKiB = found.cacheKiB;
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
         cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
@@ -58,8 +57,8 @@ CpuFigures collectCpu() {
     return cpu;
 }
 
-MemoryFigures collectMemory() {
-    return {platform::memoryStatus(), platform::memoryAllowance()};
+MemoryFigures collectMemory(const platform::Sources& sources) {
+    return {sources.memoryStatus(), sources.memoryAllowance()};
 }
 
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory) {
@@ -113,14 +112,14 @@ BenchFigures runCpuBenchmark(const Progress& progress,
     return figures;
 }
 
-RamBenchFigures runRamBenchmark(const Progress& progress) {
+RamBenchFigures runRamBenchmark(const Progress& progress, const platform::Sources& sources) {
     RamBenchFigures figures;
     const auto figure = [](const membench::Measured& speed) {
         return speed ? std::optional(speed->figure) : std::nullopt;
     };
-    figures.write = membench::writeMeasurement();
+    figures.write = membench::writeMeasurement(sources.clock);
     progress(std::string(present::kWriteMemorySpeed) + " " + present::speedText(*figures.write));
-    figures.read = membench::readMeasurement();
+    figures.read = membench::readMeasurement(sources.clock);
     progress(std::string(present::kReadMemorySpeed) + " " + present::speedText(*figures.read));
     figures.writeRuns = {figure(*figures.write)};
     figures.readRuns = {figure(*figures.read)};
@@ -172,6 +171,7 @@ class MemtestRecorder : public diag::MemTestView {
     void showPasses(std::int64_t passes) override { figures_.passes = passes; }
     void showErrors(std::int64_t errors) override { figures_.errors = errors; }
     void processEvents(diag::EventPoint) override {}
+    void refused(const diag::NoBlock&) override {}
     void cycleEnded(std::int64_t cycles) override {
         progress_("Memory test cycle " + std::to_string(cycles) + ": " +
                   std::to_string(figures_.errors) + " errors");
@@ -219,13 +219,13 @@ StabilityFigures runStability(int seconds, const Progress& progress,
 }
 
 platform::Expected<MemtestFigures, diag::NoBlock> runMemtest(
-    std::int64_t bytes, int passes, const Progress& progress,
+    std::int64_t bytes, int passes, const Progress& progress, const platform::Sources& sources,
     const std::function<void(const MemtestFigures&)>& soFar) {
     MemtestFigures figures;
     figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
     MemtestRecorder recorder(passes, figures, progress, soFar);
     diag::memTestStop.store(0);
-    const diag::MemTestRun run = diag::runMemTestOnBlock(figures.bytes, recorder);
+    const diag::MemTestRun run = diag::runMemTestOnBlock(figures.bytes, recorder, sources);
     if (!run) return platform::Unexpected{run.error()};
     figures.passes = run->passes;
     figures.errors = run->errors;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/sources.h"
 #include "report/report.h"
 
 namespace report {
@@ -12,15 +13,15 @@ namespace report {
 // Progress lines for standard error; the figures themselves go to standard output.
 using Progress = std::function<void(const std::string&)>;
 
-CpuFigures collectCpu();
-MemoryFigures collectMemory();
+CpuFigures collectCpu(const platform::Sources& sources);
+MemoryFigures collectMemory(const platform::Sources& sources);
 // The machine's identity from the figures already collected, the system and the clock.
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory);
 
 // One run of the CPU benchmark, as one repetition. `rowDone` sees each row as it completes.
 BenchFigures runCpuBenchmark(const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone = {});
-RamBenchFigures runRamBenchmark(const Progress& progress);
+RamBenchFigures runRamBenchmark(const Progress& progress, const platform::Sources& sources);
 
 // Two stability workers for `seconds`, then STOP: at most one more pass each. `soFar` sees
 // the counts once a second.
@@ -31,7 +32,7 @@ StabilityFigures runStability(int seconds, const Progress& progress,
 // window's own run. `soFar` sees the figures after every cycle. The block the system would
 // not give is the failure.
 platform::Expected<MemtestFigures, diag::NoBlock> runMemtest(
-    std::int64_t bytes, int passes, const Progress& progress,
+    std::int64_t bytes, int passes, const Progress& progress, const platform::Sources& sources,
     const std::function<void(const MemtestFigures&)>& soFar = {});
 
 }  // namespace report

@@ -53,6 +53,18 @@ std::string identityText(const std::optional<std::string>& text) {
     return text.value_or(std::string(present::kNoFigure));
 }
 
+// The extensions a saved result names; a name this program does not know is left out.
+std::vector<sysinfo::Extension> extensionsFrom(const std::vector<std::string>& names) {
+    using sysinfo::Extension;
+    std::vector<Extension> extensions;
+    for (const std::string& name : names) {
+        for (const Extension known : {Extension::Mmx, Extension::ThreeDNow, Extension::Sse,
+                                      Extension::Sse2, Extension::Sse3})
+            if (present::extensionName(known) == name) extensions.push_back(known);
+    }
+    return extensions;
+}
+
 json timedJson(const platform::TimedBytes& timed) {
     return {{"bytes", timed.bytes}, {"ms", timed.ms}};
 }
@@ -83,7 +95,9 @@ void from_json(const json& j, CacheSweep& s) {
 }
 
 void to_json(json& j, const CpuFigures& c) {
-    std::vector<std::string_view> extensions(c.extensions.begin(), c.extensions.end());
+    std::vector<std::string_view> extensions;
+    for (const sysinfo::Extension extension : c.extensions)
+        extensions.push_back(present::extensionName(extension));
     j = {
         {"name_text", c.described ? present::cpuNameText(c.ratedMhz, c.name.value_or(""))
                                   : std::string(present::kNoFigure)},
@@ -91,8 +105,8 @@ void to_json(json& j, const CpuFigures& c) {
         {"rated_mhz", c.described ? json(c.ratedMhz) : json(nullptr)},
         {"identifier", identityText(c.identifier)},
         {"vendor", identityText(c.vendor)},
-        {"instructions", present::instructionsText(extensions)},
-        {"extensions", c.extensions},
+        {"instructions", present::instructionsText(c.extensions)},
+        {"extensions", extensions},
         {"l2_cache",
          c.l2CacheKiB ? present::cacheSizeText(*c.l2CacheKiB) : std::string(present::kNoFigure)},
         {"l2_cache_kib", orNull(c.l2CacheKiB)},
@@ -114,7 +128,7 @@ void from_json(const json& j, CpuFigures& c) {
     c.name = optionalAt<std::string>(j, "name");
     c.identifier = identityAt(j, "identifier");
     c.vendor = identityAt(j, "vendor");
-    c.extensions = j.value("extensions", std::vector<std::string>{});
+    c.extensions = extensionsFrom(j.value("extensions", std::vector<std::string>{}));
     c.l2CacheKiB = optionalAt<std::int32_t>(j, "l2_cache_kib");
     c.l2CacheOs = optionalAt<std::int64_t>(j, "l2_cache_os");
     c.cacheSweeps = j.value("cache_sweeps", std::vector<CacheSweep>{});

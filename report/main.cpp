@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/memory_limits.h"
+#include "platform/sources.h"
 #include "platform/x87.h"
 #include "present/words.h"
 #include "report/collect.h"
@@ -94,8 +94,9 @@ class Interruption {
 
 // The block --memtest asks for, given what this process may take now; empty, with the
 // reason on standard error, when it is refused.
-std::optional<std::int64_t> memtestBlock(const report::Options& options) {
-    const auto allowance = platform::memoryAllowance();
+std::optional<std::int64_t> memtestBlock(const report::Options& options,
+                                         const platform::Sources& sources) {
+    const auto allowance = sources.memoryAllowance();
     const auto block =
         report::memtestBlock(options, allowance ? std::optional(allowance->bytes) : std::nullopt);
     if (!block) {
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
         return early.status;
     }
     const report::Options& options = *parsed;
+    const platform::Sources sources;  // the live machine
 
     // Everything that can make the run useless is checked before it starts.
     std::optional<report::Report> saved;
@@ -145,7 +147,7 @@ int main(int argc, char** argv) {
     }
     // Refused before anything is mapped; checked once more before the block is, as the runs
     // before it take memory of their own.
-    if (options.memtest() && !memtestBlock(options)) return 2;
+    if (options.memtest() && !memtestBlock(options, sources)) return 2;
 
     Interruption interruption(options.format);
 
@@ -158,8 +160,8 @@ int main(int argc, char** argv) {
     };
     report::Report result;
     progress("Identifying the processor...");
-    result.cpu = report::collectCpu();
-    result.memory = report::collectMemory();
+    result.cpu = report::collectCpu(sources);
+    result.memory = report::collectMemory(sources);
     result.machine = report::collectMachine(result.cpu, result.memory);
     interruption.update([&](report::Report& soFar) { soFar = result; });
 
@@ -184,7 +186,7 @@ int main(int argc, char** argv) {
         std::vector<report::RamBenchFigures> repetitions;
         for (int k = 1; k <= options.repeat; ++k) {
             repetitions.push_back(
-                report::runRamBenchmark(repetitionProgress(progress, k, options.repeat)));
+                report::runRamBenchmark(repetitionProgress(progress, k, options.repeat), sources));
             result.ramBench = report::combineRam(repetitions);
             interruption.update([&](report::Report& soFar) { soFar.ramBench = result.ramBench; });
         }
@@ -198,11 +200,12 @@ int main(int argc, char** argv) {
         interruption.update([&](report::Report& soFar) { soFar.stability = result.stability; });
     }
     if (options.memtest()) {
-        const auto bytes = memtestBlock(options);
+        const auto bytes = memtestBlock(options, sources);
         if (!bytes) return 2;
         progress("Memory test...");
         const auto memtest = report::runMemtest(
-            *bytes, options.memtestPasses, progress, [&](const report::MemtestFigures& figures) {
+            *bytes, options.memtestPasses, progress, sources,
+            [&](const report::MemtestFigures& figures) {
                 interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
             });
         if (!memtest) {

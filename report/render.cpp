@@ -99,12 +99,11 @@ constexpr const char* kIncompleteLine =
 void cpuInfo(std::ostringstream& out, const CpuFigures& c) {
     const auto& captions = present::kCpuCaptions;
     const std::string none(present::kNoFigure);
-    std::vector<std::string_view> extensions(c.extensions.begin(), c.extensions.end());
     out << line(captions[0], 14,
                 c.described ? present::cpuNameText(c.ratedMhz, c.name.value_or("")) : none)
         << line(captions[1], 14, c.identifier.value_or(none))
         << line(captions[2], 14, c.vendor.value_or(none))
-        << line(captions[3], 14, present::instructionsText(extensions))
+        << line(captions[3], 14, present::instructionsText(c.extensions))
         << line(captions[4], 14,
                 (c.l2CacheKiB ? present::cacheSizeText(*c.l2CacheKiB) : none) +
                     besides(c.l2CacheOs ? std::optional<std::string>(

@@ -16,6 +16,7 @@
 #include "membench/memory_speed.h"
 #include "platform/memory_limits.h"
 #include "platform/memory_status.h"
+#include "sysinfo/probes.h"
 
 // A missing figure is null in JSON.
 namespace nlohmann {
@@ -55,11 +56,11 @@ struct CpuFigures {
     std::optional<std::string> name;  // the processor's own name string
     std::optional<std::string> identifier;
     std::optional<std::string> vendor;
-    std::vector<std::string> extensions;       // the instruction sets the probes found
-    std::optional<std::int32_t> l2CacheKiB;    // the timed detection's size
-    std::optional<std::int64_t> l2CacheOs;     // bytes, as the system says
-    std::vector<CacheSweep> cacheSweeps;       // the twelve sweeps behind l2CacheKiB
-    std::optional<std::uint32_t> clockCycles;  // across the half-second sleep
+    std::vector<sysinfo::Extension> extensions;  // the instruction sets the probes found
+    std::optional<std::int32_t> l2CacheKiB;      // the timed detection's size
+    std::optional<std::int64_t> l2CacheOs;       // bytes, as the system says
+    std::vector<CacheSweep> cacheSweeps;         // the twelve sweeps behind l2CacheKiB
+    std::optional<std::uint32_t> clockCycles;    // across the half-second sleep
     std::optional<double> tscMhzOs;
     std::optional<double> effectiveMhz;
 };

@@ -1,32 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/clock.h"
 
-#include <time.h>
-
 #include "platform/priority.h"
 #include "platform/ticks.h"
 
 namespace sysinfo {
 namespace {
 
-std::int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return std::int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
-}
-
 // One count across the sleep, with the sleep's length as CLOCK_MONOTONIC saw it.
-std::optional<std::uint32_t> undisturbedCycles(const ClockSources& sources) {
-    sources.sleepMs(10);
+std::optional<std::uint32_t> undisturbedCycles(const platform::Clock& clock) {
+    clock.sleepMs(10);
     std::uint64_t cycles = 0;
     std::int64_t sleptNs = 0;
     {
         platform::RaisedPriority raised;
-        const std::int64_t startNs = sources.monotonicNs();
-        const std::uint64_t start = sources.timeStampCounter();
-        sources.sleepMs(500);
-        cycles = sources.timeStampCounter() - start;
-        sleptNs = sources.monotonicNs() - startNs;
+        const std::uint64_t startNs = clock.nanoseconds();
+        const std::uint64_t start = clock.timeStampCounter();
+        clock.sleepMs(500);
+        cycles = clock.timeStampCounter() - start;
+        sleptNs = static_cast<std::int64_t>(clock.nanoseconds() - startNs);
     }
     const std::int64_t strayNs = sleptNs - kClockSleepNs;
     if (strayNs > kClockSleepToleranceNs || strayNs < -kClockSleepToleranceNs) return std::nullopt;
@@ -47,18 +39,14 @@ double ratedSpeedFrom(const platform::CpuDescription& key) {
     return 0;
 }
 
-double ratedSpeedMHz(const std::filesystem::path& root) {
-    const auto key = platform::CpuDescription::open(kRatedSpeedKey, root);
+double ratedSpeedMHz(const platform::ProcessorFields& fields, const std::filesystem::path& root) {
+    const auto key = platform::CpuDescription::open(kRatedSpeedKey, fields, root);
     return key ? ratedSpeedFrom(*key) : 0;
 }
 
-ClockSources machineClockSources() {
-    return {readTimeStampCounter, monotonicNs, platform::sleepMs};
-}
-
-std::optional<std::uint32_t> measureClockCycles(const ClockSources& sources) {
-    if (const auto cycles = undisturbedCycles(sources)) return cycles;
-    return undisturbedCycles(sources);
+std::optional<std::uint32_t> measureClockCycles(const platform::Clock& clock) {
+    if (const auto cycles = undisturbedCycles(clock)) return cycles;
+    return undisturbedCycles(clock);
 }
 
 double clockMHz(std::uint32_t cycles) {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/cpu_description.h"
+#include "platform/sources.h"
 #include "platform/ticks.h"
 
 namespace sysinfo {
@@ -20,18 +21,12 @@ inline constexpr const char* kRatedSpeedKey =
 // missing or not an integer ends the reading with 0.
 double ratedSpeedFrom(const platform::CpuDescription& key);
 
-// Opens the description below `root`; 0 when it does not open.
-double ratedSpeedMHz(const std::filesystem::path& root = "/");
+// Opens the description from the first processor's fields, cpufreq below `root`; 0 when it
+// does not open.
+double ratedSpeedMHz(const platform::ProcessorFields& fields,
+                     const std::filesystem::path& root = "/");
 
 using platform::readTimeStampCounter;
-
-// What the measurement reads and how it sleeps; tests drive a clock that jumps.
-struct ClockSources {
-    std::uint64_t (*timeStampCounter)();
-    std::int64_t (*monotonicNs)();  // CLOCK_MONOTONIC
-    void (*sleepMs)(std::uint32_t);
-};
-ClockSources machineClockSources();
 
 // The sleep the cycles are counted across, and how far its measured length may stray.
 inline constexpr std::int64_t kClockSleepNs = 500'000'000;
@@ -41,8 +36,8 @@ inline constexpr std::int64_t kClockSleepToleranceNs = kClockSleepNs / 20;  // 5
 // A sleep that lasted more than 5 % off 500 ms (the process was stopped, the machine
 // suspended, the thread starved) is measured once more; nullopt when that one strays too,
 // since the count would make up a clock.
-std::optional<std::uint32_t> measureClockCycles(
-    const ClockSources& sources = machineClockSources());
+// The clock gives the counter, CLOCK_MONOTONIC and the sleep; tests drive one that jumps.
+std::optional<std::uint32_t> measureClockCycles(const platform::Clock& clock);
 
 // The clock the cycles across the half-second sleep give: cycles / 500000.0 MHz, rounded to
 // double.

@@ -3,15 +3,15 @@
 
 #include <time.h>
 
+#include "platform/ticks.h"
+
 namespace sysinfo {
 namespace {
 
 constexpr std::uint64_t kAdditionsPerBlock = 32;
 
 std::int64_t nowNs(clockid_t clock) {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return static_cast<std::int64_t>(platform::nanosecondsOf(clock));
 }
 
 }  // namespace

@@ -9,20 +9,16 @@
 #include "sysinfo/sweep.h"
 
 namespace sysinfo {
-namespace {
-
-const IdentificationSteps* activeSteps = nullptr;
-
-}  // namespace
-
-std::optional<RegistryFigures> readRegistry(const std::filesystem::path& root) {
-    const auto key = platform::CpuDescription::open(platform::CpuDescription::kKeyPath, root);
+std::optional<RegistryFigures> readRegistry(const platform::ProcessorFields& fields,
+                                            const std::filesystem::path& root) {
+    const auto key =
+        platform::CpuDescription::open(platform::CpuDescription::kKeyPath, fields, root);
     if (!key) return std::nullopt;
     RegistryFigures figures;
     figures.identifier = key->text("Identifier");
     figures.vendor = key->text("VendorIdentifier");
     // The rated speed is read through its own key, after the identifier and vendor.
-    figures.ratedMhz = ratedSpeedMHz(root);
+    figures.ratedMhz = ratedSpeedMHz(fields, root);
     figures.name = key->text("ProcessorNameString").value_or("");
     return figures;
 }
@@ -46,9 +42,9 @@ Identification identify(const IdentificationSteps& steps) {
     return found;
 }
 
-IdentificationSteps machineIdentificationSteps() {
+IdentificationSteps machineIdentificationSteps(const platform::Sources& sources) {
     return {
-        [] { return readRegistry("/"); },
+        [root = sources.root] { return readRegistry(platform::readProcessorFields(root), root); },
         [](const InstructionProbe& probe) { return sysinfo::runProbe(probe); },
         [] {
             // Backed here rather than at start: this takes tens of milliseconds on a virtual
@@ -56,23 +52,8 @@ IdentificationSteps machineIdentificationSteps() {
             sysinfo::backSweepBuffer();
             return sysinfo::runCacheSweeps();
         },
-        [] { return sysinfo::measureClockCycles(); },
+        [clock = sources.clock] { return sysinfo::measureClockCycles(clock); },
     };
-}
-
-const IdentificationSteps& identificationSteps() {
-    if (activeSteps != nullptr) return *activeSteps;
-    static const IdentificationSteps machine = machineIdentificationSteps();
-    return machine;
-}
-
-ScopedIdentificationSteps::ScopedIdentificationSteps(IdentificationSteps steps)
-    : replacement_(std::move(steps)), previous_(activeSteps) {
-    activeSteps = &replacement_;
-}
-
-ScopedIdentificationSteps::~ScopedIdentificationSteps() {
-    activeSteps = previous_;
 }
 
 }  // namespace sysinfo

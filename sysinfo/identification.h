@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cpu_description.h"
+#include "platform/sources.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/probes.h"
 
@@ -24,9 +26,10 @@ struct RegistryFigures {
     std::optional<std::string> vendor;      // "VendorIdentifier"
 };
 
-// Reads the registry panels' figures from the description below `root`; nullopt when the
-// key does not open.
-std::optional<RegistryFigures> readRegistry(const std::filesystem::path& root = "/");
+// The registry panels' figures from the first processor's fields (cpufreq below `root`);
+// nullopt when the key does not open. Both keys the panels read open on the same fields.
+std::optional<RegistryFigures> readRegistry(const platform::ProcessorFields& fields,
+                                            const std::filesystem::path& root = "/");
 
 // The work of the start-up identification, one function per step, in the order the
 // shown handler runs them.
@@ -42,7 +45,7 @@ struct IdentificationSteps {
 // What the start-up identification found for the "CPU Info" panels.
 struct Identification {
     std::optional<RegistryFigures> registry;   // nullopt: the key did not open
-    std::vector<std::string_view> extensions;  // the probes the processor executed
+    std::vector<Extension> extensions;         // the probes the processor executed
     std::optional<std::int32_t> cacheKiB;      // nullopt: no drop, the panel keeps "-"
     std::optional<std::uint32_t> clockCycles;  // nullopt: no reading, the panel keeps "-"
 };
@@ -53,23 +56,8 @@ struct Identification {
 // neither wait for it nor are slowed by it. Where no thread can be had it runs last.
 Identification identify(const IdentificationSteps& steps);
 
-// The real work on the live machine.
-IdentificationSteps machineIdentificationSteps();
-
-// The steps the shown handler uses: the machine's unless a test replaced them.
-const IdentificationSteps& identificationSteps();
-
-// Replaces the steps for the lifetime of the object; tests only, not thread-safe.
-class ScopedIdentificationSteps {
-  public:
-    explicit ScopedIdentificationSteps(IdentificationSteps steps);
-    ~ScopedIdentificationSteps();
-    ScopedIdentificationSteps(const ScopedIdentificationSteps&) = delete;
-    ScopedIdentificationSteps& operator=(const ScopedIdentificationSteps&) = delete;
-
-  private:
-    IdentificationSteps replacement_;
-    const IdentificationSteps* previous_;
-};
+// The real work on the machine the sources describe: the processor's fields read once, the
+// registry, the probes, the sweeps (the sweep buffer backed first) and the clock.
+IdentificationSteps machineIdentificationSteps(const platform::Sources& sources);
 
 }  // namespace sysinfo

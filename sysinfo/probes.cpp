@@ -72,11 +72,11 @@ void probeSse3() {
 
 const std::array<InstructionProbe, 5>& instructionProbes() {
     static const std::array<InstructionProbe, 5> probes{{
-        {"MMX", probeMmx},
-        {"3DNow", probe3DNow},
-        {"SSE", probeSse},
-        {"SSE2", probeSse2},
-        {"SSE3", probeSse3},
+        {Extension::Mmx, probeMmx},
+        {Extension::ThreeDNow, probe3DNow},
+        {Extension::Sse, probeSse},
+        {Extension::Sse2, probeSse2},
+        {Extension::Sse3, probeSse3},
     }};
     return probes;
 }
@@ -88,12 +88,12 @@ bool runProbe(const InstructionProbe& probe) {
         const_cast<InstructionProbe*>(&probe));
 }
 
-std::vector<std::string_view> supportedExtensions(
+std::vector<Extension> supportedExtensions(
     std::span<const InstructionProbe> probes,
     const std::function<bool(const InstructionProbe&)>& run) {
-    std::vector<std::string_view> found;
+    std::vector<Extension> found;
     for (const auto& probe : probes) {
-        if (run(probe)) found.push_back(probe.name);
+        if (run(probe)) found.push_back(probe.extension);
     }
     return found;
 }

@@ -6,14 +6,17 @@
 #include <array>
 #include <functional>
 #include <span>
-#include <string_view>
 #include <vector>
 
 namespace sysinfo {
 
+// The extensions a probe can find, in the order they are run and listed; their names are
+// the presentation's (present::extensionName).
+enum class Extension { Mmx, ThreeDNow, Sse, Sse2, Sse3 };
+
 struct InstructionProbe {
-    std::string_view name;  // the extension: "MMX", "3DNow", "SSE", "SSE2", "SSE3"
-    void (*execute)();      // the probe's instructions; faults when they are refused
+    Extension extension;
+    void (*execute)();  // the probe's instructions; faults when they are refused
 };
 
 // MMX, 3DNow!, SSE, SSE2 and SSE3, in the order they are run and listed.
@@ -23,9 +26,9 @@ const std::array<InstructionProbe, 5>& instructionProbes();
 // refused probe leaves the floating-point unit as it found it.
 bool runProbe(const InstructionProbe& probe);
 
-// The names of the probes that `run` reports as executed, in the order given; each probe
-// runs on its own, so a refused one does not stop the next.
-std::vector<std::string_view> supportedExtensions(
+// The extensions of the probes that `run` reports as executed, in the order given; each
+// probe runs on its own, so a refused one does not stop the next.
+std::vector<Extension> supportedExtensions(
     std::span<const InstructionProbe> probes,
     const std::function<bool(const InstructionProbe&)>& run = runProbe);
 

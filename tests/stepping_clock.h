@@ -7,6 +7,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/sources.h"
 #include "platform/ticks.h"
 
 inline std::uint32_t tickValue = 0, tickStep = 0;
@@ -15,6 +16,7 @@ struct SteppingClock {
     SteppingClock(std::uint32_t first, std::uint32_t step) {
         std::tie(tickValue, tickStep) = std::tie(first, step);
     }
-    platform::ScopedTickSource scoped{
-        +[] { return std::exchange(tickValue, tickValue + tickStep); }};
+    static std::uint32_t next() { return std::exchange(tickValue, tickValue + tickStep); }
+    platform::Clock clock{.ticks = &next};
+    platform::ScopedTickSource scoped{&next};
 };

@@ -17,15 +17,16 @@ namespace {
 // advance by it, as a pause or a suspend would make them.
 std::deque<std::int64_t> sleepLengthsMs;
 std::int64_t nowMs = 0;
-sysinfo::ClockSources jumpingMachine(std::deque<std::int64_t> lengths) {
+platform::Clock jumpingMachine(std::deque<std::int64_t> lengths) {
     sleepLengthsMs = std::move(lengths);
-    return {[] { return static_cast<std::uint64_t>(nowMs) * 2'445'780; },
-            [] { return nowMs * 1'000'000; },
-            [](std::uint32_t ms) {
-                const bool scripted = ms == 500 && !sleepLengthsMs.empty();
-                nowMs += scripted ? sleepLengthsMs.front() : ms;
-                if (scripted) sleepLengthsMs.pop_front();
-            }};
+    return {.nanoseconds = [] { return static_cast<std::uint64_t>(nowMs) * 1'000'000; },
+            .timeStampCounter = [] { return static_cast<std::uint64_t>(nowMs) * 2'445'780; },
+            .sleepMs =
+                [](std::uint32_t ms) {
+                    const bool scripted = ms == 500 && !sleepLengthsMs.empty();
+                    nowMs += scripted ? sleepLengthsMs.front() : ms;
+                    if (scripted) sleepLengthsMs.pop_front();
+                }};
 }
 
 // The thread's policy and nice value.

@@ -16,6 +16,11 @@ using platform::CpuDescription;
 
 namespace {
 
+// The registry panels' figures of the machine below `root`.
+std::optional<sysinfo::RegistryFigures> registryBelow(const std::filesystem::path& root) {
+    return sysinfo::readRegistry(platform::readProcessorFields(root), root);
+}
+
 const fs::path kFixtures = fs::path(CORVANE_FIXTURES) / "cpu";
 constexpr std::string_view kKey = CpuDescription::kKeyPath;
 
@@ -54,14 +59,14 @@ TEST(CpuDescription, FixtureTreesGiveTheValuesASixtyFourBitSystemRecords) {
 
 // What the three panels are made of; how they are worded is the presentation's case.
 TEST(RegistryFigures, ReadFromTheKeyAndMissingValuesAreMissing) {
-    const auto figures = sysinfo::readRegistry(kFixtures / "intel");
+    const auto figures = registryBelow(kFixtures / "intel");
     ASSERT_TRUE(figures);
     EXPECT_EQ(figures->ratedMhz, 3200);
     EXPECT_EQ(figures->name, "Intel(R) Core(TM) i7-8700 CPU @ 3.20GHz");
     EXPECT_EQ(figures->identifier, "Intel64 Family 6 Model 158 Stepping 10");
     EXPECT_EQ(figures->vendor, "GenuineIntel");
 
-    const auto missing = sysinfo::readRegistry(kFixtures / "fields-missing");
+    const auto missing = registryBelow(kFixtures / "fields-missing");
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->ratedMhz, 0);  // no speed reads 0
     EXPECT_EQ(missing->name, "");
@@ -78,8 +83,10 @@ TEST(CpuDescription, KeyDoesNotOpenWithoutAReadableProcessor) {
     EXPECT_FALSE(CpuDescription::open("hardware\\description\\system\\centralprocessor\\1",
                                       kFixtures / "intel"));
     EXPECT_FALSE(CpuDescription::open("", kFixtures / "intel"));
-    EXPECT_FALSE(sysinfo::readRegistry(kFixtures / "empty"));
-    EXPECT_EQ(sysinfo::ratedSpeedMHz(kFixtures / "empty"), 0);  // through the clock's own key
+    EXPECT_FALSE(registryBelow(kFixtures / "empty"));
+    EXPECT_EQ(sysinfo::ratedSpeedMHz(platform::readProcessorFields(kFixtures / "empty"),
+                                     kFixtures / "empty"),
+              0);  // through the clock's own key
 }
 
 TEST(CpuDescription, AHugeLineIsPassedOver) {
@@ -124,7 +131,7 @@ TEST(CpuDescription, HostileNamesBecomeValidUtf8InEveryOutput) {
     GeneratedTree tree(
         "processor\t: 0\nvendor_id\t: Authentic\x1b[31mAMD\nmodel name\t: AMD \xff EPYC "
         "\xe2\x82 \xed\xa0\x80 \xc2\x9b \xf0\x9f\x98\x80 \xc3\xa9\n");
-    const auto figures = sysinfo::readRegistry(tree.root);
+    const auto figures = registryBelow(tree.root);
     ASSERT_TRUE(figures);
     const std::string bad = "\xef\xbf\xbd";  // U+FFFD
     const std::string name = "AMD " + bad + " EPYC " + bad + " " + bad + bad + bad + " " + bad +

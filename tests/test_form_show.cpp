@@ -13,6 +13,7 @@
 
 #include "app/tform1.h"
 #include "app/tform2.h"
+#include "present/words.h"
 #include "qt_test_app.h"
 #include "sysinfo/identification.h"
 #include "window_jobs.h"
@@ -32,9 +33,15 @@ class FormShowOrder : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
-        form = std::make_unique<TForm1>();
         splash = std::make_unique<TForm2>();
         splash->Image1->installEventFilter(&recorder);
+    }
+
+    // The window whose identification runs `steps`.
+    void makeForm(sysinfo::IdentificationSteps steps) {
+        WindowInputs inputs;
+        inputs.identification = std::move(steps);
+        form = std::make_unique<TForm1>(std::move(inputs));
     }
 
     void note(const std::string& step) {
@@ -51,7 +58,7 @@ class FormShowOrder : public ::testing::Test {
                     return registry;
                 },
                 [=, this](const sysinfo::InstructionProbe& probe) {
-                    note("probe " + std::string(probe.name));
+                    note("probe " + std::string(present::extensionName(probe.extension)));
                     return bool(probes.at(probesRun++));
                 },
                 [=, this] {
@@ -86,7 +93,7 @@ const sysinfo::CacheSweepRates kExampleRates{9000, 9000, 9000, 5000, 5000, 5000,
 // window placed but hidden, while the steps run; the clock is measured beside the sweeps.
 // Then the splash goes and the window appears with its panels filled.
 TEST_F(FormShowOrder, SplashCoversTheIdentificationAndTheWindowAppearsFilled) {
-    sysinfo::ScopedIdentificationSteps steps(recordingSteps(
+    makeForm(recordingSteps(
         sysinfo::RegistryFigures{3200, "Test CPU", "Intel64 Family 6 Model 158 Stepping 10",
                                  "GenuineIntel"},
         {true, false, true, true, true}, kExampleRates));
@@ -119,8 +126,7 @@ TEST_F(FormShowOrder, SplashCoversTheIdentificationAndTheWindowAppearsFilled) {
 TEST_F(FormShowOrder, ShowingTheWindowRunsItOnceAndFailuresKeepTheDashes) {
     sysinfo::CacheSweepRates flat{};
     flat.fill(7000);
-    sysinfo::ScopedIdentificationSteps steps(
-        recordingSteps(std::nullopt, {false, false, false, false, false}, flat));
+    makeForm(recordingSteps(std::nullopt, {false, false, false, false, false}, flat));
     registryMayRun.release();
     form->showMaximized();
     form->show();

@@ -259,10 +259,10 @@ TEST(MachineCode, ReadLoopLoadsOneWordPer32Bytes) {
     const Match load32 = [](const Instruction& i) {
         return i.mnemonic == "mov" && i.operands.find("),%e") != std::string::npos;
     };
-    const Routine step =
-        innermostLoop(routine(CORVANE_MEMBENCH_LIBRARY,
-                              "membench::stridedReadPass(void const*, unsigned int, int)"),
-                      load32);
+    const Routine step = innermostLoop(
+        routine(CORVANE_MEMBENCH_LIBRARY,
+                "membench::stridedReadPass(void const*, unsigned int, int, unsigned int (*)())"),
+        load32);
     EXPECT_EQ(count(step, load32), 1) << listing(step);
     const Match memory = [](const Instruction& i) {
         return i.operands.find('(') != std::string::npos;

@@ -28,17 +28,16 @@ TEST(Measurements, WriteLeavesOneInEveryElementButTheLastAndReadTimesAFreshBlock
     constexpr std::int32_t kLast = sysinfo::kSweepBufferElements - 1;
     std::fill(sweepBuffer, sweepBuffer + kLast, std::int64_t{-1});
     sweepBuffer[kLast] = 0x1234'5678'9ABC'DEF0;
-    const membench::ScopedWorkload small(
-        {.writePasses = 1, .readPasses = 2, .readBlockBytes = 1 << 16});
+    const membench::Workload small{.writePasses = 1, .readPasses = 2, .readBlockBytes = 1 << 16};
     {
         const SteppingClock clock(kBeforeTheWrap, 4000);
-        EXPECT_EQ(*membench::writeMeasurement(), (Speed{4200, {1 << 24, 4000}}));
+        EXPECT_EQ(*membench::writeMeasurement(clock.clock, small), (Speed{4200, {1 << 24, 4000}}));
     }
     for (std::int32_t i = 0; i < kLast; ++i) ASSERT_EQ(sweepBuffer[i], 1) << i;
     EXPECT_EQ(sweepBuffer[kLast], 0x1234'5678'9ABC'DEF0);
     const SteppingClock clock(kBeforeTheWrap, 1000);
     // Two passes over 64 KiB of addresses.
-    EXPECT_EQ(*membench::readMeasurement(), (Speed{7992, {2 << 16, 1000}}));
+    EXPECT_EQ(*membench::readMeasurement(clock.clock, small), (Speed{7992, {2 << 16, 1000}}));
 }
 
 TEST(StridedReadPass, LoadsStopBelowTheSize) {

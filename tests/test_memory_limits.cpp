@@ -7,6 +7,7 @@
 
 #include "diag/memtest.h"
 #include "platform/memory_limits.h"
+#include "platform/sources.h"
 
 namespace fs = std::filesystem;
 using platform::MemoryAllowance;
@@ -157,15 +158,16 @@ TEST(MemoryAllowanceRead, MountPointsAreTakenFromMountinfoWithTheirEscapes) {
                                   {3 * GiB, 2 * GiB, "/cg/cpu,memory/svc/memory.limit_in_bytes"}}));
 }
 
-TEST(MemoryAllowanceSource, TestsReplaceItAndNothingKnownIsZero) {
-    {
-        const platform::ScopedMemoryAllowanceSource known([] {
-            return std::optional(MemoryAllowance{300'000'000, GiB, {}});
-        });
-        EXPECT_EQ(platform::memoryTestAllowance(), 300'000'000);
-        const platform::ScopedMemoryAllowanceSource unknown(
-            [] { return std::optional<MemoryAllowance>(); });
-        EXPECT_EQ(platform::memoryTestAllowance(), 0);
-    }
-    EXPECT_GT(platform::memoryTestAllowance(), 0);  // this machine's own
+TEST(MemoryAllowanceSource, TheSourcesAnswerAndNothingKnownIsZero) {
+    platform::Sources sources;
+    sources.memoryAllowanceSource = [] {
+        return std::optional(MemoryAllowance{300'000'000, GiB, {}});
+    };
+    EXPECT_EQ(sources.memoryTestAllowance(), 300'000'000);
+    sources.memoryAllowanceSource = [] { return std::optional<MemoryAllowance>(); };
+    EXPECT_EQ(sources.memoryTestAllowance(), 0);
+    sources.root = "/nowhere";  // nothing to read
+    sources.memoryAllowanceSource = nullptr;
+    EXPECT_EQ(sources.memoryTestAllowance(), 0);
+    EXPECT_GT(platform::Sources{}.memoryTestAllowance(), 0);  // this machine's own
 }

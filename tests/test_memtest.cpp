@@ -15,7 +15,7 @@
 
 #include "diag/memtest.h"
 #include "platform/oom.h"
-#include "platform/ticks.h"
+#include "platform/sources.h"
 
 namespace {
 
@@ -59,6 +59,7 @@ struct GuardedBlock {
 struct ScriptedView : diag::MemTestView {
     Counts writeSpeeds, checkSpeeds, passes, errors;
     int ends = 0, cycle = 1, stopCycle = 0;  // STOP is clicked at the end of stopCycle
+    std::vector<std::string> endings;        // "refused", "ended", in the order they came
     std::function<void(int cycle, EventPoint)> atPoint = [](int, EventPoint) {};
 
     void showSize(std::int64_t) override {}
@@ -72,7 +73,11 @@ struct ScriptedView : diag::MemTestView {
             diag::memTestStop.store(1);
     }
     void cycleEnded(std::int64_t) override {}
-    void ended() override { ++ends; }
+    void refused(const diag::NoBlock&) override { endings.push_back("refused"); }
+    void ended() override {
+        ++ends;
+        endings.push_back("ended");
+    }
 };
 
 std::uint32_t ticks = 0;
@@ -83,8 +88,7 @@ class MemTestCycles : public ::testing::Test {
     // Every reading of the tick counter is 250 ms after the one before, unless a test
     // reads it its own way.
     diag::MemTestTotals run(platform::TickSource clock = +[] { return ticks += 250; }) {
-        const platform::ScopedTickSource scoped(clock);
-        return diag::runMemTestCycles(block.data(), GuardedBlock::kCount, 283, view);
+        return diag::runMemTestCycles(block.data(), GuardedBlock::kCount, 283, view, clock);
     }
     GuardedBlock block;
     ScriptedView view;
@@ -175,8 +179,12 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
         if (backed.size() == 3) diag::memTestStop.store(1);  // STOP after two slices
     };
     // 1 GiB available: a block of 1013 MiB, sixteen slices.
+    platform::Sources sources;
+    sources.memoryAllowanceSource = [] {
+        return platform::MemoryAllowance{std::int64_t{1} << 30, std::int64_t{1} << 30, {}};
+    };
     diag::memTestStop.store(0);
-    EXPECT_TRUE(diag::runMemTest(std::int64_t{1} << 30, view));
+    EXPECT_TRUE(diag::runMemTest(view, sources));
     ASSERT_EQ(backed.size(), 3u);
     EXPECT_GE(mapped[0] - before, 1013 * 1024);  // mapped whole, nothing backed yet
     constexpr std::int64_t sliceKiB = diag::kBackingSliceBytes / 1024;
@@ -189,12 +197,13 @@ TEST(MemTestRun, LargeBlockIsBackedInSlicesWithEventsBetweenStopReleasesItRefuse
     EXPECT_LT(selfStatusKiB("VmSize") - before, 64 * 1024);
 
     // 1 << 62 is more than the user address space: refused, not faulted later, and the run
-    // says so and ends.
+    // says so before it ends, so that a new run can never see the refusal of the last one.
     EXPECT_FALSE(diag::TestBlock::map(0));
-    const diag::MemTestRun refused = diag::runMemTestOnBlock(std::int64_t{1} << 62, view);
+    view.endings.clear();
+    const diag::MemTestRun refused = diag::runMemTestOnBlock(std::int64_t{1} << 62, view, sources);
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().bytes, std::int64_t{1} << 62);
-    EXPECT_EQ(view.ends, 2);
+    EXPECT_EQ(view.endings, (std::vector<std::string>{"refused", "ended"}));
 }
 
 TEST(OomScore, RaisedForTheRunThenPutBackAndMissingFileIsQuiet) {

@@ -44,21 +44,27 @@ TEST(InstructionProbes, AgreeWithTheProcessorFlags) {
     std::istringstream words(platform::firstProcessorFields(cpuinfo)["flags"]);
     const std::set<std::string> flags{std::istream_iterator<std::string>(words), {}};
     if (flags.empty()) GTEST_SKIP() << "no flags line in /proc/cpuinfo";
-    std::vector<std::string_view> expected;
+    using sysinfo::Extension;
+    std::vector<Extension> expected;
     // "3dnow" must match whole: "3dnowprefetch" alone does not mean 3DNow! arithmetic.
-    for (auto [flag, name] :
-         {std::pair{"mmx", "MMX"}, std::pair{"3dnow", "3DNow"}, std::pair{"sse", "SSE"},
-          std::pair{"sse2", "SSE2"}, std::pair{"pni", "SSE3"}}) {
-        if (flags.count(flag)) expected.push_back(name);
+    for (auto [flag, extension] :
+         {std::pair{"mmx", Extension::Mmx}, std::pair{"3dnow", Extension::ThreeDNow},
+          std::pair{"sse", Extension::Sse}, std::pair{"sse2", Extension::Sse2},
+          std::pair{"pni", Extension::Sse3}}) {
+        if (flags.count(flag)) expected.push_back(extension);
     }
     EXPECT_EQ(sysinfo::supportedExtensions(sysinfo::instructionProbes()), expected);
 }
 
 TEST(InstructionProbes, RefusedProbeIsSkippedAndTheNextStillRuns) {
     const auto& real = sysinfo::instructionProbes();
-    const sysinfo::InstructionProbe probes[] = {
-        real[0], {"UD2", refusedInstruction}, {"UD2 after MMX", refusedAfterMmxMove}, real[2]};
-    EXPECT_EQ(sysinfo::supportedExtensions(probes), (std::vector<std::string_view>{"MMX", "SSE"}));
+    using sysinfo::Extension;
+    const sysinfo::InstructionProbe probes[] = {real[0],
+                                                {Extension::ThreeDNow, refusedInstruction},
+                                                {Extension::Sse, refusedAfterMmxMove},
+                                                real[3]};
+    EXPECT_EQ(sysinfo::supportedExtensions(probes),
+              (std::vector<Extension>{Extension::Mmx, Extension::Sse2}));
 }
 
 TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
@@ -69,7 +75,7 @@ TEST(InstructionProbes, RefusedProbeLeavesTheFloatingPointUnitAsItWas) {
     // Read back rather than compared with 0x1332: reserved bit 6 may read as 1.
     const std::uint16_t startupControl = platform::x87ControlWord();
 
-    const bool executed = sysinfo::runProbe({", UD2 after MMX", refusedAfterMmxMove});
+    const bool executed = sysinfo::runProbe({sysinfo::Extension::Mmx, refusedAfterMmxMove});
 
     const std::uint16_t control = platform::x87ControlWord();
     const std::uint32_t sse = _mm_getcsr();

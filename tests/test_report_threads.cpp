@@ -26,11 +26,13 @@ TEST(ReportStability, WrongPassesAreCountedAndFailTheExitStatusRealOnesDoNot) {
 }
 
 TEST(ReportMemtest, CountsTheRequestedCyclesOnAHealthyBlock) {
-    const auto m = report::runMemtest(1 << 20, 3, [](const std::string&) {});
+    const auto m = report::runMemtest(
+        1 << 20, 3, [](const std::string&) {}, platform::Sources{});
     ASSERT_TRUE(m);
     EXPECT_EQ(m->bytes, 1 << 20);
     EXPECT_EQ(m->passes, 6);  // two per cycle
     EXPECT_EQ(m->errors, 0);
     // A block no system can give is the run's failure, told without a throw.
-    EXPECT_FALSE(report::runMemtest(std::int64_t{1} << 62, 1, [](const std::string&) {}));
+    EXPECT_FALSE(report::runMemtest(
+        std::int64_t{1} << 62, 1, [](const std::string&) {}, platform::Sources{}));
 }

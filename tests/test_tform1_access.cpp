@@ -205,8 +205,12 @@ TEST_F(WindowWithoutMouse, TheLoadChartDescribesTheLoadItShows) {
     EXPECT_FALSE(chart->text(QAccessible::Name).isEmpty());
     EXPECT_FALSE(chart->text(QAccessible::Description).contains("Label2"));
 
-    const platform::ScopedMemoryStatusSource source(
-        [] { return std::optional<platform::MemoryStatus>(reports::desktop()); });
+    WindowInputs inputs;
+    inputs.sources.memoryStatusSource = [] {
+        return std::optional<platform::MemoryStatus>(reports::desktop());
+    };
+    rebuild(std::move(inputs));
+    chart = viewOf(form->Image1);
     form->Timer2Timer();
     const QString description = chart->text(QAccessible::Description);
     EXPECT_TRUE(description.contains("39%")) << description.toStdString();

@@ -4,15 +4,19 @@
 // injected small amount of free memory.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
 #include <map>
+#include <stdexcept>
 
 #include "app/tform1.h"
 #include "diag/memtest.h"
 #include "diag/stability.h"
 #include "pass_gate.h"
 #include "platform/memory_limits.h"
-#include "platform/ticks.h"
 #include "window_jobs.h"
 
 namespace {
@@ -65,6 +69,14 @@ class DiagWindow : public WindowTest {
 
     QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
 
+  public:
+    // A new window measuring with `inputs`, on the memory test's page.
+    void rebuildForMemTest(WindowInputs inputs) {
+        rebuild(std::move(inputs));
+        form->PageControl2->setCurrentIndex(2);
+    }
+
+  protected:
     PassGate passes;
     diag::ScopedStabilityPass injected{&gatedPass};
     std::map<int, std::function<void()>> actions;  // by event point
@@ -134,19 +146,29 @@ TEST_F(CpuTestWindow, CloseStopsTheWorkersAndTheWindowWaitsForThem) {
     QCoreApplication::processEvents();  // updates posted to the window went with it
 }
 
+using AllowanceSource = std::function<std::optional<platform::MemoryAllowance>()>;
+
 // `bytes` of memory the test may take.
-platform::MemoryAllowanceSource available(std::int64_t bytes) {
+AllowanceSource available(std::int64_t bytes) {
     return [=] { return std::optional(platform::MemoryAllowance{bytes, bytes, {}}); };
+}
+
+// The window whose memory test may take what `memory` says, timed on a clock that moves
+// 10 ms a reading.
+void rebuildWithMemory(DiagWindow& test, AllowanceSource memory) {
+    WindowInputs inputs;
+    inputs.sources.memoryAllowanceSource = std::move(memory);
+    inputs.sources.clock.ticks = +[] {
+        static std::uint32_t ticks = 0;
+        return ticks += 10;
+    };
+    test.rebuildForMemTest(std::move(inputs));
 }
 
 TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
     diag::memTestStop.store(1);  // left over from an earlier run: cleared by RUN
     // 8,500,000 bytes to take: a block of 8,414,976 bytes, 8 whole MiB.
-    const platform::ScopedMemoryAllowanceSource memory(available(8'500'000));
-    const platform::ScopedTickSource clock(+[] {  // 10 ms a reading
-        static std::uint32_t ticks = 0;
-        return ticks += 10;
-    });
+    rebuildWithMemory(*this, available(8'500'000));
     // The first event point comes before any memory is backed; two points around the one
     // slice of backing, then four a cycle: STOP after the second cycle's check of the ones.
     bool sizeShown = false;
@@ -166,13 +188,16 @@ TEST_F(MemTestWindow, RunShowsTheSizeAndSpeedsAndEndsOnStop) {
 }
 
 TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEndsIt) {
-    const platform::MemoryAllowanceSource sources[] = {
+    const AllowanceSource sources[] = {
         available(100), available(std::int64_t{1} << 62),           // the mapping is refused
         [] { return std::optional<platform::MemoryAllowance>(); },  // unreadable
     };
     for (const auto& source : sources) {
-        const platform::ScopedMemoryAllowanceSource memory(source);
+        rebuildWithMemory(*this, source);
+        const CaptionLog log(*form);
         runMemTest();
+        // Said before RUN comes back, so that a second run never sees it appear.
+        EXPECT_LT(log.at("memTestMessage=Not enough memory"), log.at("Button8 enabled"));
         ASSERT_NE(message(), nullptr);
         EXPECT_FALSE(message()->isHidden());
         EXPECT_EQ(message()->text(), "Not enough memory");
@@ -182,17 +207,39 @@ TEST_F(MemTestWindow, NoMemoryShowsAMessageUntilTheNextRunAndStopDuringBackingEn
     }
     // The next run hides the message; STOP before the first slice ends it (what the run
     // does then is in test_memtest).
-    const platform::ScopedMemoryAllowanceSource memory(available(2'200'000));
-    atEventPoint(1, [&] { form->Button9->click(); });
-    runMemTest();
+    form->Button8->click();
     EXPECT_TRUE(message()->isHidden());
+    atEventPoint(1, [&] { form->Button9->click(); });
+    ASSERT_TRUE(finishJobs(*form));
     EXPECT_TRUE(form->Button8->isEnabled());
+}
+
+// A run that fails on its way (here the memory figures cannot be had at all) is shown in
+// the error display, and RUN comes back all the same.
+TEST_F(MemTestWindow, AFailedRunBringsRunBack) {
+    rebuildWithMemory(*this, []() -> std::optional<platform::MemoryAllowance> {
+        throw std::runtime_error("no memory figures");
+    });
+    QStringList shown;
+    QTimer closer;  // closes the error display once it is up, noting what it says
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    runMemTest();
+    ASSERT_TRUE(processUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown, QStringList{"no memory figures"});
+    EXPECT_TRUE(form->Button8->isEnabled());
+    EXPECT_EQ(form->Label80->text(), "0 Mb.");
 }
 
 // Last in this file: the close tells the application to end. The phase under way stops at
 // its next step, the cycle ends as STOP ends it, and the window keeps its place.
 TEST_F(MemTestWindow, CloseStopsTheRunAtOnceAndKeepsTheWindow) {
-    const platform::ScopedMemoryAllowanceSource memory(available(2'200'000));
+    rebuildWithMemory(*this, available(2'200'000));
     bool accepted = true;
     atEventPoint(3, [&] { accepted = closeAccepted(); });  // after the timed write of ones
     runMemTest();

@@ -133,7 +133,7 @@ TEST_F(MainWindow, ClockTicksShowEachNewMeasurementUntilPanel15SwitchesThemOff) 
     sysinfo::IdentificationSteps steps;
     // 3000 MHz and one more with every measurement.
     steps.measureClock = [&] { return std::optional(1'500'000'000u + 500'000u * ++measured); };
-    const sysinfo::ScopedIdentificationSteps clock(steps);
+    rebuildWithSteps(steps);
     form->Timer1->setInterval(0);  // a tick at every pass of the event loop
     ASSERT_TRUE(processUntil([&] { return form->Panel6->caption() == "3002"; }));
     QMouseEvent click(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
@@ -165,7 +165,7 @@ TEST_F(MainWindow, ATickDuringAMeasurementStartsNoSecondOne) {
         while (!release) std::this_thread::yield();
         return std::optional(1'500'000'000u + 500'000u * ++measured);
     };
-    const sysinfo::ScopedIdentificationSteps clock(steps);
+    rebuildWithSteps(steps);
     for (int tick = 0; tick < 3; ++tick) form->Timer1Timer();
     release = true;
     ASSERT_TRUE(finishJobs(*form));
@@ -174,6 +174,30 @@ TEST_F(MainWindow, ATickDuringAMeasurementStartsNoSecondOne) {
     form->Timer1Timer();  // the next tick after it measures again
     ASSERT_TRUE(finishJobs(*form));
     EXPECT_EQ(measured, 2);
+}
+
+// A tick's measurement that waited behind other work while a run paused the refresh, or the
+// user switched it off, measures nothing once its turn comes.
+TEST_F(MainWindow, AClockJobQueuedBeforeTheRefreshWentOffMeasuresNothing) {
+    std::atomic<int> measured = 0;
+    sysinfo::IdentificationSteps steps;
+    steps.measureClock = [&] { return std::optional(1'500'000'000u + 500'000u * ++measured); };
+    rebuildWithSteps(steps);
+    for (const auto switchOff : {&TForm1::Panel15Click, &TForm1::pauseClockRefresh}) {
+        std::atomic<bool> release = false;
+        jobs->submit([&] {  // work under way that the tick's job waits behind
+            while (!release) std::this_thread::yield();
+        });
+        form->Timer1Timer();
+        (form.get()->*switchOff)();
+        release = true;
+        ASSERT_TRUE(finishJobs(*form));
+        EXPECT_EQ(measured, 0);
+        form->resumeClockRefresh();
+    }
+    form->Timer1Timer();  // switched on again, a tick measures
+    ASSERT_TRUE(finishJobs(*form));
+    EXPECT_EQ(measured, 1);
 }
 
 TEST_F(MainWindow, DisabledButtonsLookDisabled) {

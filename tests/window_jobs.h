@@ -12,6 +12,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -69,6 +70,13 @@ class RecordingJobRunner final : public platform::JobRunner {
         inner_.eventPoint();
     }
     bool idle() const override { return inner_.idle(); }
+    void finish() override {
+        finishing.store(true);
+        inner_.finish();
+    }
+
+    // Set once finish() began: the window is being destroyed.
+    std::atomic<bool> finishing{false};
 
     // Called from job code: the entry joins the log, and its thread the threads seen.
     void note(const std::string& entry) {
@@ -103,11 +111,24 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testApplication();
-        auto recording = std::make_unique<RecordingJobRunner>();
-        jobs = recording.get();
-        form = std::make_unique<TForm1>(std::move(recording));
+        rebuild({});
     }
     void TearDown() override { form.reset(); }
+
+    // A new window whose identification and clock refresh run `steps`.
+    void rebuildWithSteps(sysinfo::IdentificationSteps steps) {
+        WindowInputs inputs;
+        inputs.identification = std::move(steps);
+        rebuild(std::move(inputs));
+    }
+
+    // A new window measuring with `inputs`, its jobs on a new recording worker.
+    void rebuild(WindowInputs inputs) {
+        form.reset();
+        auto recording = std::make_unique<RecordingJobRunner>();
+        jobs = recording.get();
+        form = std::make_unique<TForm1>(std::move(inputs), std::move(recording));
+    }
 
     RecordingJobRunner* jobs = nullptr;
     std::unique_ptr<TForm1> form;

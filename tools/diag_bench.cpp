@@ -138,6 +138,7 @@ class TimingView : public diag::MemTestView {
         }
     }
     void cycleEnded(std::int64_t) override {}
+    void refused(const diag::NoBlock&) override {}
     void ended() override { end_ = Clock::now(); }
 
     Clock::time_point cycleStart_ = Clock::now();
@@ -157,7 +158,11 @@ void memoryTest(std::int64_t mib) {
     const auto start = Clock::now();
     view.cycleStart_ = start;
     diag::memTestStop.store(0);
-    const diag::MemTestRun run = diag::runMemTest(available, view);
+    platform::Sources sources;
+    sources.memoryAllowanceSource = [available] {
+        return platform::MemoryAllowance{available, available, {}};
+    };
+    const diag::MemTestRun run = diag::runMemTest(view, sources);
     if (!run) {
         std::puts("memory test: no block");
         return;

@@ -59,7 +59,7 @@ void print(const char* mode, double ms, const sysinfo::Identification& found) {
 int main(int argc, char** argv) {
     const bool serial = argc > 1 && std::strcmp(argv[1], "serial") == 0;
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
-    sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps();
+    sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps(platform::Sources{});
     if (serial) {
         // The clock after the sweeps, on the same thread, as before the overlap.
         const auto sweeps = steps.runCacheSweeps;

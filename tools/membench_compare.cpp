@@ -100,10 +100,10 @@ int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 3;
     sysinfo::backSweepBuffer();
     for (int round = 0; round < rounds; ++round) {
-        const membench::Measured write = membench::writeMeasurement();
+        const membench::Measured write = membench::writeMeasurement(platform::Clock{});
         const double ownWrite = independentWriteBytesPerSecond();
         report("write", write, write ? productWriteBytesPerSecond(write->figure) : 0, ownWrite);
-        const membench::Measured read = membench::readMeasurement();
+        const membench::Measured read = membench::readMeasurement(platform::Clock{});
         const double ownRead = independentReadBytesPerSecond(true);
         report("read", read, read ? productReadBytesPerSecond(read->figure) : 0, ownRead);
         const double zeroPage = independentReadBytesPerSecond(false);
