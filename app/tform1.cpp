@@ -239,9 +239,9 @@ void TForm1::buildRamInfoPage() {
     Label27->move(16, 96);
     Image1->setAccessibleName(platform::qtext(present::kLoadChartName));
     Image1->setDescriber([this] {
-        if (Image1->image().isNull()) return QStringLiteral("Physical memory load, no sample yet");
-        return QStringLiteral("Physical memory load %1, free %2")
-            .arg(Label27->text(), Label26->text());
+        if (Image1->image().isNull()) return platform::qtext(present::kLoadChartEmpty);
+        return QString::fromStdString(present::loadChartDescription(Label27->text().toStdString(),
+                                                                    Label26->text().toStdString()));
     });
     for (QLabel* overlay : {Label26, Label27}) {
         overlay->adjustSize();
@@ -288,8 +288,8 @@ void TForm1::buildCpuBenchmarkPage() {
         // ALU rows in GroupBox5, FPU rows in GroupBox6, INSTR rows in GroupBox7, 16 pixels apart.
         QGroupBox* const box = row <= 7 ? GroupBox5 : row <= 14 ? GroupBox6 : GroupBox7;
         const int top = 16 * (row <= 7 ? row : row <= 14 ? row - 7 : row - 14);
-        // Label91 starts as "0 ", with its blank; every other result as "0".
-        const QString start = row == 14 ? "0 " : platform::qtext(present::kNoResult);
+        const QString start =
+            platform::qtext(row == 14 ? present::kNoResultWithBlank : present::kNoResult);
         QLabel*& caption = *rows[row - 1][0];
         QLabel*& result = *rows[row - 1][1];
         caption = label(box, 8, top, platform::qtext(present::rowCaption(row)),
@@ -343,7 +343,7 @@ void TForm1::buildDiagnosticPage() {
     GroupBox10 = groupBox(TabSheet6, QRect(0, 136, 385, 153), platform::qtext(present::kRamTestBox),
                           "GroupBox10");
     LABEL(GroupBox10, 16, 24, platform::qtext(present::kTestingMemorySize), Label78);
-    LABEL(GroupBox10, 144, 24, "0 Mb", Label80);  // without the point the run's texts have
+    LABEL(GroupBox10, 144, 24, platform::qtext(present::kNoTestingMemory), Label80);
     LABEL(GroupBox10, 16, 40, platform::qtext(present::kErrorsFound), Label82);
     LABEL(GroupBox10, 88, 40, platform::qtext(present::kNoResult), Label83);
     LABEL(GroupBox10, 16, 56, platform::qtext(present::kPass), Label79);

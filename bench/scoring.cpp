@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "platform/format.h"
+#include "platform/rounding.h"
 
 namespace bench {
 namespace {

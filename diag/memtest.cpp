@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "platform/backing.h"
-#include "platform/format.h"
 #include "platform/oom.h"
+#include "platform/rounding.h"
 #include "platform/ticks.h"
 
 namespace diag {

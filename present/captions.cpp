@@ -21,6 +21,10 @@ std::string_view rowCaption(int row) {
     return kRowCaptions[static_cast<std::size_t>(row - 1)];
 }
 
+std::string loadChartDescription(std::string_view load, std::string_view free) {
+    return "Physical memory load " + std::string(load) + ", free " + std::string(free);
+}
+
 std::string_view plainCaption(std::string_view caption) {
     while (!caption.empty() && (caption.back() == '.' || caption.back() == ' '))
         caption.remove_suffix(1);

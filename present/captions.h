@@ -42,6 +42,10 @@ inline constexpr std::string_view kOff = "OFF";
 // What a figure shows before anything is known, and what a result label starts with.
 inline constexpr std::string_view kNoFigure = "-";
 inline constexpr std::string_view kNoResult = "0";
+// Label91, the last FPU row's result, starts with a blank after its 0.
+inline constexpr std::string_view kNoResultWithBlank = "0 ";
+// "Size of testing memory:" before the first run: without the point the run's texts have.
+inline constexpr std::string_view kNoTestingMemory = "0 Mb";
 
 // "CPU Info": the group box and the captions beside Panel1 to Panel6.
 inline constexpr std::string_view kInfoBox = "Info";
@@ -95,6 +99,9 @@ inline constexpr std::string_view kReadAndTest = "Read and Test:";
 // What a screen reader reads for controls that show no caption of their own.
 inline constexpr std::string_view kRefreshDescription = "Core speed refresh";
 inline constexpr std::string_view kLoadChartName = "Load chart";
+// The chart's description before a sample, and then "Physical memory load 45%, free 9645 Mb".
+inline constexpr std::string_view kLoadChartEmpty = "Physical memory load, no sample yet";
+std::string loadChartDescription(std::string_view load, std::string_view free);
 inline constexpr std::string_view kFreeMemoryName = "Free physical memory";
 inline constexpr std::string_view kMemoryLoadName = "Physical memory load";
 inline constexpr std::string_view kCpuScoreName = "CPU score";

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/words.h"
 
-#include "platform/format.h"
+#include "platform/rounding.h"
 #include "present/captions.h"
+#include "present/format.h"
 #include "sysinfo/clock.h"
 
 namespace present {
@@ -36,7 +37,7 @@ std::string join(std::string text, std::string_view unit) {
 }  // namespace
 
 std::string cpuNameText(double ratedMhz, std::string_view name) {
-    return join(platform::floatToText(ratedMhz) + std::string(kMhz), name);
+    return join(floatToText(ratedMhz) + std::string(kMhz), name);
 }
 
 std::string_view extensionName(sysinfo::Extension extension) {
@@ -65,26 +66,24 @@ std::string instructionsText(std::span<const sysinfo::Extension> extensions) {
 }
 
 std::string cacheSizeText(std::int32_t kib) {
-    return join(platform::intToText(kib), kKbyte);
+    return join(intToText(kib), kKbyte);
 }
 
 std::string clockText(std::uint32_t cycles) {
-    return platform::firstCharacters(platform::floatToText(sysinfo::clockMHz(cycles)),
-                                     kClockCharacters);
+    return firstCharacters(floatToText(sysinfo::clockMHz(cycles)), kClockCharacters);
 }
 
 std::string kbyteText(std::int64_t bytes) {
-    return join(
-        platform::intToText(platform::roundHalfEven(static_cast<long double>(bytes) / 1024.0L)),
-        kKbyte);
+    return join(intToText(platform::roundHalfEven(static_cast<long double>(bytes) / 1024.0L)),
+                kKbyte);
 }
 
 std::string freeMbText(std::int64_t availPhys) {
-    return join(platform::intToText(availPhys / 1'048'576), kMb);
+    return join(intToText(availPhys / 1'048'576), kMb);
 }
 
 std::string loadText(std::int32_t percent) {
-    return join(platform::intToText(percent), kPercent);
+    return join(intToText(percent), kPercent);
 }
 
 std::string_view groupTitle(bench::Group group) {
@@ -100,16 +99,15 @@ std::string_view groupTitle(bench::Group group) {
 }
 
 std::string resultText(bench::Group group, std::int32_t result) {
-    return join(platform::intToText(result), group == bench::Group::Instr ? kRate : kMark);
+    return join(intToText(result), group == bench::Group::Instr ? kRate : kMark);
 }
 
 std::string groupScoreTitle(bench::Group group, std::int32_t score) {
-    return join(std::string(groupTitle(group)) + std::string(kScoreSeparator),
-                platform::intToText(score));
+    return join(std::string(groupTitle(group)) + std::string(kScoreSeparator), intToText(score));
 }
 
 std::string cpuScoreText(std::int64_t score) {
-    return join(std::string(kCpuScorePrefix) + platform::intToText(score), kCpuScoreUnit);
+    return join(std::string(kCpuScorePrefix) + intToText(score), kCpuScoreUnit);
 }
 
 std::string wrongResultLine(int row) {
@@ -128,7 +126,7 @@ std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
 }
 
 std::string speedText(const membench::Measured& speed) {
-    if (speed) return join(platform::intToText(speed->figure), kMbPerSec);
+    if (speed) return join(intToText(speed->figure), kMbPerSec);
     switch (speed.error()) {
         case membench::NoSpeed::tooFastToTime:
             return std::string(kTooFastToTime);
@@ -139,23 +137,23 @@ std::string speedText(const membench::Measured& speed) {
 }
 
 std::string faultyMemoryText(std::int64_t offsetBytes) {
-    return join(std::string(kFaultyMemoryAt) + platform::intToText(offsetBytes / 1'048'576), kMb);
+    return join(std::string(kFaultyMemoryAt) + intToText(offsetBytes / 1'048'576), kMb);
 }
 
 std::string countText(std::int64_t count) {
-    return platform::intToText(count);
+    return intToText(count);
 }
 
 std::string cpuErrorsText(std::int32_t errors) {
-    return platform::floatToText(static_cast<long double>(errors));
+    return floatToText(static_cast<long double>(errors));
 }
 
 std::string testingMemoryText(std::int64_t mib) {
-    return join(platform::intToText(mib), kMbDot);
+    return join(intToText(mib), kMbDot);
 }
 
 std::string testSpeedText(std::int64_t mbPerSec) {
-    return join(platform::intToText(mbPerSec), kMbPerSec);
+    return join(intToText(mbPerSec), kMbPerSec);
 }
 
 }  // namespace present

@@ -2,7 +2,6 @@
 // The JSON form of every figure: one to_json/from_json pair a struct. The numbers are the
 // data; the texts beside them ("text", "cpu_text", "l2_cache" ...) are what the window
 // shows, worded by the presentation module, and are never read back.
-#include "platform/format.h"
 #include "present/captions.h"
 #include "present/words.h"
 #include "report/report.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/memory_monitor.h"
 
-#include "platform/format.h"
+#include "platform/rounding.h"
 
 namespace sysinfo {
 

@@ -3,10 +3,11 @@
 
 #include <utility>
 
-#include "platform/format.h"
+#include "platform/rounding.h"
+#include "present/format.h"
 
-using platform::floatToText;
 using platform::roundHalfEven;
+using present::floatToText;
 
 // Fifteen significant digits, rounded; trailing zeros and a bare point dropped; the exponent
 // form from 1E15 up and below 1E-5. The clock quotients' first seven characters are the
@@ -33,7 +34,7 @@ TEST(FloatToText, TakesTheSeparatorItIsGiven) {
     EXPECT_EQ(floatToText(0.5L, ","), "0,5");
     EXPECT_EQ(floatToText(1.5e20L, ","), "1,5E20");
     // A separator of two bytes counts as one character when the clock text is cut.
-    EXPECT_EQ(platform::firstCharacters(floatToText(2445.78, "\xd9\xab"), 7),
+    EXPECT_EQ(present::firstCharacters(floatToText(2445.78, "\xd9\xab"), 7),
               "2445\xd9\xab"
               "78");
 }

@@ -5,7 +5,7 @@
 
 #include "bench/golden.h"
 #include "bench/instr_kernels.h"
-#include "platform/format.h"
+#include "platform/rounding.h"
 #include "platform/ticks.h"
 #include "platform/x87.h"
 

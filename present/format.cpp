@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/format.h"
+#include "present/format.h"
 
-#include <cfenv>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -9,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace platform {
+namespace present {
 
 std::string intToText(std::int64_t value) {
     return std::to_string(value);
@@ -69,10 +68,4 @@ std::string firstCharacters(std::string_view text, std::size_t count) {
     return std::string(text.substr(0, end));
 }
 
-std::int64_t roundHalfEven(long double value) {
-    // llrintl follows the current rounding mode, which Corvane never leaves: to nearest, ties
-    // to even.
-    return std::llrintl(value);
-}
-
-}  // namespace platform
+}  // namespace present

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Number-to-text conversions and the rounding rule that every caption of the window uses.
+// Number-to-text conversions that every caption of the window and every line of the report
+// use.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace present {
 
 // Plain decimal digits with a leading '-' for negatives, no grouping.
 std::string intToText(std::int64_t value);
@@ -27,7 +28,4 @@ inline std::string floatToText(long double value) {
 // The first `count` characters of a UTF-8 text, never cutting one in two.
 std::string firstCharacters(std::string_view text, std::size_t count);
 
-// Nearest integer with exact halves going to the even neighbour, from an 80-bit value.
-std::int64_t roundHalfEven(long double value);
-
-}  // namespace platform
+}  // namespace present
