@@ -12,7 +12,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool holds(const std::vector<std::string_view>& names, std::string_view name) {
+template <class Names>
+bool holds(const Names& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
@@ -125,9 +126,9 @@ std::vector<Mount> candidates(const std::optional<std::vector<Mount>>& all, bool
     }
     std::vector<Mount> out;
     for (const Mount& mount : *all) {
-        const bool named = std::find(mount.options.begin(), mount.options.end(), controller) !=
-                           mount.options.end();
-        if (v2 ? mount.type == "cgroup2" : mount.type == "cgroup" && named) out.push_back(mount);
+        if (v2 ? mount.type == "cgroup2"
+               : mount.type == "cgroup" && holds(mount.options, controller))
+            out.push_back(mount);
     }
     return out;
 }

@@ -45,6 +45,7 @@ Expected<CpuChoice, std::string> chooseCpus(const CpuRequest& request, const Cpu
     CpuChoice choice;
     choice.quota = quota;
     if (!request.all) {
+        if (request.cpus.empty()) return Unexpected{std::string("the CPU list is empty")};
         // With nothing known to check against, pinning tells later.
         if (!permitted.empty())
             for (const int cpu : request.cpus)

@@ -2,10 +2,12 @@
 #include "platform/topology.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/system_file.h"
@@ -23,8 +25,7 @@ std::optional<CpuList> cpuListFile(const fs::path& file) {
     return std::move(*list);
 }
 
-std::optional<int> idFile(const fs::path& file) {
-    const auto text = readFirstLine(file);
+std::optional<int> id(const std::optional<std::string>& text) {
     if (!text) return std::nullopt;
     const auto value = parseInteger(*text, 0, std::numeric_limits<int>::max());
     if (!value) return std::nullopt;
@@ -53,11 +54,11 @@ LogicalCpu readCpu(const fs::path& cpuDir, int cpu, const CpuList& online) {
     const fs::path dir = cpuDir / ("cpu" + std::to_string(cpu)) / "topology";
     LogicalCpu out;
     out.cpu = cpu;
-    const auto package = idFile(dir / "physical_package_id");
-    const auto core = idFile(dir / "core_id");
+    const auto package = id(readFirstLine(dir / "physical_package_id"));
+    const auto core = id(readFirstLine(dir / "core_id"));
     // Kernels before 5.2 have no die_id: one die per package.
-    const bool dieFile = fs::exists(dir / "die_id");
-    const auto die = dieFile ? idFile(dir / "die_id") : std::optional<int>(0);
+    const auto dieText = readFirstLine(dir / "die_id");
+    const auto die = dieText ? id(dieText) : std::optional<int>(0);
     out.package = package.value_or(0);
     out.die = die.value_or(0);
     out.topologyKnown = package && core && die;

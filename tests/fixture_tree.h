@@ -4,21 +4,34 @@
 // that take a root: each case states the files it reads beside what it expects.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
+#include <utility>
 
 namespace fixtures {
 
 class Tree {
   public:
-    // `name` must differ between the cases that may run at the same time.
+    // `name` tells the cases of one process apart; the process id keeps runs of other users
+    // and at the same time out of each other's way.
     explicit Tree(const std::string& name)
-        : root_(std::filesystem::path(testing::TempDir()) / ("corvane-" + name)) {
+        : root_(std::filesystem::path(testing::TempDir()) /
+                ("corvane-" + name + "-" + std::to_string(::getpid()))) {
         std::filesystem::remove_all(root_);
         std::filesystem::create_directories(root_);
     }
+    ~Tree() {
+        std::error_code ignored;
+        if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+    }
+    Tree(Tree&& other) noexcept : root_(std::exchange(other.root_, {})) {}
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+    Tree& operator=(Tree&&) = delete;
 
     // Writes `text` to `path` below the root, making its folders.
     Tree& file(const std::string& path, const std::string& text) {

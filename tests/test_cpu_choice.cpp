@@ -84,6 +84,8 @@ TEST(CpuChoice, ACpuOutsideTheAllowedSetIsRefusedByNumber) {
     const auto refused = chooseCpus("2,7,9", {0, 1, 2, 3, 4, 5}, std::nullopt, adjacentSiblings());
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error(), "CPU 7 is not one this process may run on");
+    EXPECT_FALSE(
+        chooseCpus(platform::CpuRequest{false, {}}, kAll, std::nullopt, adjacentSiblings()));
     const auto bad = chooseCpus("3-1", kAll, std::nullopt, adjacentSiblings());
     ASSERT_FALSE(bad);
     EXPECT_EQ(bad.error(), "\"3-1\" runs backwards");
