@@ -2,7 +2,8 @@
 #pragma once
 // Everything a job reads of the machine besides its own work, handed to it as one value: the
 // clocks, the root below which /proc and /sys are read, the memory status and the memory
-// the memory test may take, and the CPUs this process may run on.
+// the memory test may take, the CPUs this process may run on, their quota and topology, and
+// the processor's temperatures.
 //
 // The program builds one from the live machine; a test builds another and hands it over. No
 // global is swapped under a test, so a reader sees every input of a job in its signature.
@@ -12,10 +13,13 @@
 #include <functional>
 #include <optional>
 
+#include "platform/cpu_quota.h"
 #include "platform/cpus.h"
 #include "platform/memory_limits.h"
 #include "platform/memory_status.h"
+#include "platform/temperatures.h"
 #include "platform/ticks.h"
+#include "platform/topology.h"
 
 namespace platform {
 
@@ -53,6 +57,9 @@ struct Sources {
     CpuList allowedCpus() const {
         return affinitySource ? affinitySource() : platform::allowedCpus();
     }
+    std::optional<CpuQuota> cpuQuota() const { return readCpuQuota(root); }
+    CpuTopology cpuTopology() const { return readCpuTopology(root); }
+    std::vector<TemperatureReading> temperatures() const { return readTemperatures(root); }
 };
 
 }  // namespace platform

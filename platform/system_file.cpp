@@ -96,6 +96,22 @@ std::optional<std::string> readFirstLine(const std::filesystem::path& path) {
     return content;
 }
 
+std::vector<std::string_view> splitText(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    while (true) {
+        const auto at = text.find(separator);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos) return parts;
+        text.remove_prefix(at + 1);
+    }
+}
+
+std::vector<std::string_view> textLines(std::string_view text) {
+    std::vector<std::string_view> out = splitText(text, '\n');
+    if (!out.empty() && out.back().empty()) out.pop_back();
+    return out;
+}
+
 std::string_view trimBlanks(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) return {};

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -28,6 +29,12 @@ std::optional<std::string> readSystemFile(const std::filesystem::path& path,
 // The first line without its newline. nullopt as above, and when the line does not end
 // within 64 KiB: a cut-off line could read as a different number.
 std::optional<std::string> readFirstLine(const std::filesystem::path& path);
+
+// The parts of `text` between `separator`s: "a,,b" gives "a", "", "b"; "" gives one "".
+std::vector<std::string_view> splitText(std::string_view text, char separator);
+
+// The lines of `text` without their newlines; a final newline does not start another line.
+std::vector<std::string_view> textLines(std::string_view text);
 
 // Blanks (space, tab, CR, LF) removed at both ends.
 std::string_view trimBlanks(std::string_view text);

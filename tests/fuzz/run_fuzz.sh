@@ -12,10 +12,13 @@ mkdir -p "$WORK"
 
 # Seeds: the fixtures each reader is tested with.
 F="$HERE/../fixtures"
-for c in cpuinfo sysfs meminfo status; do mkdir -p "$WORK/$c-corpus"; done
+for c in cpuinfo cpulist sysfs meminfo status; do mkdir -p "$WORK/$c-corpus"; done
 find "$F" -name cpuinfo -size +0 -exec cp --backup=numbered {} "$WORK/cpuinfo-corpus/" \;
 find "$F/cpu" -path '*/sys/*' -type f -exec cp --backup=numbered {} "$WORK/sysfs-corpus/" \;
 printf '512K\n' > "$WORK/sysfs-corpus/size"
+printf '0-3,8,10-11\n' > "$WORK/cpulist-corpus/online"
+printf '0-15:2/4' > "$WORK/cpulist-corpus/stride"
+printf ' 1 - 3 , 7\n' > "$WORK/cpulist-corpus/blanks"
 cp "$F"/meminfo-*.txt "$WORK/meminfo-corpus/"
 for s in "$F"/status-*.txt; do
   for l in "$F"/limits-*.txt; do
@@ -23,14 +26,15 @@ for s in "$F"/status-*.txt; do
   done
 done
 
-EACH=$(( TOTAL_SECONDS / 4 > 0 ? TOTAL_SECONDS / 4 : 1 ))
+EACH=$(( TOTAL_SECONDS / 5 > 0 ? TOTAL_SECONDS / 5 : 1 ))
 run() {  # run <target> <corpus> [options...]
   local target=$1 corpus=$2; shift 2
   "$TARGETS/$target" -max_total_time="$EACH" -rss_limit_mb=1024 -artifact_prefix="$WORK/" "$@" \
     "$WORK/$corpus-corpus"
 }
 run fuzz_cpuinfo cpuinfo -max_len=200000
+run fuzz_cpulist cpulist -max_len=256
 run fuzz_sysfs_numbers sysfs -max_len=256
 run fuzz_meminfo meminfo -max_len=20000
 run fuzz_status_limits status -max_len=20000
-echo "fuzzing: no crash in ${EACH} s for each of 4 targets"
+echo "fuzzing: no crash in ${EACH} s for each of 5 targets"
