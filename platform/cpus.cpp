@@ -7,7 +7,6 @@
 #include <charconv>
 #include <memory>
 
-#include "platform/format.h"
 #include "platform/system_file.h"
 
 namespace platform {
@@ -16,6 +15,16 @@ namespace {
 constexpr int kMaxCpus = kMaxCpuNumber + 1;
 
 using Reason = Unexpected<std::string>;
+
+// The first `count` characters of valid UTF-8, never cutting one in two.
+std::string firstCharacters(std::string_view text, std::size_t count) {
+    std::size_t end = 0;
+    for (std::size_t characters = 0; end < text.size(); ++end) {
+        const bool continuation = (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
+        if (!continuation && characters++ == count) break;
+    }
+    return std::string(text.substr(0, end));
+}
 
 // The bad part as a reason shows it: a list typed by hand or served as a file may hold
 // anything, and the reason reaches a terminal.
