@@ -44,12 +44,11 @@ struct alignas(64) CopyGroup::Shared {
     Lane* lanes() { return reinterpret_cast<Lane*>(this + 1); }
 
     static std::size_t bytesFor(std::size_t copies) {
+        // The lanes follow the header at its size, which must keep them aligned.
+        static_assert(sizeof(Shared) % alignof(Lane) == 0);
         return sizeof(Shared) + copies * sizeof(Lane);
     }
 };
-
-// The lanes follow the header at its size, which must keep them aligned.
-static_assert(sizeof(CopyGroup::Shared) % alignof(CopyGroup::Shared::Lane) == 0);
 
 namespace {
 
