@@ -177,6 +177,20 @@ expect_exit_zero() {
   [ "$code" -eq 0 ] || fail "exit code $code"
 }
 
+# Waits up to $1 seconds for window $2 to leave the screen (unmapped or destroyed); prints the
+# ms it took from $3, a start time in ms.
+window_gone_within() {
+  local start=$3
+  for _ in $(seq $(( $1 * 100 ))); do
+    if ! xwininfo -id "$2" 2>/dev/null | grep -q "Map State: IsViewable"; then
+      echo $(( $(date +%s%N) / 1000000 - start ))
+      return 0
+    fi
+    sleep 0.01
+  done
+  return 1
+}
+
 # Pings a window every 50 ms in the background, as a desktop does to see whether its program
 # hangs, until stop_pinging: start_pinging WINDOW WHAT. With "-" for the window, the client
 # starts now and pings from the moment ping_window names the window.
