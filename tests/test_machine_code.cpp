@@ -133,7 +133,7 @@ const char* const kBench = CORVANE_BENCH_LIBRARY;
 const LoopContents kLoops[] = {
     // One stability step: b / a, a / 2, a / b; a b, a b b, a 2.
     {CORVANE_DIAG_LIBRARY,
-     "diag::(anonymous namespace)::soundPass()",
+     "diag::designedPass()",
      {{"divsd", 3}, {"mulsd", 4}, {"addsd", 1}, {"subsd", 1}}},
     // Six evaluations per step (four sign forms, two cosine forms); x x + 1 not hoisted.
     {kBench, "bench::hyperbolicCosecant()", {{"fsqrt", 6}, {"fcos", 8}, {"imul", 6}}},
@@ -185,6 +185,17 @@ TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
         EXPECT_EQ(call->symbol, "platform::tickCount()");
         EXPECT_LE(call - after - 1, 4) << listing(Routine(after, call));
     }
+}
+
+// Keeping the first mismatch costs the stability step one branch to code out of the loop.
+TEST(MachineCode, StabilityStepChecksBothValuesWithOneBranchOutOfTheLoop) {
+    const Routine step =
+        innermostLoop(routine(CORVANE_DIAG_LIBRARY, "diag::designedPass()"), mnemonic("divsd"));
+    const Match coldPath = [](const Instruction& i) {
+        return i.mnemonic[0] == 'j' && i.symbol.starts_with(".text.unlikely");
+    };
+    EXPECT_EQ(count(step, coldPath), 1) << listing(step);
+    EXPECT_EQ(count(step, mnemonic("call")), 0) << listing(step);
 }
 
 // A kernel with a sweep tail reads the closing tick right after the tail.

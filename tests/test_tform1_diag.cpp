@@ -32,6 +32,7 @@ class DiagWindow : public WindowTest {
     void SetUp() override {
         gate = &passes;
         WindowTest::SetUp();
+        form->setStabilityPass(gatedPass);
         form->PageControl2->setCurrentIndex(2);
     }
     void TearDown() override {
@@ -66,7 +67,6 @@ class DiagWindow : public WindowTest {
     QLabel* message() const { return form->findChild<QLabel*>("memTestMessage"); }
 
     PassGate passes;
-    diag::ScopedStabilityPass injected{&gatedPass};
     std::map<int, std::function<void()>> actions;  // by event point
 };
 using CpuTestWindow = DiagWindow;
