@@ -72,6 +72,10 @@ class TForm1 : public QWidget {
     // any work short.
     bool idle() const;
 
+    // The pass the CPU test's workers run from the next RUN on: the designed pass unless a
+    // test gives another.
+    void setStabilityPass(diag::PassRoutine pass) { stabilityPass_ = std::move(pass); }
+
     // Handlers, named by control and event.
     void FormShow();
     void FormResize();
@@ -215,6 +219,7 @@ class TForm1 : public QWidget {
     // Ends the stability workers before the window goes: each after its current pass,
     // waited for here.
     void stopDiagnostics();
+    diag::PassRoutine stabilityPass_ = diag::designedPass;
     diag::StabilityWorkers stabilityWorkers_;
     QLabel* memTestMessage_ = nullptr;  // shown in "RAM TEST" when the block cannot be had
 };

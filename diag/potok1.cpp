@@ -3,11 +3,12 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 namespace diag {
 
-potok1::potok1(std::shared_ptr<StabilityReport> report, StabilityPassRoutine pass)
-    : report_(std::move(report)), pass_(pass), thread_([this] { Execute(); }) {}
+potok1::potok1(std::shared_ptr<StabilityReport> report, PassRoutine pass)
+    : report_(std::move(report)), pass_(std::move(pass)), thread_([this] { Execute(); }) {}
 
 potok1::~potok1() {
     join();
@@ -22,7 +23,7 @@ void potok1::Execute() {
         std::int64_t passes = 0;
         std::int32_t errors = 0;
         do {
-            const bool right = pass_();
+            const bool right = pass_().right;
             ++passes;
             report_->passCounted(passes);
             if (!right) {
@@ -44,14 +45,15 @@ void potok1::Execute() {
     finished_.store(true, std::memory_order_release);
 }
 
-void StabilityWorkers::startTwo(const std::shared_ptr<StabilityReport>& report) {
+void StabilityWorkers::startTwo(const std::shared_ptr<StabilityReport>& report,
+                                const PassRoutine& pass) {
     std::erase_if(workers_, [](const std::unique_ptr<potok1>& worker) {
         if (!worker->finished()) return false;
         worker->join();
         return true;
     });
     for (int n = 0; n < 2; ++n) {
-        workers_.push_back(std::make_unique<potok1>(report, stabilityPassRoutine()));
+        workers_.push_back(std::make_unique<potok1>(report, pass));
     }
 }
 

@@ -30,7 +30,7 @@ class StabilityReport {
 // test stop flag set at the end of a pass. The pass and error counts are its own.
 class potok1 {
   public:
-    potok1(std::shared_ptr<StabilityReport> report, StabilityPassRoutine pass);
+    potok1(std::shared_ptr<StabilityReport> report, PassRoutine pass);
     ~potok1();  // waits for the thread
     potok1(const potok1&) = delete;
     potok1& operator=(const potok1&) = delete;
@@ -43,7 +43,7 @@ class potok1 {
     void Execute();
 
     std::shared_ptr<StabilityReport> report_;
-    StabilityPassRoutine pass_;
+    PassRoutine pass_;
     std::atomic<bool> finished_{false};
     std::thread thread_;  // last: starts once everything it uses is in place
 };
@@ -56,9 +56,9 @@ class StabilityWorkers {
     StabilityWorkers(const StabilityWorkers&) = delete;
     StabilityWorkers& operator=(const StabilityWorkers&) = delete;
 
-    // Releases the workers that have ended, then starts two more running the current pass
-    // routine. Workers of an earlier test that are still running go on beside them.
-    void startTwo(const std::shared_ptr<StabilityReport>& report);
+    // Releases the workers that have ended, then starts two more running `pass`. Workers of
+    // an earlier test that are still running go on beside them.
+    void startTwo(const std::shared_ptr<StabilityReport>& report, const PassRoutine& pass);
 
     // Sets the stop flag and waits for every worker: at most one pass each.
     void stopAndJoin();

@@ -5,25 +5,25 @@ namespace diag {
 
 std::atomic<bool> cpuTestStop{false};
 
-namespace {
-
-bool soundPass() {
+PassOutcome designedPass() {
     return stabilityPass();
 }
 
-std::atomic<StabilityPassRoutine> currentPass{&soundPass};
+namespace detail {
 
-}  // namespace
-
-StabilityPassRoutine stabilityPassRoutine() {
-    return currentPass.load(std::memory_order_acquire);
+void noteMismatch(PassOutcome& outcome, std::int64_t iteration, double beforeRounding,
+                  double expectedBefore, double end, double expectedEnd) {
+    outcome.right = false;
+    if (outcome.first) return;
+    // A wrong value before rounding is the earlier of the two in the iteration.
+    if (std::bit_cast<std::uint64_t>(beforeRounding) !=
+        std::bit_cast<std::uint64_t>(expectedBefore)) {
+        outcome.first = {iteration, CheckedValue::BeforeRounding, 0, expectedBefore,
+                         beforeRounding};
+    } else {
+        outcome.first = {iteration, CheckedValue::IterationEnd, 0, expectedEnd, end};
+    }
 }
 
-ScopedStabilityPass::ScopedStabilityPass(StabilityPassRoutine routine)
-    : previous_(currentPass.exchange(routine)) {}
-
-ScopedStabilityPass::~ScopedStabilityPass() {
-    currentPass.store(previous_);
-}
-
+}  // namespace detail
 }  // namespace diag

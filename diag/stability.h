@@ -7,12 +7,16 @@
 // The loop contracts towards 100: a wrong value in one iteration is usually repaired by
 // the rounding step of the next. Looking only at the value that ends a pass would miss
 // nearly every error, so each iteration is compared with its known values: the one before
-// rounding and the one it ends with. A pass still counts as at most one error.
+// rounding and the one it ends with. A pass still counts as at most one error; the first
+// iteration that went wrong is kept, so that a report can say what the processor got.
 
 #include <emmintrin.h>
 
 #include <atomic>
+#include <bit>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace diag {
 
@@ -35,6 +39,37 @@ enum class Step : int {
     Divide,
     Double
 };
+
+// Which known value a wrong iteration missed.
+enum class CheckedValue : std::uint8_t {
+    BeforeRounding,  // what step 6 hands to the rounding step
+    IterationEnd,    // what step 9 leaves in a
+    LaneEnd,         // the vector loop: one lane's value at the end of a block
+};
+
+// The first check of a pass that failed.
+struct FirstMismatch {
+    // Counted from 0 within the pass; the vector loop counts its blocks.
+    std::int64_t iteration = 0;
+    CheckedValue value = CheckedValue::IterationEnd;
+    int lane = 0;  // the vector loop's lane; 0 for the stability loop
+    double expected = 0.0;
+    double got = 0.0;
+
+    std::uint64_t expectedBits() const { return std::bit_cast<std::uint64_t>(expected); }
+    std::uint64_t gotBits() const { return std::bit_cast<std::uint64_t>(got); }
+    friend bool operator==(const FirstMismatch&, const FirstMismatch&) = default;
+};
+
+// What one pass found. A wrong pass without a mismatch is one whose checks all held but
+// whose end value was still not the known one (a pass of a single iteration).
+struct PassOutcome {
+    bool right = true;
+    std::optional<FirstMismatch> first;
+};
+
+// One pass of a workload, run by a worker thread; every worker calls its own copy.
+using PassRoutine = std::function<PassOutcome()>;
 
 // Lets a test change the result of one step; the sound loop uses NoFault, which the
 // compiler removes completely.
@@ -77,65 +112,73 @@ inline void opaque(double& value) {
     asm volatile("" : "+x"(value));
 }
 
+// The nine steps; returns the value the rounding step received.
 template <class Fault>
-inline bool iterationRight(double& a, double b, double two, std::int64_t iteration,
-                           double beforeRounding, double end, Fault& fault) {
+inline double iterate(double& a, double b, double two, std::int64_t iteration, Fault& fault) {
     a = fault(iteration, Step::Add, a + b);
     a = fault(iteration, Step::Multiply, a * b);
     a = fault(iteration, Step::Reciprocal, b / a);
     a = fault(iteration, Step::Subtract, b - a);
     a = fault(iteration, Step::MultiplyTwice, a * b * b);
     a = fault(iteration, Step::Halve, a / two);
-    const bool roundedFromRight = a == beforeRounding;
+    const double beforeRounding = a;
     a = fault(iteration, Step::RoundToInteger, nearestInteger(a));
     a = fault(iteration, Step::Divide, a / b);
     a = fault(iteration, Step::Double, a * two);
-    // Also a NaN compares unequal, so a step that went invalid is caught here.
-    return roundedFromRight & (a == end);
+    return beforeRounding;
+}
+
+// Out of line and cold: the loop itself only tests and branches, so keeping the first
+// mismatch costs a sound pass nothing measurable.
+[[gnu::cold, gnu::noinline]] void noteMismatch(PassOutcome& outcome, std::int64_t iteration,
+                                               double beforeRounding, double expectedBefore,
+                                               double end, double expectedEnd);
+
+template <class Fault>
+inline void checkedIteration(double& a, double b, double two, std::int64_t iteration,
+                             double expectedBefore, double expectedEnd, PassOutcome& outcome,
+                             Fault& fault) {
+    const double beforeRounding = iterate(a, b, two, iteration, fault);
+    // Compared bit for bit: one branch for both values, fewer instructions than two
+    // floating-point compares, and a NaN differs from every known value all the same.
+    const std::uint64_t differ =
+        (std::bit_cast<std::uint64_t>(beforeRounding) ^
+         std::bit_cast<std::uint64_t>(expectedBefore)) |
+        (std::bit_cast<std::uint64_t>(a) ^ std::bit_cast<std::uint64_t>(expectedEnd));
+    if (differ != 0) [[unlikely]]
+        noteMismatch(outcome, iteration, beforeRounding, expectedBefore, a, expectedEnd);
 }
 
 }  // namespace detail
 
-// One stability pass of `iterations` iterations; true when every iteration gave its
-// known values and the pass ended with exactly 100.0.
+// One stability pass of `iterations` iterations; right when every iteration gave its known
+// values and the pass ended with exactly 100.0, with the first iteration that did not.
 template <class Fault = NoFault>
-bool stabilityPass(std::int64_t iterations = kIterationsPerPass, Fault fault = {}) {
+PassOutcome stabilityPass(std::int64_t iterations = kIterationsPerPass, Fault fault = {}) {
     double a = 1.0;
     double b = 10.0;
     double two = 2.0;
     detail::opaque(b);
     detail::opaque(two);
-    bool right = true;
+    PassOutcome outcome;
     std::int64_t i = 0;
     if (i < iterations) {
-        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingFirst,
-                                        detail::kEndFirst, fault);
+        detail::checkedIteration(a, b, two, i++, detail::kBeforeRoundingFirst, detail::kEndFirst,
+                                 outcome, fault);
     }
     if (i < iterations) {
-        right &= detail::iterationRight(a, b, two, i++, detail::kBeforeRoundingSecond,
-                                        detail::kEndSteady, fault);
+        detail::checkedIteration(a, b, two, i++, detail::kBeforeRoundingSecond, detail::kEndSteady,
+                                 outcome, fault);
     }
     for (; i < iterations; ++i) {
-        right &= detail::iterationRight(a, b, two, i, detail::kBeforeRoundingSteady,
-                                        detail::kEndSteady, fault);
+        detail::checkedIteration(a, b, two, i, detail::kBeforeRoundingSteady, detail::kEndSteady,
+                                 outcome, fault);
     }
-    return right && a == detail::kEndSteady;
+    outcome.right = outcome.right && a == detail::kEndSteady;
+    return outcome;
 }
 
-// The pass the workers run: stabilityPass() unless a test replaced it.
-using StabilityPassRoutine = bool (*)();
-StabilityPassRoutine stabilityPassRoutine();
-
-// Replaces the workers' pass routine for the lifetime of the object; tests only.
-class ScopedStabilityPass {
-  public:
-    explicit ScopedStabilityPass(StabilityPassRoutine routine);
-    ~ScopedStabilityPass();
-    ScopedStabilityPass(const ScopedStabilityPass&) = delete;
-    ScopedStabilityPass& operator=(const ScopedStabilityPass&) = delete;
-
-  private:
-    StabilityPassRoutine previous_;
-};
+// The designed pass: stabilityPass() of 5,000,000 iterations.
+PassOutcome designedPass();
 
 }  // namespace diag

@@ -190,7 +190,8 @@ class MemtestRecorder : public diag::MemTestView {
 }  // namespace
 
 StabilityFigures runStability(int seconds, const Progress& progress,
-                              const std::function<void(const StabilityFigures&)>& soFar) {
+                              const std::function<void(const StabilityFigures&)>& soFar,
+                              const diag::PassRoutine& pass) {
     StabilityFigures figures;
     figures.seconds = seconds;
     const auto line = [&](int second) {
@@ -201,7 +202,7 @@ StabilityFigures runStability(int seconds, const Progress& progress,
     {
         diag::StabilityWorkers workers;
         diag::cpuTestStop.store(false);
-        workers.startTwo(tally);
+        workers.startTwo(tally, pass);
         for (int second = 1; second < seconds; ++second) {
             platform::sleepMs(1000);
             tally->copyTo(figures);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "diag/stability.h"
 #include "platform/sources.h"
 #include "report/report.h"
 
@@ -23,10 +24,11 @@ BenchFigures runCpuBenchmark(const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone = {});
 RamBenchFigures runRamBenchmark(const Progress& progress, const platform::Sources& sources);
 
-// Two stability workers for `seconds`, then STOP: at most one more pass each. `soFar` sees
-// the counts once a second.
+// Two stability workers running `pass` for `seconds`, then STOP: at most one more pass each.
+// `soFar` sees the counts once a second.
 StabilityFigures runStability(int seconds, const Progress& progress,
-                              const std::function<void(const StabilityFigures&)>& soFar = {});
+                              const std::function<void(const StabilityFigures&)>& soFar = {},
+                              const diag::PassRoutine& pass = diag::designedPass);
 
 // `passes` memory test cycles over a block of `bytes` (rounded down to 128 bytes), with the
 // window's own run. `soFar` sees the figures after every cycle. The block the system would

@@ -10,6 +10,8 @@
 #include <mutex>
 #include <vector>
 
+#include "diag/stability.h"
+
 struct PassGate {
     std::mutex mutex;
     std::condition_variable changed;
@@ -37,7 +39,7 @@ struct PassGate {
 // The gate the injected pass routine goes through; set by the test.
 inline PassGate* gate = nullptr;
 
-inline bool gatedPass() {
+inline diag::PassOutcome gatedPass() {
     // Numbered per thread: a new thread may reuse the id of one that has ended.
     thread_local int worker = -1;
     std::unique_lock lock(gate->mutex);
@@ -50,5 +52,5 @@ inline bool gatedPass() {
     if (!gate->open) --gate->permits[worker];
     --gate->inPass;
     gate->changed.notify_all();
-    return pass >= static_cast<int>(gate->results.size()) || gate->results[pass];
+    return {pass >= static_cast<int>(gate->results.size()) || gate->results[pass], {}};
 }

@@ -133,7 +133,7 @@ const char* const kBench = CORVANE_BENCH_LIBRARY;
 const LoopContents kLoops[] = {
     // One stability step: b / a, a / 2, a / b; a b, a b b, a 2.
     {CORVANE_DIAG_LIBRARY,
-     "diag::(anonymous namespace)::soundPass()",
+     "diag::designedPass()",
      {{"divsd", 3}, {"mulsd", 4}, {"addsd", 1}, {"subsd", 1}}},
     // Six evaluations per step (four sign forms, two cosine forms); x x + 1 not hoisted.
     {kBench, "bench::hyperbolicCosecant()", {{"fsqrt", 6}, {"fcos", 8}, {"imul", 6}}},
@@ -184,6 +184,58 @@ TEST(MachineCode, InnermostLoopsHoldAllTheirWork) {
         ASSERT_NE(call, code.end());
         EXPECT_EQ(call->symbol, "platform::tickCount()");
         EXPECT_LE(call - after - 1, 4) << listing(Routine(after, call));
+    }
+}
+
+// Keeping the first mismatch costs the stability step one branch to code out of the loop.
+TEST(MachineCode, StabilityStepChecksBothValuesWithOneBranchOutOfTheLoop) {
+    const Routine step =
+        innermostLoop(routine(CORVANE_DIAG_LIBRARY, "diag::designedPass()"), mnemonic("divsd"));
+    const Match coldPath = [](const Instruction& i) {
+        return i.mnemonic[0] == 'j' && i.symbol.starts_with(".text.unlikely");
+    };
+    EXPECT_EQ(count(step, coldPath), 1) << listing(step);
+    EXPECT_EQ(count(step, mnemonic("call")), 0) << listing(step);
+}
+
+// The vector workload's block: every chain's step is its two fused multiply-adds, the
+// multiplication and the rounding, on full-width registers, and the chains stay in
+// registers: nothing in the loop touches memory.
+TEST(MachineCode, VectorBlockStepsEveryChainOnFullWidthRegisters) {
+    struct Block {
+        const char* routine;
+        const char* registers;
+        const char* rounding;
+        int chains;
+    };
+    const Block blocks[] = {
+        {"diag::(anonymous namespace)::blockAvx2(double const*, double*, "
+         "diag::(anonymous namespace)::Constants const&)",
+         "%ymm", "vroundpd", 8},
+        {"diag::(anonymous namespace)::blockAvx512(double const*, double*, "
+         "diag::(anonymous namespace)::Constants const&)",
+         "%zmm", "vrndscalepd", 16},
+    };
+    for (const Block& block : blocks) {
+        SCOPED_TRACE(block.routine);
+        const auto on = [&](const std::string& prefix) -> Match {
+            return [=](const Instruction& i) {
+                return i.mnemonic.starts_with(prefix) && i.mnemonic.ends_with("pd") &&
+                       i.operands.find(block.registers) != std::string::npos;
+            };
+        };
+        const Routine code = routine(CORVANE_DIAG_LIBRARY, block.routine);
+        ASSERT_FALSE(code.empty());
+        const Routine step = innermostLoop(code, on("vfmadd"));
+        EXPECT_EQ(count(step, on("vfmadd")), block.chains) << listing(step);
+        EXPECT_EQ(count(step, on("vfnmadd")), block.chains) << listing(step);
+        EXPECT_EQ(count(step, on("vmulpd")), block.chains) << listing(step);
+        EXPECT_EQ(count(step, on(block.rounding)), block.chains) << listing(step);
+        const Match memory = [](const Instruction& i) {
+            return i.operands.find('(') != std::string::npos;
+        };
+        EXPECT_EQ(count(step, memory), 0) << listing(step);
+        EXPECT_EQ(static_cast<int>(step.size()), 4 * block.chains + 2) << listing(step);
     }
 }
 

@@ -7,11 +7,13 @@
 // The sound run is the real pass on both workers at once (under ThreadSanitizer too).
 TEST(ReportStability, WrongPassesAreCountedAndFailTheExitStatusRealOnesDoNot) {
     for (const bool sound : {false, true}) {
-        diag::ScopedStabilityPass pass(sound ? diag::stabilityPassRoutine()
-                                             : +[] { return false; });
+        const diag::PassRoutine pass = sound ? diag::PassRoutine(diag::designedPass) : [] {
+            return diag::PassOutcome{false, {}};
+        };
         report::Report r;
         std::string last;
-        r.stability = report::runStability(1, [&](const std::string& line) { last = line; });
+        r.stability = report::runStability(
+            1, [&](const std::string& line) { last = line; }, {}, pass);
         const auto& s = *r.stability;
         EXPECT_GT(s.passes, 0);
         EXPECT_EQ(s.errors, sound ? 0 : s.passes);

@@ -65,14 +65,13 @@ class StabilityWorkersTest : public ::testing::Test {
     }
 
     PassGate passes;
-    diag::ScopedStabilityPass injected{&gatedPass};
     std::shared_ptr<RecordingReport> report = std::make_shared<RecordingReport>();
     diag::StabilityWorkers workers;
 };
 
 TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
     passes.results = {true, true, false, true, false};
-    workers.startTwo(report);
+    workers.startTwo(report, gatedPass);
     passes.allow(4);
     ASSERT_TRUE(passes.waitFor(2, 10));
     diag::cpuTestStop.store(true);
@@ -92,7 +91,7 @@ TEST_F(StabilityWorkersTest, EachWorkerCountsItsOwnPassesAndEachWrongPassOnce) {
 
 // A worker still in its pass goes on beside a new test's two; stopAndJoin waits for all.
 TEST_F(StabilityWorkersTest, StopAndJoinWaitsForEveryWorkerAlsoOneFromAnEarlierTest) {
-    workers.startTwo(report);
+    workers.startTwo(report, gatedPass);
     ASSERT_TRUE(passes.waitFor(2));
     diag::cpuTestStop.store(true);
     passes.allow(1, {0});  // one worker ends, the other is still in its pass
@@ -102,7 +101,7 @@ TEST_F(StabilityWorkersTest, StopAndJoinWaitsForEveryWorkerAlsoOneFromAnEarlierT
     while (workers.running() != 1) std::this_thread::yield();
 
     diag::cpuTestStop.store(false);  // RUN again clears the flag, then starts two more
-    workers.startTwo(report);
+    workers.startTwo(report, gatedPass);
     ASSERT_TRUE(passes.waitFor(3));
     EXPECT_EQ(workers.running(), 3u);
 
@@ -124,7 +123,7 @@ struct ExhaustedReport : RecordingReport {
 
 TEST_F(StabilityWorkersTest, WorkerOutOfMemoryStopsAndStillReportsItsEnd) {
     auto exhausted = std::make_shared<ExhaustedReport>();
-    workers.startTwo(exhausted);
+    workers.startTwo(exhausted, gatedPass);
     passes.allow(2);
     ASSERT_TRUE(passes.waitFor(0, 4));
     workers.stopAndJoin();  // returns: both threads left their run method

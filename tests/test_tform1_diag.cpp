@@ -36,6 +36,7 @@ class DiagWindow : public WindowTest {
     void SetUp() override {
         gate = &passes;
         WindowTest::SetUp();
+        form->setStabilityPass(gatedPass);
         form->PageControl2->setCurrentIndex(2);
     }
     void TearDown() override {
@@ -78,7 +79,6 @@ class DiagWindow : public WindowTest {
 
   protected:
     PassGate passes;
-    diag::ScopedStabilityPass injected{&gatedPass};
     std::map<int, std::function<void()>> actions;  // by event point
 };
 using CpuTestWindow = DiagWindow;

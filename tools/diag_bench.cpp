@@ -73,7 +73,7 @@ void stabilityWithTwoWorkers(double seconds) {
     auto report = std::make_shared<CountingReport>();
     diag::StabilityWorkers workers;
     const auto start = Clock::now();
-    workers.startTwo(report);
+    workers.startTwo(report, diag::designedPass);
     while (secondsSince(start) < seconds) platform::sleepMs(50);
     const auto passes = static_cast<double>(report->passes());
     const double elapsed = secondsSince(start);
@@ -92,7 +92,7 @@ void stabilityWithOneThread(double seconds) {
     int passes = 0;
     int wrong = 0;
     while (secondsSince(start) < seconds) {
-        wrong += !diag::stabilityPass();
+        wrong += !diag::stabilityPass().right;
         ++passes;
     }
     std::printf("stability, one worker alone: %.2f passes/s (%.1f ms a pass), %d errors\n",
