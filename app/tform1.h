@@ -32,6 +32,8 @@ struct WindowInputs {
     // is the machine's, read through `sources`.
     sysinfo::IdentificationSteps identification;
     membench::Workload ramWorkload;
+    // The pass the CPU test's workers run.
+    diag::PassRoutine stabilityPass = diag::designedPass;
 };
 
 class TForm1 : public QWidget {
@@ -71,10 +73,6 @@ class TForm1 : public QWidget {
     // No job runs or waits and no stability worker runs: the program can end without cutting
     // any work short.
     bool idle() const;
-
-    // The pass the CPU test's workers run from the next RUN on: the designed pass unless a
-    // test gives another.
-    void setStabilityPass(diag::PassRoutine pass) { stabilityPass_ = std::move(pass); }
 
     // Handlers, named by control and event.
     void FormShow();
@@ -219,7 +217,6 @@ class TForm1 : public QWidget {
     // Ends the stability workers before the window goes: each after its current pass,
     // waited for here.
     void stopDiagnostics();
-    diag::PassRoutine stabilityPass_ = diag::designedPass;
     diag::StabilityWorkers stabilityWorkers_;
     QLabel* memTestMessage_ = nullptr;  // shown in "RAM TEST" when the block cannot be had
 };

@@ -108,7 +108,8 @@ void TForm1::Button5Click() {
     Button5->setEnabled(false);
     pauseClockRefresh();
     try {
-        stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this), stabilityPass_);
+        stabilityWorkers_.startTwo(std::make_shared<WindowStabilityReport>(this),
+                                   inputs_.stabilityPass);
     } catch (const std::exception&) {
         // No thread (or no memory for one) could be had: without a worker nothing would ever
         // bring RUN back. The failure itself goes on to the handler's error display.
