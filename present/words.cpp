@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/words.h"
 
+#include <optional>
+
 #include "platform/format.h"
 #include "present/captions.h"
 #include "sysinfo/clock.h"
@@ -99,13 +101,12 @@ std::string wrongResultLine(int row) {
     return join(std::string(plainCaption(rowCaption(row))), kWrongResult);
 }
 
-std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
-                                const bench::RunResult& result) {
+std::string wrongResultsMessage(const bench::RunResult& result) {
     std::string message;
-    for (std::size_t i = 0; i < rows.size() && i < result.valid.size(); ++i) {
-        if (result.valid[i]) continue;
+    for (const std::optional<bench::RowResult>& row : result.rows) {
+        if (!row || !row->wrong) continue;
         if (!message.empty()) message += "\n";
-        message += wrongResultLine(rows[i].row);
+        message += wrongResultLine(row->place.row);
     }
     return message;
 }

@@ -64,8 +64,7 @@ std::string wrongResultLine(int row);
 
 // The error display's text after a run: a line for each row whose work came out wrong, in
 // row order; empty when every row's work was right.
-std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
-                                const bench::RunResult& result);
+std::string wrongResultsMessage(const bench::RunResult& result);
 
 // " RAM Benchmark  ".
 

@@ -54,7 +54,7 @@ IdentificationSteps machineIdentificationSteps() {
             // Backed here rather than at start: this takes tens of milliseconds on a virtual
             // machine, which the clock measurement's sleep beside it hides.
             sysinfo::backSweepBuffer();
-            return sysinfo::runCacheSweeps();
+            return sysinfo::runCacheSweeps(platform::Clock{});
         },
         [] { return sysinfo::measureClockCycles(); },
     };

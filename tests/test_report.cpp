@@ -196,13 +196,13 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
 TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
     fake::resetScript();
     const auto rows = fake::rows();
-    const bench::ScopedBenchmarkRows replaced{rows};
     fake::script.wrong[3] = true;
     std::vector<std::string> progress;
     std::vector<report::BenchRow> done;
     report::Report r;
-    r.bench = report::runCpuBenchmark([&](const std::string& line) { progress.push_back(line); },
-                                      [&](const report::BenchRow& row) { done.push_back(row); });
+    r.bench = report::runCpuBenchmark(
+        rows, [&](const std::string& line) { progress.push_back(line); },
+        [&](const report::BenchRow& row) { done.push_back(row); });
     const std::string line = "Formula Ferma: wrong result; the processor made an error under load";
 
     ASSERT_EQ(r.bench->rows.size(), 29u);
@@ -231,7 +231,7 @@ TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
     EXPECT_FALSE(report::combineBench(repetitions).rows[2].valid);
 
     fake::script.wrong[3] = false;
-    r.bench = report::runCpuBenchmark([](const std::string&) {});
+    r.bench = report::runCpuBenchmark(rows, [](const std::string&) {});
     EXPECT_FALSE(r.foundErrors());
     EXPECT_EQ(report::renderText(r).find("wrong result"), std::string::npos);
 }
