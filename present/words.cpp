@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/words.h"
 
+#include <charconv>
 #include <optional>
 
 #include "platform/format.h"
@@ -109,6 +110,18 @@ std::string wrongResultsMessage(const bench::RunResult& result) {
         message += wrongResultLine(row->place.row);
     }
     return message;
+}
+
+std::string mismatchSlot(const bench::Mismatch& wrong) {
+    return (wrong.kind == bench::Mismatch::Kind::Count ? "count " : "value ") +
+           std::to_string(wrong.slot);
+}
+
+std::string extendedText(long double value) {
+    // 21 significant digits tell every 64-bit significand from its neighbours.
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 21);
+    return std::string(text, end.ptr);
 }
 
 std::string speedText(const membench::Measured& speed) {

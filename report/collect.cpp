@@ -93,7 +93,7 @@ BenchFigures runCpuBenchmark(std::span<const bench::KernelRow> rows, const Progr
     callbacks.rowDone = [&](const bench::RowResult& row) {
         const auto raw = std::optional(row.returned);
         const BenchRow& built = done[static_cast<std::size_t>(row.place.row - 1)].emplace(
-            BenchRow{row.place.row, row.place.group, raw, {raw}, !row.wrong});
+            BenchRow{row.place.row, row.place.group, raw, {raw}, !row.wrong, row.wrong});
         progress(std::string(present::rowCaption(row.place.row)) + " " +
                  present::resultText(row.place.group, row.shown));
         if (row.wrong) progress(present::wrongResultLine(row.place.row));
@@ -102,8 +102,8 @@ BenchFigures runCpuBenchmark(std::span<const bench::KernelRow> rows, const Progr
     const bench::RunResult result = bench::runBenchmark(rows, platform::Clock{}, callbacks);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const bench::RowPlace place = bench::placeOf(rows, i);
-        figures.rows.push_back(
-            done[i].value_or(BenchRow{place.row, place.group, std::nullopt, {std::nullopt}, true}));
+        figures.rows.push_back(done[i].value_or(
+            BenchRow{place.row, place.group, std::nullopt, {std::nullopt}, true, {}}));
     }
     figures.repetitions = 1;
     figures.alu = {result.scores.alu[0], {result.scores.alu[0]}};

@@ -73,6 +73,7 @@ TEST(BenchmarkWords, TheWrongRowsEachOnALine) {
     EXPECT_EQ(present::wrongResultsMessage(result),
               "Formula Ferma: wrong result; the processor made an error under load\n"
               "SSE Sub: wrong result; the processor made an error under load");
+    EXPECT_EQ(present::mismatchSlot({.kind = bench::Mismatch::Kind::Value, .slot = 4}), "value 4");
 }
 
 // The table's order gives every row the design's caption.
