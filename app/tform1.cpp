@@ -282,19 +282,23 @@ void TForm1::buildCpuBenchmarkPage() {
         {&Label47, &Label62}, {&Label48, &Label63}, {&Label49, &Label64}, {&Label50, &Label65},
         {&Label51, &Label66}, {&Label52, &Label67}, {&Label53, &Label68}, {&Label54, &Label69},
         {&Label55, &Label70}};
-    for (int row = 1; row <= bench::kRowCount; ++row) {
+    for (std::size_t position = 0; position < bench::kKernelTable.size(); ++position) {
+        const auto [row, group, index] = bench::placeOf(bench::kKernelTable, position);
         const int captionNumber = row <= 13 ? 12 + row : row == 14 ? 90 : 26 + row;
         const int resultNumber = row <= 13 ? 27 + row : row == 14 ? 91 : 41 + row;
         // ALU rows in GroupBox5, FPU rows in GroupBox6, INSTR rows in GroupBox7, 16 pixels apart.
-        QGroupBox* const box = row <= 7 ? GroupBox5 : row <= 14 ? GroupBox6 : GroupBox7;
-        const int top = 16 * (row <= 7 ? row : row <= 14 ? row - 7 : row - 14);
+        QGroupBox* const box = group == Group::Alu   ? GroupBox5
+                               : group == Group::Fpu ? GroupBox6
+                                                     : GroupBox7;
+        const int top = 16 * index;
         const QString start =
             platform::qtext(row == 14 ? present::kNoResultWithBlank : present::kNoResult);
-        QLabel*& caption = *rows[row - 1][0];
-        QLabel*& result = *rows[row - 1][1];
-        caption = label(box, 8, top, platform::qtext(present::rowCaption(row)),
+        QLabel*& caption = *rows[position][0];
+        QLabel*& result = *rows[position][1];
+        caption = label(box, 8, top,
+                        platform::qtext(present::rowCaption(bench::kKernelTable[position].caption)),
                         ("Label" + QByteArray::number(captionNumber)).constData());
-        result = label(box, row <= 14 ? 112 : 88, top, start,
+        result = label(box, group == Group::Instr ? 88 : 112, top, start,
                        ("Label" + QByteArray::number(resultNumber)).constData());
         caption->setBuddy(result);
         resultLabels_[static_cast<std::size_t>(row - 1)] = result;

@@ -14,7 +14,9 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <span>
 
+#include "bench/kernel_table.h"
 #include "diag/potok1.h"
 #include "membench/memory_speed.h"
 #include "platform/jobs.h"
@@ -56,6 +58,10 @@ class TForm1 : public QWidget {
 
     // The result label of benchmark row `row`, 1 to 29.
     QLabel* resultLabel(int row) const;
+
+    // The rows RUN on "CPU Benchmark " runs: bench::kKernelTable unless a test hands others,
+    // laid out as it is. They must outlive the window.
+    void setBenchmarkRows(std::span<const bench::KernelRow> rows) { benchmarkRows_ = rows; }
 
     // Pausing and resuming the clock refresh, around the CPU and memory benchmarks and the
     // CPU test; the memory test leaves the clock alone.
@@ -199,6 +205,7 @@ class TForm1 : public QWidget {
     std::unique_ptr<platform::JobRunner> jobs_;
 
     std::array<QLabel*, 29> resultLabels_{};  // by benchmark row
+    std::span<const bench::KernelRow> benchmarkRows_ = bench::kKernelTable;
 
     // Identification state: the main window is shown once the identification has ended.
     void showIdentification(const sysinfo::Identification& found);

@@ -50,10 +50,10 @@ void TForm1::Button1Click() {
                     Panel14->setCaption(qtext(present::kBenchmarking));
                 });
             };
-            callbacks.rowDone = [this](const bench::KernelRow& row, std::int32_t,
-                                       std::int32_t result) {
-                post([this, row = row.row, caption = present::resultText(row.group, result)] {
-                    platform::setLabelCaption(resultLabel(row), caption);
+            callbacks.rowDone = [this](const bench::RowResult& row) {
+                post([this, number = row.place.row,
+                      caption = present::resultText(row.place.group, row.shown)] {
+                    platform::setLabelCaption(resultLabel(number), caption);
                 });
             };
             callbacks.groupDone = [this](bench::Group group, std::int32_t score) {
@@ -66,10 +66,10 @@ void TForm1::Button1Click() {
                     Panel14->setCaption(qtext(caption));
                 });
             };
-            const auto rows = bench::benchmarkRows();
-            const bench::RunResult result = bench::runBenchmark(rows, callbacks);
+            const bench::RunResult result =
+                bench::runBenchmark(benchmarkRows_, platform::Clock{}, callbacks);
             // Every figure stands as measured; wrong work is said once, after the run.
-            post([this, wrong = present::wrongResultsMessage(rows, result)] {
+            post([this, wrong = present::wrongResultsMessage(result)] {
                 resumeClockRefresh();
                 if (!wrong.empty()) platform::showError(QString::fromStdString(wrong));
             });

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven integer (ALU group) kernels, in calling order. Each returns elapsed ms and the
-// end state of its work (golden.h lists what each must leave).
+// end state of its work.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,20 +10,23 @@
 
 namespace bench {
 
-KernelOutcome fibonacciDigits();       // "Fibonachi digit's........"
-KernelOutcome calculFactorial();       // "Calcul factorial........."
-KernelOutcome formulaFerma();          // "Formula Ferma........."
-KernelOutcome bruteForce();            // "Brute force............."
-KernelOutcome additionMatrix();        // "Addition matrix........"
-KernelOutcome multiplicationMatrix();  // "Multiplication matrix..."
-KernelOutcome quickSort();             // "Quick sort.............."
+struct Golden;
 
-// Volume factors of the sweep tails that end these kernels' timed work.
-inline constexpr std::int32_t kFibonacciTailFactor = 32;
-inline constexpr std::int32_t kCalculFactorialTailFactor = 48;
-inline constexpr std::int32_t kFermaTailFactor = 52;
-inline constexpr std::int32_t kAdditionMatrixTailFactor = 52;
-inline constexpr std::int32_t kMultiplicationMatrixTailFactor = 32;
+// Each kernel beside the golden value its work must leave.
+KernelOutcome fibonacciDigits(const KernelContext& context);
+Golden fibonacciDigitsGolden();
+KernelOutcome calculFactorial(const KernelContext& context);
+Golden calculFactorialGolden();
+KernelOutcome formulaFerma(const KernelContext& context);
+Golden formulaFermaGolden();
+KernelOutcome bruteForce(const KernelContext& context);
+Golden bruteForceGolden();
+KernelOutcome additionMatrix(const KernelContext& context);
+Golden additionMatrixGolden();
+KernelOutcome multiplicationMatrix(const KernelContext& context);
+Golden multiplicationMatrixGolden();
+KernelOutcome quickSort(const KernelContext& context);
+Golden quickSortGolden();
 
 // The program-wide loop counters I and J. Kept in memory: every use reads them and every
 // step writes them back, as part of the measured work.
@@ -39,5 +42,18 @@ inline constexpr std::int32_t kQuickSortElements = 32'500;
 inline std::uint8_t matrixStartByte(std::size_t offset) {
     return static_cast<std::uint8_t>(offset * 37u + 11u);
 }
+
+// The reference computations behind the golden values, for their tests.
+namespace reference {
+
+// F(n) mod 2^32 with F(0) = 0, F(1) = 1, by fast doubling.
+std::uint32_t fibonacciMod2To32(std::uint64_t n);
+
+// The checksum of the five matrices of "Addition matrix" after `passes` passes from the
+// start pattern (passes >= 1). Every element pair (a, b) of M1 and M2 takes the step
+// (a, b) -> (3a + 2b, 2a + b) mod 256, whatever its neighbours do.
+std::int64_t additionMatrixChecksum(std::int64_t passes);
+
+}  // namespace reference
 
 }  // namespace bench

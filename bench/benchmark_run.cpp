@@ -6,13 +6,12 @@
 namespace bench {
 namespace {
 
-std::span<const KernelRow> replacedRows;
-
 // Calls the kernel under the fault guard. The guarded block holds no object with a
 // destructor: a fault leaves it by a long jump.
-std::optional<KernelOutcome> callGuarded(Kernel routine) {
+std::optional<KernelOutcome> callGuarded(Kernel kernel, const KernelContext& context) {
     KernelOutcome outcome;
-    const bool completed = platform::runGuarded([&outcome, routine] { outcome = routine(); });
+    const bool completed =
+        platform::runGuarded([&outcome, kernel, &context] { outcome = kernel(context); });
     if (!completed) return std::nullopt;
     return outcome;
 }
@@ -23,13 +22,13 @@ bool lastOfItsGroup(std::span<const KernelRow> rows, std::size_t i) {
 
 }  // namespace
 
-RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& callbacks) {
+RunResult runBenchmark(std::span<const KernelRow> rows, const platform::Clock& clock,
+                       const RunCallbacks& callbacks, sysinfo::SweepBlockRoutine sweepBlock) {
     if (callbacks.reset) callbacks.reset();
 
     Scoreboard board;
     RunResult result;
-    result.returned.assign(rows.size(), std::nullopt);
-    result.valid.assign(rows.size(), true);
+    result.rows.assign(rows.size(), std::nullopt);
     bool sseBlockFailed = false;
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -37,20 +36,21 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
         const bool skipped = row.guard == Guard::Sse && sseBlockFailed;
         if (!skipped) {
             if (callbacks.beforeRow) callbacks.beforeRow();
+            const KernelContext context{clock.ticks, sweepBlock, row.sweepTailFactor};
             std::optional<KernelOutcome> outcome;
             if (row.guard == Guard::None) {
-                outcome = row.routine();
+                outcome = row.kernel(context);
             } else {
-                outcome = callGuarded(row.routine);
+                outcome = callGuarded(row.kernel, context);
                 if (!outcome && row.guard == Guard::Sse) sseBlockFailed = true;
             }
             if (outcome) {
-                result.returned[i] = outcome->returned;
-                const std::int32_t shown = board.recordRow(row, outcome->returned);
-                if (callbacks.rowDone) callbacks.rowDone(row, outcome->returned, shown);
-                // The figure stands as measured; a wrong result is said after the run.
-                result.valid[i] = matchesGolden(outcome->work, row.golden());
-                if (callbacks.rowChecked) callbacks.rowChecked(row, result.valid[i]);
+                const RowPlace place = placeOf(rows, i);
+                // The figure stands as measured; a wrong result is said beside it.
+                RowResult& done = result.rows[i].emplace(
+                    RowResult{place, outcome->returned, board.recordRow(place, outcome->returned),
+                              checkWork(outcome->work, row.golden())});
+                if (callbacks.rowDone) callbacks.rowDone(done);
             }
         }
         // The ALU and FPU scores appear as soon as their groups are complete.
@@ -65,19 +65,6 @@ RunResult runBenchmark(std::span<const KernelRow> rows, const RunCallbacks& call
     result.scores = board.scores();
     result.cpuScore = board.cpuScore();
     return result;
-}
-
-ScopedBenchmarkRows::ScopedBenchmarkRows(std::span<const KernelRow> rows)
-    : previous_(replacedRows) {
-    replacedRows = rows;
-}
-
-ScopedBenchmarkRows::~ScopedBenchmarkRows() {
-    replacedRows = previous_;
-}
-
-std::span<const KernelRow> replacedBenchmarkRows() {
-    return replacedRows;
 }
 
 }  // namespace bench

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The seven floating-point (FPU group) kernels, in calling order. Each returns elapsed ms and
-// the end state of its work (golden.h lists what each must leave).
+// the end state of its work.
 
 #include <cstdint>
 
@@ -9,21 +9,23 @@
 
 namespace bench {
 
-KernelOutcome hyperbolicCosecant();  // "Hyperbolic cosecant..."
-KernelOutcome hyperbolicTangent();   // "Hyperbolic tangent...."
-KernelOutcome hypotenuse();          // "Hypotenuse............"
-KernelOutcome digitPi();             // "Digit Pi.................."
-KernelOutcome factorial();           // "Factorial................"
-KernelOutcome objects3D();           // "3D objects.............."
-KernelOutcome precatching();         // "Precatching............"
+struct Golden;
 
-// Volume factors of the sweep tails that end these kernels' timed work.
-inline constexpr std::int32_t kCosecantTailFactor = 42;
-inline constexpr std::int32_t kTangentTailFactor = 42;
-inline constexpr std::int32_t kHypotenuseTailFactor = 42;
-inline constexpr std::int32_t kDigitPiTailFactor = 22;
-inline constexpr std::int32_t kFactorialTailFactor = 32;
-inline constexpr std::int32_t kObjects3DTailFactor = 62;
+// Each kernel beside the golden value its work must leave.
+KernelOutcome hyperbolicCosecant(const KernelContext& context);
+Golden hyperbolicCosecantGolden();
+KernelOutcome hyperbolicTangent(const KernelContext& context);
+Golden hyperbolicTangentGolden();
+KernelOutcome hypotenuse(const KernelContext& context);
+Golden hypotenuseGolden();
+KernelOutcome digitPi(const KernelContext& context);
+Golden digitPiGolden();
+KernelOutcome factorial(const KernelContext& context);
+Golden factorialGolden();
+KernelOutcome objects3D(const KernelContext& context);
+Golden objects3DGolden();
+KernelOutcome precatching(const KernelContext& context);
+Golden precatchingGolden();
 
 // The precatch slots P0 to P4, used only by "Precatching............". Kept in memory.
 extern volatile std::int64_t precatchP0;
@@ -37,5 +39,15 @@ extern volatile std::int64_t precatchP4;
 // kernels share their scratch storage. It keeps the slot P4 far from 0, P4 being a divisor.
 inline constexpr long double kPrecatchElement64000 =
     2'067'152.0L * 3.14159265358979323846264338327950288L;
+
+// The reference computation behind "Digit Pi"'s golden value, for its test.
+namespace reference {
+
+// 2 x (1 - 1/3 + 1/5 - ... + (-1)^n / (2n + 1)) for an even n, in closed form: pi/2 plus the
+// tail of the alternating series, 1/a + 1/a^2 - 2/a^4 with a = 2n + 3 (the Euler-Boole
+// expansion; the next term is below 300/a^6).
+long double leibnizSumTwice(std::int64_t n);
+
+}  // namespace reference
 
 }  // namespace bench

@@ -19,12 +19,17 @@
 
 #include "bench/instr_kernels.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstddef>
+#include <initializer_list>
+#include <vector>
 
 #include "bench/asm_repeat.h"
 #include "bench/barriers.h"
+#include "bench/golden.h"
 #include "bench/scoring.h"
-#include "platform/ticks.h"
 
 namespace bench {
 namespace {
@@ -51,9 +56,10 @@ namespace {
 
 // The 32-bit integer family: accumulator (EAX) and operand (ECX) both start at 1.
 #define CORVANE_INTEGER_KERNEL(name, instruction, k, n, N)                                      \
-    KernelOutcome name() {                                                                      \
+    KernelOutcome name(const KernelContext& context) {                                          \
+        const TimedContext timed(context);                                                      \
         std::int32_t one = 1;                                                                   \
-        const std::uint32_t start = startTiming();                                              \
+        const std::uint32_t start = startTiming(timed);                                         \
         std::uint32_t accumulator, operand, counter, turns;                                     \
         const std::uint8_t *first, *end;                                                        \
         asm volatile(                                                                           \
@@ -67,7 +73,7 @@ namespace {
             : [one] "rm"(one), [iterations] "i"(n)                                              \
             : "cc", "memory");                                                                  \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                           \
-        const std::int32_t elapsed = stopTiming(start);                                         \
+        const std::int32_t elapsed = stopTiming(timed, start);                                  \
         return {perMs(N, elapsed), {{accumulator, turns, blockChecksum(first, end)}}};          \
     }
 
@@ -77,9 +83,10 @@ namespace {
 // default, all exceptions masked: the rest of the benchmark run computes under it, as it
 // would after these instructions anywhere, and no displayed figure depends on it.
 #define CORVANE_X87_KERNEL(name, load, OperandType, value, instruction, k, n, N)                \
-    KernelOutcome name() {                                                                      \
+    KernelOutcome name(const KernelContext& context) {                                          \
+        const TimedContext timed(context);                                                      \
         OperandType operandValue = value;                                                       \
-        const std::uint32_t start = startTiming();                                              \
+        const std::uint32_t start = startTiming(timed);                                         \
         std::uint32_t counter, turns;                                                           \
         const std::uint8_t *first, *end;                                                        \
         long double accumulator;                                                                \
@@ -96,7 +103,7 @@ namespace {
             : [x] "m"(operandValue), [iterations] "i"(n)                                        \
             : "cc", "memory", "st", "st(1)");                                                   \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                           \
-        const std::int32_t elapsed = stopTiming(start);                                         \
+        const std::int32_t elapsed = stopTiming(timed, start);                                  \
         return {perMs(N, elapsed), {{turns, blockChecksum(first, end)}, {accumulator}}};        \
     }
 
@@ -104,9 +111,10 @@ namespace {
 // EMMS, so the x87 stack is empty again when the kernel returns; the block's bytes take it
 // in. Reading the accumulator after the loop takes one more EMMS.
 #define CORVANE_MMX_KERNEL(name, instruction, k, n, N)                                   \
-    KernelOutcome name() {                                                               \
+    KernelOutcome name(const KernelContext& context) {                                   \
+        const TimedContext timed(context);                                               \
         std::int32_t one = 1;                                                            \
-        const std::uint32_t start = startTiming();                                       \
+        const std::uint32_t start = startTiming(timed);                                  \
         std::uint32_t counter, turns;                                                    \
         const std::uint8_t *first, *end;                                                 \
         std::uint64_t lanes;                                                             \
@@ -124,7 +132,7 @@ namespace {
             : [one] "rm"(one), [iterations] "i"(n)                                       \
             : "cc", "memory", "mm0", "mm1");                                             \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                    \
-        const std::int32_t elapsed = stopTiming(start);                                  \
+        const std::int32_t elapsed = stopTiming(timed, start);                           \
         return {perMs(N, elapsed),                                                       \
                 {{static_cast<std::int64_t>(lanes), turns, blockChecksum(first, end)}}}; \
     }
@@ -132,9 +140,10 @@ namespace {
 // The SSE family: the lowest single-precision lanes of XMM0 (accumulator) and XMM1
 // (operand) start at 1.0.
 #define CORVANE_SSE_KERNEL(name, instruction, k, n, N)                                           \
-    KernelOutcome name() {                                                                       \
+    KernelOutcome name(const KernelContext& context) {                                           \
+        const TimedContext timed(context);                                                       \
         std::int32_t one = 1;                                                                    \
-        const std::uint32_t start = startTiming();                                               \
+        const std::uint32_t start = startTiming(timed);                                          \
         std::uint32_t bits, counter, turns;                                                      \
         const std::uint8_t *first, *end;                                                         \
         asm volatile(                                                                            \
@@ -149,7 +158,7 @@ namespace {
             : [one] "rm"(one), [iterations] "i"(n)                                               \
             : "cc", "memory", "xmm0", "xmm1");                                                   \
         static_assert((N) == (k) * static_cast<long long>(n) / 1000);                            \
-        const std::int32_t elapsed = stopTiming(start);                                          \
+        const std::int32_t elapsed = stopTiming(timed, start);                                   \
         return {perMs(N, elapsed), {{bits, turns, blockChecksum(first, end)}}};                  \
     }
 
@@ -161,16 +170,75 @@ namespace {
 // between 2^-2 and 2^276: finite and normal for the whole run.
 constexpr float kX87MulDivOperand = 1.00000011920928955078125f;
 
+// Each kernel below is followed by its golden value: the accumulator after k x n
+// instructions, the n turns counted, and the block's bytes: k copies of the instruction's
+// encoding from the processor's reference, with the accumulator in EAX, ST(0), MM0 or XMM0
+// and the operand in ECX, ST(1), MM1 or XMM1 (ModRM 0xC1, or 0xC8 for ADD and SUB, whose
+// operands run the other way).
+
+std::uint32_t wrapped32(std::int64_t value) {
+    return static_cast<std::uint32_t>(value);
+}
+
+std::int64_t block(std::initializer_list<std::uint8_t> encoding, std::size_t copies,
+                   std::initializer_list<std::uint8_t> after = {}) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t k = 0; k < copies; ++k) bytes.insert(bytes.end(), encoding);
+    bytes.insert(bytes.end(), after);
+    return byteChecksum(bytes.data(), bytes.size());
+}
+
+// The bits of the single-precision sum 1 + 1 + ... (or 1 - 1 - ...) that would end at `end`:
+// exact up to 2^24, where adding 1 rounds back to the even neighbour and the chain stands.
+std::int64_t floatCountBits(std::int64_t end) {
+    const std::int64_t limit = std::int64_t{1} << 24;
+    return std::bit_cast<std::uint32_t>(static_cast<float>(std::clamp(end, -limit, limit)));
+}
+
+// The x87 chains start from the operand: c (1 + kn) for FADD, c (1 - kn) for FSUB, q^(1 + kn)
+// and q^(1 - kn) for FMUL and FDIV. Each step rounds by at most half a unit in the last place
+// of the 64-bit significand: at most 9e-11 of the value over the longest chain, 1.6e9 steps.
+// ST(0) op= ST(1) is D8 with ModRM C1 (FADD), E1 (FSUB), C9 (FMUL), F1 (FDIV).
+Golden x87Chain(std::int64_t n, std::uint8_t modrm, std::size_t k, long double value) {
+    Golden golden = exactly({n, block({0xD8, modrm}, k)});
+    expect(golden, 0, value, kTranscendental);
+    return golden;
+}
+
+constexpr long double kAddOperand = 1.1;  // the double nearest 1.1
+
+// ln q for the operand q = 1 + 2^-23 of FPU Mul and FPU Div.
+long double logMulDivOperand() {
+    return std::log1p(0x1p-23L);
+}
+
+// The lowest of the four 16-bit lanes, which wraps on its own; the others stay 0. The block
+// ends with its EMMS, 0F 77.
+constexpr std::initializer_list<std::uint8_t> kEmms = {0x0F, 0x77};
+
 }  // namespace
 
 CORVANE_INTEGER_KERNEL(instrAddition, "addl", 64, 300'000'000, 19'200'000)
+Golden instrAdditionGolden() {
+    return exactly({wrapped32(1 + 64 * 300'000'000LL), 300'000'000, block({0x01, 0xC8}, 64)});
+}
+
 CORVANE_INTEGER_KERNEL(instrSubstraction, "subl", 64, 300'000'000, 19'200'000)
+Golden instrSubstractionGolden() {
+    return exactly({wrapped32(1 - 64 * 300'000'000LL), 300'000'000, block({0x29, 0xC8}, 64)});
+}
+
 CORVANE_INTEGER_KERNEL(instrMultiplication, "imull", 64, 10'000'000, 640'000)
+Golden instrMultiplicationGolden() {
+    // 1 x 1, over and over
+    return exactly({1, 10'000'000, block({0x0F, 0xAF, 0xC1}, 64)});
+}
 
 // Counts one operation per block of 32 NOTs, not 32: 400,000 / ms.
-KernelOutcome instrDivision() {
+KernelOutcome instrDivision(const KernelContext& context) {
+    const TimedContext timed(context);
     constexpr std::uint32_t kIterations = 400'000'000;
-    const std::uint32_t start = startTiming();
+    const std::uint32_t start = startTiming(timed);
     std::uint32_t accumulator, counter, turns;
     const std::uint8_t *first, *end;
     asm volatile(
@@ -182,23 +250,75 @@ KernelOutcome instrDivision() {
         : [acc] "=&a"(accumulator), CORVANE_BLOCK_OUTPUTS
         : [iterations] "i"(kIterations)
         : "cc", "memory");
-    const std::int32_t elapsed = stopTiming(start);
+    const std::int32_t elapsed = stopTiming(timed, start);
     return {perMs(static_cast<std::int32_t>(kIterations / 1000), elapsed),
             {{accumulator, turns, blockChecksum(first, end)}}};
 }
 
+Golden instrDivisionGolden() {
+    // 32 complements, an even number, per turn; NOT is F7 /2.
+    return exactly({400'000'000, 400'000'000, block({0xF7, 0xD0}, 32)});
+}
+
 CORVANE_X87_KERNEL(fpuAdd, "fldl", double, 1.1, "fadd", 64, 30'000'000, 1'920'000)
+Golden fpuAddGolden() {
+    return x87Chain(30'000'000, 0xC1, 64, kAddOperand * (1 + 64 * 30'000'000.0L));
+}
+
 CORVANE_X87_KERNEL(fpuSub, "fldl", double, 1.1, "fsub", 64, 30'000'000, 1'920'000)
+Golden fpuSubGolden() {
+    return x87Chain(30'000'000, 0xE1, 64, kAddOperand * (1 - 64 * 30'000'000.0L));
+}
+
 CORVANE_X87_KERNEL(fpuMul, "flds", float, kX87MulDivOperand, "fmul", 80, 20'000'000, 1'600'000)
+Golden fpuMulGolden() {
+    return x87Chain(20'000'000, 0xC9, 80, std::exp((1 + 80 * 20'000'000.0L) * logMulDivOperand()));
+}
+
 CORVANE_X87_KERNEL(fpuDiv, "flds", float, kX87MulDivOperand, "fdiv", 32, 200'000, 6'400)
+Golden fpuDivGolden() {
+    return x87Chain(200'000, 0xF1, 32, std::exp((1 - 32 * 200'000.0L) * logMulDivOperand()));
+}
 
 CORVANE_MMX_KERNEL(mmxAdd, "paddw", 16, 100'000'000, 1'600'000)
+Golden mmxAddGolden() {
+    return exactly({static_cast<std::uint16_t>(1 + 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xFD, 0xC1}, 16, kEmms)});
+}
+
 CORVANE_MMX_KERNEL(mmxSub, "psubw", 16, 100'000'000, 1'600'000)
+Golden mmxSubGolden() {
+    return exactly({static_cast<std::uint16_t>(1 - 16 * 100'000'000LL), 100'000'000,
+                    block({0x0F, 0xF9, 0xC1}, 16, kEmms)});
+}
+
 CORVANE_MMX_KERNEL(mmxMul, "pmullw", 16, 100'000'000, 1'600'000)
+Golden mmxMulGolden() {
+    return exactly({1, 100'000'000, block({0x0F, 0xD5, 0xC1}, 16, kEmms)});
+}
 
 CORVANE_SSE_KERNEL(sseAdd, "addss", 32, 20'000'000, 640'000)
+Golden sseAddGolden() {
+    return exactly(
+        {floatCountBits(1 + 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x58, 0xC1}, 32)});
+}
+
 CORVANE_SSE_KERNEL(sseSub, "subss", 32, 20'000'000, 640'000)
+Golden sseSubGolden() {
+    return exactly(
+        {floatCountBits(1 - 32 * 20'000'000LL), 20'000'000, block({0xF3, 0x0F, 0x5C, 0xC1}, 32)});
+}
+
 CORVANE_SSE_KERNEL(sseMul, "mulss", 32, 20'000'000, 640'000)
+Golden sseMulGolden() {
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 20'000'000, block({0xF3, 0x0F, 0x59, 0xC1}, 32)});
+}
+
 CORVANE_SSE_KERNEL(sseDiv, "divss", 32, 10'000'000, 320'000)
+Golden sseDivGolden() {
+    return exactly(
+        {std::bit_cast<std::uint32_t>(1.0f), 10'000'000, block({0xF3, 0x0F, 0x5E, 0xC1}, 32)});
+}
 
 }  // namespace bench

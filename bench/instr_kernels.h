@@ -2,7 +2,7 @@
 #pragma once
 // The fifteen instruction throughput (INSTR group) kernels, in calling order. Each returns
 // its numerator divided by the elapsed ms: millions of instructions per second, and the end
-// state of its work (golden.h lists what each must leave).
+// state of its work.
 
 #include <cstdint>
 
@@ -10,20 +10,38 @@
 
 namespace bench {
 
-KernelOutcome instrAddition();        // "Addition..........."
-KernelOutcome instrSubstraction();    // "Substraction......"
-KernelOutcome instrMultiplication();  // "Multiplication......"
-KernelOutcome instrDivision();        // "Division............"
-KernelOutcome fpuAdd();               // "FPU Add.........."
-KernelOutcome fpuSub();               // "FPU Sub.........."
-KernelOutcome fpuMul();               // "FPU Mul..........."
-KernelOutcome fpuDiv();               // "FPU Div..........."
-KernelOutcome mmxAdd();               // "MMX Add.........."
-KernelOutcome mmxSub();               // "MMX Sub.........."
-KernelOutcome mmxMul();               // "MMX Mul..........."
-KernelOutcome sseAdd();               // "SSE Add.........."
-KernelOutcome sseSub();               // "SSE Sub.........."
-KernelOutcome sseMul();               // "SSE Mul..........."
-KernelOutcome sseDiv();               // "SSE Div..........."
+struct Golden;
+
+// Each kernel beside the golden value its work must leave.
+KernelOutcome instrAddition(const KernelContext& context);
+Golden instrAdditionGolden();
+KernelOutcome instrSubstraction(const KernelContext& context);
+Golden instrSubstractionGolden();
+KernelOutcome instrMultiplication(const KernelContext& context);
+Golden instrMultiplicationGolden();
+KernelOutcome instrDivision(const KernelContext& context);
+Golden instrDivisionGolden();
+KernelOutcome fpuAdd(const KernelContext& context);
+Golden fpuAddGolden();
+KernelOutcome fpuSub(const KernelContext& context);
+Golden fpuSubGolden();
+KernelOutcome fpuMul(const KernelContext& context);
+Golden fpuMulGolden();
+KernelOutcome fpuDiv(const KernelContext& context);
+Golden fpuDivGolden();
+KernelOutcome mmxAdd(const KernelContext& context);
+Golden mmxAddGolden();
+KernelOutcome mmxSub(const KernelContext& context);
+Golden mmxSubGolden();
+KernelOutcome mmxMul(const KernelContext& context);
+Golden mmxMulGolden();
+KernelOutcome sseAdd(const KernelContext& context);
+Golden sseAddGolden();
+KernelOutcome sseSub(const KernelContext& context);
+Golden sseSubGolden();
+KernelOutcome sseMul(const KernelContext& context);
+Golden sseMulGolden();
+KernelOutcome sseDiv(const KernelContext& context);
+Golden sseDivGolden();
 
 }  // namespace bench

@@ -5,10 +5,17 @@
 // kernels a rate in millions of instructions per second. Beside that figure it yields what
 // its work left, read after the closing tick, so the run can tell work done from work
 // skipped or computed wrongly.
+//
+// A row of the benchmark is a kernel with what the run needs to call, show and check it;
+// the rows themselves are listed once, in kernel_table.h.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+
+#include "platform/ticks.h"
+#include "sysinfo/sweep.h"
 
 namespace bench {
 
@@ -27,7 +34,37 @@ struct KernelOutcome {
     WorkProof work;
 };
 
-using Kernel = KernelOutcome (*)();
+// Everything a kernel reads besides its own work: the tick counter of its two readings, and
+// for a kernel that ends with a sweep tail, the tail's block routine and volume factor.
+struct KernelContext {
+    platform::TickSource ticks = platform::monotonicTicks;
+    sysinfo::SweepBlockRoutine sweepBlock = sysinfo::sweepBlock;
+    std::int32_t tailFactor = 0;
+};
+
+using Kernel = KernelOutcome (*)(const KernelContext& context);
+
+// What a kernel's work must leave; golden.h.
+struct Golden;
+
+enum class Group { Alu, Fpu, Instr };
+
+// How a row runs: plainly, or under the fault guard (a processor without the extension
+// refuses the instruction and the row keeps 0).
+enum class Guard { None, Mmx, Sse };
+
+struct KernelRow {
+    Group group;
+    // The caption's key, which the presentation turns into the window's words
+    // (present::rowCaption): "fibonacci_digits" is "Fibonachi digit's........".
+    std::string_view caption;
+    Kernel kernel;
+    Guard guard;
+    // The volume factor of the sweep tail that ends the kernel's timed work, handed to it in
+    // its context; 0 for a kernel without a tail.
+    std::int32_t sweepTailFactor;
+    Golden (*golden)();
+};
 
 // FNV-1a over bytes a kernel leaves in memory: one number that changes with any byte.
 inline std::int64_t byteChecksum(const volatile std::uint8_t* bytes, std::size_t count) {

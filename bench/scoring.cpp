@@ -68,9 +68,9 @@ std::int64_t cpuScore(std::int32_t alu, std::int32_t fpu, std::int32_t instr) {
     return platform::roundHalfEven(aluAndFpu + static_cast<long double>(instr) * kInstrWeight);
 }
 
-std::int32_t Scoreboard::recordRow(const KernelRow& row, std::int32_t returned) {
-    const std::int32_t result = rowResult(row.group, returned);
-    scores_.entry(row.group, row.index) = result;
+std::int32_t Scoreboard::recordRow(const RowPlace& place, std::int32_t returned) {
+    const std::int32_t result = rowResult(place.group, returned);
+    scores_.entry(place.group, place.index) = result;
     return result;
 }
 

@@ -51,8 +51,9 @@ std::int64_t cpuScore(std::int32_t alu, std::int32_t fpu, std::int32_t instr);
 // One run's scores as its rows complete.
 class Scoreboard {
   public:
-    // Stores the row's result (its score, or an INSTR row's rate) and returns it.
-    std::int32_t recordRow(const KernelRow& row, std::int32_t returned);
+    // Stores the result of the row at `place` (its score, or an INSTR row's rate) and
+    // returns it.
+    std::int32_t recordRow(const RowPlace& place, std::int32_t returned);
     // Computes the group score into entry 0 and returns it.
     std::int32_t completeGroup(Group group);
     // Computes the CPU score from the three group scores and returns it.

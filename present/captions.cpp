@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 
+#include "bench/kernel_table.h"
 #include "version.h"
 
 namespace present {
@@ -15,10 +16,16 @@ std::string windowTitle() {
     return versionCaption() + std::string(6, ' ') + "~" CORVANE_WEBSITE "~";
 }
 
+std::string_view rowCaption(std::string_view key) {
+    for (const auto& [name, caption] : kRowCaptions)
+        if (name == key) return caption;
+    throw std::out_of_range("no benchmark row caption " + std::string(key));
+}
+
 std::string_view rowCaption(int row) {
-    if (row < 1 || row > static_cast<int>(kRowCaptions.size()))
+    if (row < 1 || row > bench::kRowCount)
         throw std::out_of_range("no benchmark row " + std::to_string(row));
-    return kRowCaptions[static_cast<std::size_t>(row - 1)];
+    return rowCaption(bench::kKernelTable[static_cast<std::size_t>(row - 1)].caption);
 }
 
 std::string loadChartDescription(std::string_view load, std::string_view free) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace present {
 
@@ -61,21 +62,44 @@ inline constexpr std::array<std::string_view, 6> kMemoryCaptions = {
 // "About".
 inline constexpr std::string_view kAboutBox = "About";
 
-// "CPU Benchmark ": the 29 row captions in calling order (row 1 first), runs of dots
-// included.
-inline constexpr std::array<std::string_view, 29> kRowCaptions = {
-    "Fibonachi digit's........", "Calcul factorial.........",  "Formula Ferma.........",
-    "Brute force.............",  "Addition matrix........",    "Multiplication matrix...",
-    "Quick sort..............",  "Hyperbolic cosecant...",     "Hyperbolic tangent....",
-    "Hypotenuse............",    "Digit Pi..................", "Factorial................",
-    "3D objects..............",  "Precatching............",    "Addition...........",
-    "Substraction......",        "Multiplication......",       "Division............",
-    "FPU Add..........",         "FPU Sub..........",          "FPU Mul...........",
-    "FPU Div...........",        "MMX Add..........",          "MMX Sub..........",
-    "MMX Mul...........",        "SSE Add..........",          "SSE Sub..........",
-    "SSE Mul...........",        "SSE Div..........."};
+// "CPU Benchmark ": each row's caption under the key its entry of bench::kKernelTable names,
+// runs of dots included.
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 29> kRowCaptions{{
+    {"fibonacci_digits", "Fibonachi digit's........"},
+    {"calcul_factorial", "Calcul factorial........."},
+    {"formula_ferma", "Formula Ferma........."},
+    {"brute_force", "Brute force............."},
+    {"addition_matrix", "Addition matrix........"},
+    {"multiplication_matrix", "Multiplication matrix..."},
+    {"quick_sort", "Quick sort.............."},
+    {"hyperbolic_cosecant", "Hyperbolic cosecant..."},
+    {"hyperbolic_tangent", "Hyperbolic tangent...."},
+    {"hypotenuse", "Hypotenuse............"},
+    {"digit_pi", "Digit Pi.................."},
+    {"factorial", "Factorial................"},
+    {"objects_3d", "3D objects.............."},
+    {"precatching", "Precatching............"},
+    {"addition", "Addition..........."},
+    {"substraction", "Substraction......"},
+    {"multiplication", "Multiplication......"},
+    {"division", "Division............"},
+    {"fpu_add", "FPU Add.........."},
+    {"fpu_sub", "FPU Sub.........."},
+    {"fpu_mul", "FPU Mul..........."},
+    {"fpu_div", "FPU Div..........."},
+    {"mmx_add", "MMX Add.........."},
+    {"mmx_sub", "MMX Sub.........."},
+    {"mmx_mul", "MMX Mul..........."},
+    {"sse_add", "SSE Add.........."},
+    {"sse_sub", "SSE Sub.........."},
+    {"sse_mul", "SSE Mul..........."},
+    {"sse_div", "SSE Div..........."},
+}};
 
-// Row `row`'s caption, 1 to 29.
+// The caption under `key`; std::out_of_range for a key no caption has.
+std::string_view rowCaption(std::string_view key);
+
+// Row `row`'s caption, 1 to 29, in bench::kKernelTable's order.
 std::string_view rowCaption(int row);
 
 // The caption without its trailing dots: "Formula Ferma".

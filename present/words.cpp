@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/words.h"
 
+#include <charconv>
+#include <optional>
+
 #include "platform/rounding.h"
 #include "present/captions.h"
 #include "present/format.h"
@@ -114,15 +117,26 @@ std::string wrongResultLine(int row) {
     return join(std::string(plainCaption(rowCaption(row))), kWrongResult);
 }
 
-std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
-                                const bench::RunResult& result) {
+std::string wrongResultsMessage(const bench::RunResult& result) {
     std::string message;
-    for (std::size_t i = 0; i < rows.size() && i < result.valid.size(); ++i) {
-        if (result.valid[i]) continue;
+    for (const std::optional<bench::RowResult>& row : result.rows) {
+        if (!row || !row->wrong) continue;
         if (!message.empty()) message += "\n";
-        message += wrongResultLine(rows[i].row);
+        message += wrongResultLine(row->place.row);
     }
     return message;
+}
+
+std::string mismatchSlot(const bench::Mismatch& wrong) {
+    return (wrong.kind == bench::Mismatch::Kind::Count ? "count " : "value ") +
+           std::to_string(wrong.slot);
+}
+
+std::string extendedText(long double value) {
+    // 21 significant digits tell every 64-bit significand from its neighbours.
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 21);
+    return std::string(text, end.ptr);
 }
 
 std::string speedText(const membench::Measured& speed) {

@@ -68,8 +68,14 @@ std::string wrongResultLine(int row);
 
 // The error display's text after a run: a line for each row whose work came out wrong, in
 // row order; empty when every row's work was right.
-std::string wrongResultsMessage(std::span<const bench::KernelRow> rows,
-                                const bench::RunResult& result);
+std::string wrongResultsMessage(const bench::RunResult& result);
+
+// Which slot of a row's work came out wrong: "count 3", "value 0".
+std::string mismatchSlot(const bench::Mismatch& wrong);
+
+// An extended value to all the digits that tell it from its neighbours, with a point
+// whatever the locale: "4.02387260077093773545e+2567".
+std::string extendedText(long double value);
 
 // " RAM Benchmark  ".
 

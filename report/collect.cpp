@@ -34,7 +34,7 @@ CpuFigures collectCpu(const platform::Sources& sources) {
     sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps(sources);
     sysinfo::CacheSweeps sweeps;
     steps.runCacheSweeps = [&sweeps] {
-        sweeps = sysinfo::measureCacheSweeps();
+        sweeps = sysinfo::measureCacheSweeps(platform::Clock{});
         return sweeps.confirmed;
     };
     const sysinfo::Identification found = sysinfo::identify(steps);
@@ -84,25 +84,25 @@ MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory
     return machine;
 }
 
-BenchFigures runCpuBenchmark(const Progress& progress,
+BenchFigures runCpuBenchmark(std::span<const bench::KernelRow> rows, const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone) {
     BenchFigures figures;
-    const auto rows = bench::benchmarkRows();
+    std::vector<std::optional<BenchRow>> done(rows.size());
     bench::RunCallbacks callbacks;
-    std::int32_t returned = 0;
-    callbacks.rowDone = [&](const bench::KernelRow& row, std::int32_t raw, std::int32_t result) {
-        returned = raw;
-        progress(std::string(present::rowCaption(row.row)) + " " +
-                 present::resultText(row.group, result));
+    callbacks.rowDone = [&](const bench::RowResult& row) {
+        const auto raw = std::optional(row.returned);
+        const BenchRow& built = done[static_cast<std::size_t>(row.place.row - 1)].emplace(
+            BenchRow{row.place.row, row.place.group, raw, {raw}, !row.wrong, row.wrong});
+        progress(std::string(present::rowCaption(row.place.row)) + " " +
+                 present::resultText(row.place.group, row.shown));
+        if (row.wrong) progress(present::wrongResultLine(row.place.row));
+        if (rowDone) rowDone(built);
     };
-    callbacks.rowChecked = [&](const bench::KernelRow& row, bool valid) {
-        if (!valid) progress(present::wrongResultLine(row.row));
-        if (rowDone) rowDone(BenchRow{row.row, row.group, returned, {returned}, valid});
-    };
-    const bench::RunResult result = bench::runBenchmark(rows, callbacks);
+    const bench::RunResult result = bench::runBenchmark(rows, platform::Clock{}, callbacks);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::optional<std::int32_t> raw = result.returned[i];
-        figures.rows.push_back({rows[i].row, rows[i].group, raw, {raw}, result.valid[i]});
+        const bench::RowPlace place = bench::placeOf(rows, i);
+        figures.rows.push_back(done[i].value_or(
+            BenchRow{place.row, place.group, std::nullopt, {std::nullopt}, true, {}}));
     }
     figures.repetitions = 1;
     figures.alu = {result.scores.alu[0], {result.scores.alu[0]}};

@@ -3,8 +3,10 @@
 // Gathers the report's figures with the routines the window itself runs.
 
 #include <functional>
+#include <span>
 #include <string>
 
+#include "bench/kernel.h"
 #include "diag/stability.h"
 #include "platform/sources.h"
 #include "report/report.h"
@@ -19,8 +21,9 @@ MemoryFigures collectMemory(const platform::Sources& sources);
 // The machine's identity from the figures already collected, the system and the clock.
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory);
 
-// One run of the CPU benchmark, as one repetition. `rowDone` sees each row as it completes.
-BenchFigures runCpuBenchmark(const Progress& progress,
+// One run of the CPU benchmark over `rows` (bench::kKernelTable, or a test's), as one
+// repetition. `rowDone` sees each row as it completes.
+BenchFigures runCpuBenchmark(std::span<const bench::KernelRow> rows, const Progress& progress,
                              const std::function<void(const BenchRow&)>& rowDone = {});
 RamBenchFigures runRamBenchmark(const Progress& progress, const platform::Sources& sources);
 

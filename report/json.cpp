@@ -2,6 +2,8 @@
 // The JSON form of every figure: one to_json/from_json pair a struct. The numbers are the
 // data; the texts beside them ("text", "cpu_text", "l2_cache" ...) are what the window
 // shows, worded by the presentation module, and are never read back.
+#include <charconv>
+
 #include "present/captions.h"
 #include "present/words.h"
 #include "report/report.h"
@@ -70,6 +72,45 @@ json timedJson(const platform::TimedBytes& timed) {
 
 platform::TimedBytes timedFrom(const json& j) {
     return {j.at("bytes").get<std::int64_t>(), j.at("ms").get<std::int32_t>()};
+}
+
+// A count exactly, as a number; a value to all its digits, as text: the extended values
+// reach far beyond a double's range (1000! is 4e2567) and are checked to closer than its
+// precision.
+json wrongJson(const std::optional<bench::Mismatch>& wrong) {
+    if (!wrong) return nullptr;
+    json j = {{"slot", present::mismatchSlot(*wrong)}};
+    if (wrong->kind == bench::Mismatch::Kind::Count) {
+        j["expected"] = static_cast<std::int64_t>(wrong->expected);
+        j["got"] = static_cast<std::int64_t>(wrong->got);
+    } else {
+        j["expected"] = present::extendedText(wrong->expected);
+        j["got"] = present::extendedText(wrong->got);
+        j["tolerance"] = present::extendedText(wrong->tolerance);
+    }
+    return j;
+}
+
+std::optional<bench::Mismatch> wrongFrom(const json& j) {
+    const auto found = j.find("wrong");
+    if (found == j.end() || found->is_null()) return std::nullopt;
+    bench::Mismatch wrong;
+    const std::string slot = found->at("slot").get<std::string>();
+    wrong.kind =
+        slot.starts_with("count") ? bench::Mismatch::Kind::Count : bench::Mismatch::Kind::Value;
+    wrong.slot = std::stoul(slot.substr(slot.find(' ') + 1));
+    const auto number = [](const json& figure) {
+        if (!figure.is_string()) return static_cast<long double>(figure.get<std::int64_t>());
+        const std::string text = figure.get<std::string>();
+        long double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    };
+    wrong.expected = number(found->at("expected"));
+    wrong.got = number(found->at("got"));
+    if (const auto tolerance = found->find("tolerance"); tolerance != found->end())
+        wrong.tolerance = number(*tolerance);
+    return wrong;
 }
 
 }  // namespace
@@ -218,7 +259,8 @@ void to_json(json& j, const BenchRow& r) {
          {"text",
           r.raw ? present::resultText(r.group, r.result()) : std::string(present::kNoResult)},
          {"runs", r.runs},
-         {"valid", r.valid}};
+         {"valid", r.valid},
+         {"wrong", wrongJson(r.wrong)}};
 }
 
 void from_json(const json& j, BenchRow& r) {
@@ -227,6 +269,7 @@ void from_json(const json& j, BenchRow& r) {
     r.raw = optionalAt<std::int32_t>(j, "raw");
     r.runs = j.at("runs").get<std::vector<std::optional<std::int32_t>>>();
     r.valid = j.value("valid", true);
+    r.wrong = wrongFrom(j);
 }
 
 void to_json(json& j, const BenchFigures& b) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/kernel_table.h"
 #include "platform/sources.h"
 #include "platform/x87.h"
 #include "present/words.h"
@@ -175,8 +176,8 @@ int main(int argc, char** argv) {
                 if (repetitions.empty())
                     interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
             };
-            repetitions.push_back(
-                report::runCpuBenchmark(repetitionProgress(progress, k, options.repeat), rowDone));
+            repetitions.push_back(report::runCpuBenchmark(
+                bench::kKernelTable, repetitionProgress(progress, k, options.repeat), rowDone));
             result.bench = report::combineBench(repetitions);
             interruption.update([&](report::Report& soFar) { soFar.bench = result.bench; });
         }

@@ -75,6 +75,7 @@ BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
             row.runs.push_back(repetition.rows[i].raw);
             // One wrong repetition makes the row wrong, whichever gives the median.
             row.valid = row.valid && repetition.rows[i].valid;
+            if (!row.wrong) row.wrong = repetition.rows[i].wrong;
         }
         out.rows.push_back(std::move(row));
     }

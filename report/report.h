@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/golden.h"
 #include "bench/kernel_table.h"
 #include "diag/memtest.h"
 #include "membench/memory_speed.h"
@@ -95,6 +96,8 @@ struct BenchRow {
     // False when the work of any repetition did not leave its golden value: the processor
     // computed wrongly under load.
     bool valid = true;
+    // Where the work went wrong, in the first repetition that went wrong.
+    std::optional<bench::Mismatch> wrong{};
 
     // What the row shows: the row score of an ALU or FPU row, the rate of an INSTR row;
     // 0 for a row that did not complete.

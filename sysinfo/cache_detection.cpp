@@ -52,14 +52,14 @@ CacheSweeps measureCacheSweeps(const SweepRoutine& sweep) {
     return sweeps;
 }
 
-CacheSweeps measureCacheSweeps() {
-    return measureCacheSweeps([](std::int32_t blockLength, std::int32_t volumeFactor) {
-        return fastestChunkRate(blockLength, volumeFactor);
+CacheSweeps measureCacheSweeps(const platform::Clock& clock) {
+    return measureCacheSweeps([&clock](std::int32_t blockLength, std::int32_t volumeFactor) {
+        return fastestChunkRate(blockLength, volumeFactor, clock.nanoseconds, sweepBlock);
     });
 }
 
-CacheSweepRates runCacheSweeps() {
-    return measureCacheSweeps().confirmed;
+CacheSweepRates runCacheSweeps(const platform::Clock& clock) {
+    return measureCacheSweeps(clock).confirmed;
 }
 
 }  // namespace sysinfo

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+#include "platform/sources.h"
+
 namespace sysinfo {
 
 inline constexpr int kCacheSweepCount = 12;
@@ -41,10 +43,10 @@ struct CacheSweeps {
 // keeps its fastest rate of those rounds; the first round's rates then only raised the
 // question. Otherwise the first round's rates stand. The sweep buffer must be backed already.
 CacheSweeps measureCacheSweeps(const SweepRoutine& sweep);
-// With the sweep timed chunk by chunk (fastestChunkRate).
-CacheSweeps measureCacheSweeps();
+// With the sweep timed chunk by chunk (fastestChunkRate) by the clock's nanoseconds.
+CacheSweeps measureCacheSweeps(const platform::Clock& clock);
 
 // The confirmed rates, for cacheSizeKiB().
-CacheSweepRates runCacheSweeps();
+CacheSweepRates runCacheSweeps(const platform::Clock& clock);
 
 }  // namespace sysinfo

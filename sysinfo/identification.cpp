@@ -50,7 +50,7 @@ IdentificationSteps machineIdentificationSteps(const platform::Sources& sources)
             // Backed here rather than at start: this takes tens of milliseconds on a virtual
             // machine, which the clock measurement's sleep beside it hides.
             sysinfo::backSweepBuffer();
-            return sysinfo::runCacheSweeps();
+            return sysinfo::runCacheSweeps(platform::Clock{});
         },
         [clock = sources.clock] { return sysinfo::measureClockCycles(clock); },
     };

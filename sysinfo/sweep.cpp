@@ -16,13 +16,6 @@ namespace {
 constexpr std::int32_t kRateNumerator = 640'000;
 constexpr std::int32_t kElementsPerPage = 4096 / sizeof(std::int64_t);
 constexpr std::int32_t kChunkElements = 131'072;  // 1 MiB of addresses
-
-SweepBlockRoutine replacedBlock = nullptr;
-
-SweepBlockRoutine orCurrent(SweepBlockRoutine block) {
-    if (block != nullptr) return block;
-    return replacedBlock != nullptr ? replacedBlock : sweepBlock;
-}
 }  // namespace
 
 void backSweepBuffer() {
@@ -92,18 +85,17 @@ void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64
 }
 
 std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
-                         SweepBlockRoutine block) {
-    block = orCurrent(block);
+                         platform::TickSource ticks, SweepBlockRoutine block) {
     const std::int64_t passes = sweepPassCount(blockLength, volumeFactor);
-    const std::uint32_t start = platform::tickCount();
+    const std::uint32_t start = ticks();
     block(sweepBuffer, blockLength, passes);
-    const std::uint32_t end = platform::tickCount();
+    const std::uint32_t end = ticks();
     return sweepRate(platform::elapsedMs(start, end));
 }
 
-void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block) {
+void sweepTail(std::int32_t volumeFactor, platform::TickSource ticks, SweepBlockRoutine block) {
     for (const std::int32_t blockLength : kSweepTailBlocks) {
-        memorySweep(blockLength, volumeFactor, block);
+        memorySweep(blockLength, volumeFactor, ticks, block);
     }
 }
 
@@ -112,8 +104,7 @@ std::int64_t chunkPassCount(std::int32_t blockLength) {
 }
 
 std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFactor,
-                              SweepBlockRoutine block) {
-    block = orCurrent(block);
+                              platform::NanosecondSource nanoseconds, SweepBlockRoutine block) {
     const std::int64_t passes = sweepPassCount(blockLength, volumeFactor);
     const std::int64_t perChunk = chunkPassCount(blockLength);
     // Per pass, in nanoseconds; compared as fractions so the last, shorter chunk counts too.
@@ -121,11 +112,11 @@ std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFacto
     std::int64_t bestPasses = 0;
     for (std::int64_t done = 0; done < passes; done += perChunk) {
         const std::int64_t chunk = passes - done < perChunk ? passes - done : perChunk;
-        const std::uint64_t start = platform::nanosecondCount();
+        const std::uint64_t start = nanoseconds();
         block(sweepBuffer, blockLength, chunk);
         // A chunk faster than the clock's unit counts as one unit, as a 0 ms sweep counts
         // as one millisecond.
-        const std::uint64_t ns = std::max<std::uint64_t>(platform::nanosecondCount() - start, 1);
+        const std::uint64_t ns = std::max<std::uint64_t>(nanoseconds() - start, 1);
         if (bestPasses == 0 || ns * static_cast<std::uint64_t>(bestPasses) <
                                    bestNs * static_cast<std::uint64_t>(chunk)) {
             bestNs = ns;
@@ -138,14 +129,6 @@ std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFacto
         static_cast<long double>(bestNs) * static_cast<long double>(passes) / bestPasses;
     const long double rate = 640'000.0e6L / elapsedNs;
     return rate >= INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(rate);
-}
-
-ScopedSweepBlock::ScopedSweepBlock(SweepBlockRoutine block) : previous_(replacedBlock) {
-    replacedBlock = block;
-}
-
-ScopedSweepBlock::~ScopedSweepBlock() {
-    replacedBlock = previous_;
 }
 
 }  // namespace sysinfo

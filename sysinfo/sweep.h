@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/ticks.h"
+
 namespace sysinfo {
 
 inline constexpr std::int32_t kSweepBufferElements = 2'097'153;  // 16 MiB plus one element
@@ -26,14 +28,14 @@ using SweepBlockRoutine = void (*)(const std::int64_t* buffer, std::int32_t bloc
 
 void sweepBlock(const std::int64_t* buffer, std::int32_t blockLength, std::int64_t passes);
 
-// Sweeps `blockLength` elements (a positive multiple of 8, at most 2,097,152) with the
-// given volume factor (1 to 2047); returns 640000 / elapsed ms. Without a block routine
-// it runs the current one (sweepBlock unless a test replaced it).
+// Sweeps `blockLength` elements (a positive multiple of 8, at most 2,097,152) of the sweep
+// buffer with the given volume factor (1 to 2047), timed by two readings of `ticks`; returns
+// 640000 / elapsed ms.
 std::int32_t memorySweep(std::int32_t blockLength, std::int32_t volumeFactor,
-                         SweepBlockRoutine block = nullptr);
+                         platform::TickSource ticks, SweepBlockRoutine block);
 
 // The six sweeps from 512 KiB to 16 MiB that end most ALU and FPU kernels.
-void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block = nullptr);
+void sweepTail(std::int32_t volumeFactor, platform::TickSource ticks, SweepBlockRoutine block);
 
 // The same passes as memorySweep, timed piece by piece with the nanosecond clock: chunks of
 // about 1 MiB of block addresses (whole passes, at least one). Returns the rate the sweep
@@ -41,20 +43,7 @@ void sweepTail(std::int32_t volumeFactor, SweepBlockRoutine block = nullptr);
 // core only ever slows the chunks it falls in, so the fastest chunk shows the memory's own
 // speed even where a descheduled moment would cost a whole-sweep timing a third of its rate.
 std::int32_t fastestChunkRate(std::int32_t blockLength, std::int32_t volumeFactor,
-                              SweepBlockRoutine block = nullptr);
-
-// Replaces the block routine the sweeps run by default for the lifetime of the object, so a
-// test can record the sweeps a kernel makes; tests only, not thread-safe.
-class ScopedSweepBlock {
-  public:
-    explicit ScopedSweepBlock(SweepBlockRoutine block);
-    ~ScopedSweepBlock();
-    ScopedSweepBlock(const ScopedSweepBlock&) = delete;
-    ScopedSweepBlock& operator=(const ScopedSweepBlock&) = delete;
-
-  private:
-    SweepBlockRoutine previous_;
-};
+                              platform::NanosecondSource nanoseconds, SweepBlockRoutine block);
 
 // The pieces of memorySweep, for its tests and the benchmark runner.
 

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Fake kernels in rows shaped like the real kernel table (groups, indices, result labels,
-// guards), so the run and the window can be tested without the real workloads, and without
-// linking them.
+// The kernel table with every kernel and golden check replaced by a fake, so the run, the
+// window and the report can be tested without the real workloads. Made at compile time: the
+// copy names none of the real kernels.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <utility>
 
+#include "bench/golden.h"
 #include "bench/kernel_table.h"
 
 namespace fake {
@@ -36,7 +37,7 @@ inline void resetScript() {
 
 // A fake row's work is its row number, and one more when the script makes it wrong.
 template <int Row>
-bench::KernelOutcome kernel() {
+bench::KernelOutcome kernel(const bench::KernelContext&) {
     ++script.calls[Row];
     if (script.onCall) script.onCall(Row);
     if (script.faults[Row]) asm volatile("ud2");
@@ -45,37 +46,22 @@ bench::KernelOutcome kernel() {
 
 template <int Row>
 bench::Golden goldenOf() {
-    return {{{Row}}};
+    return bench::exactly({Row});
 }
 
 template <int... Rows>
-constexpr std::array<bench::Kernel, kRows> kernels(std::integer_sequence<int, Rows...>) {
-    return {&kernel<Rows + 1>...};
+constexpr std::array<bench::KernelRow, kRows> replaced(std::integer_sequence<int, Rows...>) {
+    std::array<bench::KernelRow, kRows> rows = bench::kKernelTable;
+    ((rows[Rows].kernel = &kernel<Rows + 1>, rows[Rows].golden = &goldenOf<Rows + 1>), ...);
+    return rows;
 }
 
-template <int... Rows>
-constexpr std::array<bench::Golden (*)(), kRows> goldens(std::integer_sequence<int, Rows...>) {
-    return {&goldenOf<Rows + 1>...};
-}
+// The table's groups, captions, guards and tail factors, with the fakes.
+inline constexpr std::array<bench::KernelRow, kRows> kTable =
+    replaced(std::make_integer_sequence<int, kRows>{});
 
-// The table's layout: rows 1-7 ALU, 8-14 FPU, 15-29 INSTR; 23-25 guarded as MMX and 26-29
-// as the SSE block.
 inline std::array<bench::KernelRow, kRows> rows() {
-    const auto routines = kernels(std::make_integer_sequence<int, kRows>{});
-    const auto golden = goldens(std::make_integer_sequence<int, kRows>{});
-    std::array<bench::KernelRow, kRows> table{};
-    for (int i = 0; i < kRows; ++i) {
-        const int row = i + 1;
-        const bench::Group group = row <= 7    ? bench::Group::Alu
-                                   : row <= 14 ? bench::Group::Fpu
-                                               : bench::Group::Instr;
-        const int index = row <= 7 ? row : row <= 14 ? row - 7 : row - 14;
-        const bench::Guard guard = row >= 26   ? bench::Guard::Sse
-                                   : row >= 23 ? bench::Guard::Mmx
-                                               : bench::Guard::None;
-        table[i] = {row, group, index, routines[i], guard, 0, golden[i]};
-    }
-    return table;
+    return kTable;
 }
 
 }  // namespace fake

@@ -2,19 +2,23 @@
 #pragma once
 // Fixtures for running the kernels and their helpers under the program's own x87 control
 // word (invalid operation, division by zero and overflow fault), so that an input on which
-// the unit would fault ends the test instead of passing quietly.
+// the unit would fault ends the test instead of passing quietly, each kernel with a context
+// of the test's own.
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "bench/golden.h"
-#include "bench/kernel.h"
-#include "platform/ticks.h"
+#include "bench/kernel_table.h"
 #include "platform/x87.h"
 #include "sysinfo/sweep.h"
 
@@ -51,27 +55,20 @@ inline SweepCalls tailOf(std::int32_t factor) {
     return calls;
 }
 
-// The work a kernel left against its golden value, entry by entry.
+// The work a kernel left against its golden value, with where it differs.
 inline ::testing::AssertionResult leavesGolden(const bench::WorkProof& work,
                                                const bench::Golden& golden) {
-    if (bench::matchesGolden(work, golden)) return ::testing::AssertionSuccess();
-    std::ostringstream differences;
-    differences.precision(21);
-    for (std::size_t k = 0; k < bench::WorkProof::kCounts; ++k) {
-        if (work.counts[k] != golden.work.counts[k])
-            differences << "count " << k << ": " << work.counts[k] << ", golden "
-                        << golden.work.counts[k] << "\n";
-    }
-    for (std::size_t k = 0; k < bench::WorkProof::kValues; ++k) {
-        if (!(std::fabs(work.values[k] - golden.work.values[k]) <= golden.tolerance[k]))
-            differences << "value " << k << ": " << work.values[k] << ", golden "
-                        << golden.work.values[k] << " within " << golden.tolerance[k] << "\n";
-    }
-    return ::testing::AssertionFailure() << differences.str();
+    const std::optional<bench::Mismatch> wrong = bench::checkWork(work, golden);
+    if (!wrong) return ::testing::AssertionSuccess();
+    std::ostringstream text;
+    text.precision(21);
+    text << (wrong->kind == bench::Mismatch::Kind::Count ? "count " : "value ") << wrong->slot
+         << ": " << wrong->got << ", golden " << wrong->expected << " within " << wrong->tolerance;
+    return ::testing::AssertionFailure() << text.str();
 }
 
-// Runs a kernel with the counting tick counter and its sweeps recorded, not run: the
-// kernel's own work is what these tests are about.
+// Runs a row's kernel from the table with the counting tick counter and its sweeps
+// recorded, not run: the kernel's own work is what these tests are about.
 class RealKernelTest : public X87Faulting {
   protected:
     void SetUp() override {
@@ -80,9 +77,17 @@ class RealKernelTest : public X87Faulting {
         X87Faulting::SetUp();
     }
 
+    static const bench::KernelRow& row(std::string_view caption) {
+        const auto found =
+            std::ranges::find(bench::kKernelTable, caption, &bench::KernelRow::caption);
+        if (found == bench::kKernelTable.end()) throw std::out_of_range(std::string(caption));
+        return *found;
+    }
+
+    static bench::KernelOutcome run(const bench::KernelRow& entry) {
+        return entry.kernel({&countingTicks, &recordSweep, entry.sweepTailFactor});
+    }
+
     static constexpr std::int32_t kWithTail = 13'000;  // two readings of its own, six sweeps
     static constexpr std::int32_t kWithoutTail = 1'000;
-
-    platform::ScopedTickSource ticks_{&countingTicks};
-    sysinfo::ScopedSweepBlock recorder_{&recordSweep};
 };

@@ -12,6 +12,12 @@
 
 inline std::uint32_t tickValue = 0, tickStep = 0;
 
+inline std::uint32_t steppingTicks() {
+    return std::exchange(tickValue, tickValue + tickStep);
+}
+
+// Sets the readings to come; steppingTicks() gives them to code that takes its tick source,
+// and the program-wide counter gives them for the object's lifetime.
 struct SteppingClock {
     SteppingClock(std::uint32_t first, std::uint32_t step) {
         std::tie(tickValue, tickStep) = std::tie(first, step);

@@ -5,17 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "bench/alu_kernels.h"
 #include "bench/benchmark_run.h"
-#include "bench/fpu_kernels.h"
-#include "bench/instr_kernels.h"
 #include "bench/kernel_table.h"
 #include "fake_benchmark_rows.h"
 
 namespace {
 
 // Records every callback of a run in order, as "reset", "before 8", "row 7: 1500 -> 8000",
-// "checked 7: right", "group ALU: 8000", "cpu: 4677".
+// "row 3: 1500 -> 8000, wrong count 0", "group ALU: 8000", "cpu: 4677".
 class BenchmarkRun : public ::testing::Test {
   protected:
     void SetUp() override { fake::resetScript(); }
@@ -24,14 +21,10 @@ class BenchmarkRun : public ::testing::Test {
         bench::RunCallbacks callbacks;
         callbacks.beforeRow = [this] { log.push_back("before " + std::to_string(++rowsBegun)); };
         callbacks.reset = [this] { log.push_back("reset"); };
-        callbacks.rowDone = [this](const bench::KernelRow& row, std::int32_t returned,
-                                   std::int32_t result) {
-            log.push_back("row " + std::to_string(row.row) + ": " + std::to_string(returned) +
-                          " -> " + std::to_string(result));
-        };
-        callbacks.rowChecked = [this](const bench::KernelRow& row, bool valid) {
-            log.push_back("checked " + std::to_string(row.row) + ": " +
-                          (valid ? "right" : "wrong"));
+        callbacks.rowDone = [this](const bench::RowResult& row) {
+            log.push_back("row " + std::to_string(row.place.row) + ": " +
+                          std::to_string(row.returned) + " -> " + std::to_string(row.shown) +
+                          (row.wrong ? ", wrong count " + std::to_string(row.wrong->slot) : ""));
         };
         callbacks.groupDone = [this](bench::Group group, std::int32_t score) {
             log.push_back("group " + std::string(bench::groupName(group)) + ": " +
@@ -40,7 +33,7 @@ class BenchmarkRun : public ::testing::Test {
         callbacks.runDone = [this](std::int64_t score) {
             log.push_back("cpu: " + std::to_string(score));
         };
-        return bench::runBenchmark(rows_, callbacks);
+        return bench::runBenchmark(rows_, platform::Clock{}, callbacks);
     }
 
     std::ptrdiff_t position(const std::string& entry) const {
@@ -52,6 +45,24 @@ class BenchmarkRun : public ::testing::Test {
     std::vector<std::string> log;
     int rowsBegun = 0;
 };
+
+// What the replaced row's kernel was handed.
+bench::KernelContext handed;
+
+bench::KernelOutcome quickerKernel(const bench::KernelContext& context) {
+    handed = context;
+    return {750, {{3, 7}}};
+}
+
+bench::Golden quickerGolden() {
+    return bench::exactly({3, 8});
+}
+
+std::uint32_t fixedTicks() {
+    return 5;
+}
+
+void noSweep(const std::int64_t*, std::int32_t, std::int64_t) {}
 
 }  // namespace
 
@@ -83,22 +94,22 @@ TEST_F(BenchmarkRun, AFaultInTheSseBlockSkipsItsRemainingRows) {
     EXPECT_EQ(fake::script.calls[27], 1);
     for (int row : {28, 29}) EXPECT_EQ(fake::script.calls[row], 0) << row;
     EXPECT_EQ(rowsBegun, 27);  // no event processing for the skipped rows
-    EXPECT_FALSE(result.returned[26].has_value());
+    EXPECT_FALSE(result.rows[26].has_value());
     EXPECT_EQ(result.scores.instr[13], 0);
-    // A row that did not complete did no wrong work.
-    EXPECT_EQ(position("checked 27: right"), -1);
-    EXPECT_TRUE(result.valid[26]);
 }
 
-TEST_F(BenchmarkRun, AWrongResultKeepsItsFigureAndIsToldRightAfterIt) {
+// A row whose work came out wrong keeps its figure; its check, handed with it, names the
+// slot, what it should have held and what it held.
+TEST_F(BenchmarkRun, AWrongResultKeepsItsFigureAndSaysWhereItWentWrong) {
     fake::script.wrong[3] = fake::script.wrong[27] = true;
     const bench::RunResult result = run();
-    EXPECT_EQ(position("checked 3: wrong"), position("row 3: 1500 -> 8000") + 1);
-    EXPECT_EQ(position("checked 4: right"), position("row 4: 1500 -> 8000") + 1);
-    EXPECT_GE(position("checked 27: wrong"), 0);
+    EXPECT_GE(position("row 3: 1500 -> 8000, wrong count 0"), 0);
+    EXPECT_GE(position("row 4: 1500 -> 8000"), 0);
     EXPECT_EQ(log.back(), "cpu: 4677");  // the scores stand
-    for (std::size_t i = 0; i < result.valid.size(); ++i)
-        EXPECT_EQ(result.valid[i], i != 2 && i != 26) << i;
+    ASSERT_TRUE(result.rows[2].has_value());
+    EXPECT_EQ(result.rows[2]->wrong, (bench::Mismatch{bench::Mismatch::Kind::Count, 0, 3, 4, 0}));
+    for (std::size_t i = 0; i < result.rows.size(); ++i)
+        EXPECT_EQ(result.rows[i]->wrong.has_value(), i == 2 || i == 26) << i;
 }
 
 TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
@@ -113,41 +124,49 @@ TEST_F(BenchmarkRun, AFaultingMmxRowKeepsZeroAndTheNextRowsStillRun) {
     EXPECT_GE(position("group INSTR: 430"), 0);
 }
 
-// The real table, field by field: a row in the wrong group, slot, guard or label, or a kernel
-// with the wrong sweep tail or golden value, would otherwise only show as a wrong score or a
-// false alarm. The fake rows have the table's layout.
-TEST(KernelTable, MatchesTheRowsAsListed) {
-    using namespace bench;
-    // clang-format off
-    const Kernel routines[kRowCount] = {
-        fibonacciDigits, calculFactorial, formulaFerma, bruteForce, additionMatrix,
-        multiplicationMatrix, quickSort,
-        hyperbolicCosecant, hyperbolicTangent, hypotenuse, digitPi, factorial, objects3D,
-        precatching,
-        instrAddition, instrSubstraction, instrMultiplication, instrDivision,
-        fpuAdd, fpuSub, fpuMul, fpuDiv, mmxAdd, mmxSub, mmxMul, sseAdd, sseSub, sseMul, sseDiv};
-    // clang-format on
-    const std::int32_t tails[kRowCount] = {32, 48, 52, 0, 52, 32, 0, 42, 42, 42, 22, 32, 62};
-    // clang-format off
-    Golden (*const goldens[kRowCount])() = {
-        fibonacciDigitsGolden, calculFactorialGolden, formulaFermaGolden, bruteForceGolden,
-        additionMatrixGolden, multiplicationMatrixGolden, quickSortGolden,
-        hyperbolicCosecantGolden, hyperbolicTangentGolden, hypotenuseGolden, digitPiGolden,
-        factorialGolden, objects3DGolden, precatchingGolden,
-        instrAdditionGolden, instrSubstractionGolden, instrMultiplicationGolden,
-        instrDivisionGolden, fpuAddGolden, fpuSubGolden, fpuMulGolden, fpuDivGolden, mmxAddGolden,
-        mmxSubGolden, mmxMulGolden, sseAddGolden, sseSubGolden, sseMulGolden, sseDivGolden};
-    // clang-format on
-    const auto layout = fake::rows();
-    const auto& table = kernelTable();
-    for (int k = 0; k < kRowCount; ++k) {
-        SCOPED_TRACE(k + 1);
-        EXPECT_EQ(table[k].row, k + 1);
-        EXPECT_EQ(table[k].group, layout[k].group);
-        EXPECT_EQ(table[k].index, layout[k].index);
-        EXPECT_EQ(table[k].routine, routines[k]);
-        EXPECT_EQ(table[k].guard, layout[k].guard);
-        EXPECT_EQ(table[k].sweepTailFactor, tails[k]);
-        EXPECT_EQ(table[k].golden, goldens[k]);
+// One entry of the table changed, kernel, golden check and tail factor, and nothing else:
+// the row's figure, its check and the scores follow, and its kernel is handed the run's
+// clock and sweep and the entry's tail factor.
+TEST_F(BenchmarkRun, ARowIsItsEntryAlone) {
+    rows_[2].kernel = quickerKernel;
+    rows_[2].golden = quickerGolden;
+    rows_[2].sweepTailFactor = 77;
+    std::vector<bench::RowResult> done;
+    bench::RunCallbacks callbacks;
+    callbacks.rowDone = [&](const bench::RowResult& row) { done.push_back(row); };
+    const bench::RunResult result =
+        bench::runBenchmark(rows_, platform::Clock{.ticks = fixedTicks}, callbacks, noSweep);
+
+    EXPECT_EQ(handed.ticks, fixedTicks);
+    EXPECT_EQ(handed.sweepBlock, noSweep);
+    EXPECT_EQ(handed.tailFactor, 77);
+    ASSERT_EQ(done.size(), 29u);
+    EXPECT_EQ(done[2].place, (bench::RowPlace{3, bench::Group::Alu, 3}));
+    EXPECT_EQ(done[2].shown, 16'000);  // 12,000,000 / 750 ms
+    EXPECT_EQ(done[2].wrong, (bench::Mismatch{bench::Mismatch::Kind::Count, 1, 8, 7, 0}));
+    for (const std::size_t other : {1u, 3u}) EXPECT_EQ(done[other].wrong, std::nullopt);
+    // (6 x 8000 + 16000) / 7 = 9142; 9142 x 0.3 + 4000 x 0.55 + 512 x 0.15 = 5019.4.
+    EXPECT_EQ(result.scores.alu,
+              (std::array<std::int32_t, 8>{9142, 8000, 8000, 16'000, 8000, 8000, 8000, 8000}));
+    EXPECT_EQ(result.scores.fpu[0], 4000);
+    EXPECT_EQ(result.cpuScore, 5019);
+}
+
+// The window's three score arrays, from the table's order alone: rows 1 to 7 are ALU 1 to 7,
+// 8 to 14 FPU 1 to 7, 15 to 29 INSTR 1 to 15. Rows 23 to 25 run guarded one by one, 26 to
+// 29 as the SSE block.
+TEST(KernelTable, PlacesRowsInTheWindowsScoreArrays) {
+    using bench::Group;
+    ASSERT_EQ(bench::kRowCount, 29);
+    for (std::size_t k = 0; k < bench::kKernelTable.size(); ++k) {
+        const int row = static_cast<int>(k) + 1;
+        const bench::RowPlace expected = row <= 7    ? bench::RowPlace{row, Group::Alu, row}
+                                         : row <= 14 ? bench::RowPlace{row, Group::Fpu, row - 7}
+                                                     : bench::RowPlace{row, Group::Instr, row - 14};
+        EXPECT_EQ(bench::placeOf(bench::kKernelTable, k), expected) << row;
+        const bench::Guard guard = row >= 26   ? bench::Guard::Sse
+                                   : row >= 23 ? bench::Guard::Mmx
+                                               : bench::Guard::None;
+        EXPECT_EQ(bench::kKernelTable[k].guard, guard) << row;
     }
 }

@@ -12,28 +12,27 @@
 
 #include "bench/alu_kernels.h"
 #include "bench/fpu_kernels.h"
-#include "bench/golden.h"
 #include "real_kernel_test.h"
 #include "sysinfo/sweep.h"
 
 namespace {
 
 struct FpuCase {
-    const char* name;
+    const char* caption;
     bench::Kernel kernel;
-    bench::Golden (*golden)();
     std::int32_t tailFactor;  // 0: no sweep tail
 };
 
-// The volume factors are the design's, written here rather than read from the kernels.
+// Each row's kernel and volume factor as the design gives them, written here rather than
+// read from the table.
 const FpuCase kFpuCases[] = {
-    {"HyperbolicCosecant", bench::hyperbolicCosecant, bench::hyperbolicCosecantGolden, 42},
-    {"HyperbolicTangent", bench::hyperbolicTangent, bench::hyperbolicTangentGolden, 42},
-    {"Hypotenuse", bench::hypotenuse, bench::hypotenuseGolden, 42},
-    {"DigitPi", bench::digitPi, bench::digitPiGolden, 22},
-    {"Factorial", bench::factorial, bench::factorialGolden, 32},
-    {"Objects3D", bench::objects3D, bench::objects3DGolden, 62},
-    {"Precatching", bench::precatching, bench::precatchingGolden, 0},
+    {"hyperbolic_cosecant", bench::hyperbolicCosecant, 42},
+    {"hyperbolic_tangent", bench::hyperbolicTangent, 42},
+    {"hypotenuse", bench::hypotenuse, 42},
+    {"digit_pi", bench::digitPi, 22},
+    {"factorial", bench::factorial, 32},
+    {"objects_3d", bench::objects3D, 62},
+    {"precatching", bench::precatching, 0},
 };
 
 constexpr std::uint16_t kAfterFinit = 0x037F;
@@ -45,12 +44,14 @@ class FpuKernel : public RealKernelTest,
 
 TEST_P(FpuKernel, LeavesItsGoldenValueAndTimesItsOwnSweepTail) {
     const auto& [c, controlWord] = GetParam();
+    const bench::KernelRow& entry = row(c.caption);
+    EXPECT_EQ(entry.kernel, c.kernel);
     platform::setX87ControlWord(controlWord);
     bench::globalJ = -5;
-    const bench::KernelOutcome outcome = c.kernel();
+    const bench::KernelOutcome outcome = run(entry);
     EXPECT_EQ(outcome.returned, c.tailFactor ? kWithTail : kWithoutTail);
     EXPECT_EQ(sweeps, c.tailFactor ? tailOf(c.tailFactor) : SweepCalls{});
-    EXPECT_TRUE(leavesGolden(outcome.work, c.golden()));
+    EXPECT_TRUE(leavesGolden(outcome.work, entry.golden()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Each, FpuKernel,
@@ -58,15 +59,15 @@ INSTANTIATE_TEST_SUITE_P(Each, FpuKernel,
                                             ::testing::Values(platform::kStartupX87ControlWord,
                                                               kAfterFinit)),
                          [](const auto& test) {
-                             return std::string(std::get<0>(test.param).name) +
+                             return std::string(std::get<0>(test.param).caption) +
                                     (std::get<1>(test.param) == kAfterFinit ? "AfterFinit"
                                                                             : "AtStart");
                          });
 
 TEST_F(RealKernelTest, ObjectsLeavesTheBufferAsFilledAndPrecatchingLeavesTheFillsLastElement) {
-    bench::objects3D();
+    run(row("objects_3d"));
     for (std::int32_t k = 1; k <= 2'097'152; k += 4'099) ASSERT_EQ(sysinfo::sweepBuffer[k], k);
     EXPECT_EQ(sysinfo::sweepBuffer[2'097'152], 2'097'152);
-    bench::precatching();
+    run(row("precatching"));
     EXPECT_EQ(sysinfo::sweepBuffer[2'097'152], 2'097'152);  // never copied out
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The golden values: each reference computation against the plain steps it stands for, the
-// values the design states, and the comparison that decides whether a row's work was right.
+// values the design states, and the check that decides whether a row's work was right and
+// says where it was not.
 // The kernels themselves meet their golden values in the heavy tests.
 
 #include <gtest/gtest.h>
@@ -11,10 +12,13 @@
 #include <cstring>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 #include "bench/alu_kernels.h"
 #include "bench/extended_math.h"
+#include "bench/fpu_kernels.h"
 #include "bench/golden.h"
+#include "bench/instr_kernels.h"
 #include "bench/kernel_table.h"
 #include "platform/x87.h"
 
@@ -144,41 +148,50 @@ TEST(GoldenValues, ChainsEndWhereTheirClosedFormsSay) {
     EXPECT_EQ(bench::sseSubGolden().work.counts[0], std::bit_cast<std::uint32_t>(float{down}));
 }
 
-TEST(MatchesGolden, CountsExactlyValuesWithinTheirToleranceAndNeverANaN) {
+// The check names the first slot that differs, counts before values, with what was expected
+// and what came; a value within its tolerance is right, a NaN never is.
+TEST(CheckWork, NamesTheFirstWrongSlotWithWhatWasExpectedAndWhatCame) {
+    using Kind = bench::Mismatch::Kind;
     bench::Golden golden;
     golden.work.counts = {7, 101};
     golden.work.values[0] = 1.0L;
     golden.tolerance[0] = 1e-9L;
     bench::WorkProof work = golden.work;
-    EXPECT_TRUE(bench::matchesGolden(work, golden));
+    EXPECT_EQ(bench::checkWork(work, golden), std::nullopt);
     work.values[0] = 1.0L + 0.9e-9L;
-    EXPECT_TRUE(bench::matchesGolden(work, golden));
-    for (const long double wrong : {1.0L + 1.1e-9L, std::numeric_limits<long double>::quiet_NaN(),
+    EXPECT_EQ(bench::checkWork(work, golden), std::nullopt);
+    work.values[0] = 1.0L + 1.1e-9L;
+    EXPECT_EQ(bench::checkWork(work, golden),
+              (bench::Mismatch{Kind::Value, 0, 1.0L, 1.0L + 1.1e-9L, 1e-9L}));
+    for (const long double wrong : {std::numeric_limits<long double>::quiet_NaN(),
                                     std::numeric_limits<long double>::infinity()}) {
         work.values[0] = wrong;
-        EXPECT_FALSE(bench::matchesGolden(work, golden)) << wrong;
+        const auto mismatch = bench::checkWork(work, golden);
+        ASSERT_TRUE(mismatch.has_value()) << wrong;
+        EXPECT_EQ(mismatch->kind, Kind::Value);
     }
+    work.counts[1] = 100;  // one turn fewer, told before the value
+    EXPECT_EQ(bench::checkWork(work, golden), (bench::Mismatch{Kind::Count, 1, 101, 100, 0}));
     work = golden.work;
-    work.counts[1] = 100;  // one turn fewer
-    EXPECT_FALSE(bench::matchesGolden(work, golden));
-    work = golden.work;
-    work.counts[10] = 1;  // an entry the kernel does not use
-    EXPECT_FALSE(bench::matchesGolden(work, golden));
+    work.counts[10] = std::int64_t{1} << 62;  // an entry the kernel does not use, held exactly
+    EXPECT_EQ(bench::checkWork(work, golden), (bench::Mismatch{Kind::Count, 10, 0, 0x1p62L, 0}));
 }
 
 // What a processor computing wrongly leaves: a count off by a bit, or a value with a bit
 // flipped in its sign, its exponent or the top 21 bits of its significand. Every row's
-// golden value tells each of them from itself.
-TEST(MatchesGolden, EveryRowsGoldenCatchesAFlippedBit) {
-    for (const bench::KernelRow& row : bench::kernelTable()) {
-        SCOPED_TRACE(row.row);
+// golden value tells each of them from itself, at the slot flipped.
+TEST(CheckWork, EveryRowsGoldenCatchesAFlippedBit) {
+    for (const bench::KernelRow& row : bench::kKernelTable) {
+        SCOPED_TRACE(row.caption);
         const bench::Golden golden = row.golden();
-        ASSERT_TRUE(bench::matchesGolden(golden.work, golden));
+        ASSERT_EQ(bench::checkWork(golden.work, golden), std::nullopt);
         for (std::size_t k = 0; k < bench::WorkProof::kCounts; ++k) {
             for (const int bit : {0, 31, 62}) {
                 bench::WorkProof work = golden.work;
                 work.counts[k] ^= std::int64_t{1} << bit;
-                EXPECT_FALSE(bench::matchesGolden(work, golden)) << "count " << k;
+                const auto wrong = bench::checkWork(work, golden);
+                ASSERT_TRUE(wrong.has_value()) << "count " << k;
+                EXPECT_EQ(wrong->slot, k);
             }
         }
         for (std::size_t k = 0; k < bench::WorkProof::kValues; ++k) {
@@ -189,7 +202,9 @@ TEST(MatchesGolden, EveryRowsGoldenCatchesAFlippedBit) {
                 std::memcpy(bytes, &work.values[k], sizeof bytes);
                 bytes[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
                 std::memcpy(&work.values[k], bytes, sizeof bytes);
-                EXPECT_FALSE(bench::matchesGolden(work, golden)) << "value " << k << " bit " << bit;
+                const auto wrong = bench::checkWork(work, golden);
+                ASSERT_TRUE(wrong.has_value()) << "value " << k << " bit " << bit;
+                EXPECT_EQ(wrong->slot, k);
             }
         }
     }

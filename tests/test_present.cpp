@@ -65,16 +65,33 @@ TEST(ClockText, UsesTheUsersDecimalSeparator) {
 TEST(BenchmarkWords, TheWrongRowsEachOnALine) {
     const auto rows = fake::rows();
     bench::RunResult result;
-    result.valid.assign(rows.size(), true);
-    EXPECT_EQ(present::wrongResultsMessage(rows, result), "");
-    result.valid[2] = result.valid[26] = false;
-    EXPECT_EQ(present::wrongResultsMessage(rows, result),
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        result.rows.push_back(bench::RowResult{.place = bench::placeOf(rows, i)});
+    result.rows[5].reset();  // did not complete
+    EXPECT_EQ(present::wrongResultsMessage(result), "");
+    result.rows[2]->wrong = result.rows[26]->wrong = bench::Mismatch{};
+    EXPECT_EQ(present::wrongResultsMessage(result),
               "Formula Ferma: wrong result; the processor made an error under load\n"
               "SSE Sub: wrong result; the processor made an error under load");
+    EXPECT_EQ(present::mismatchSlot({.kind = bench::Mismatch::Kind::Value, .slot = 4}), "value 4");
 }
 
-TEST(Captions, RowsAreNamedWithoutTheirDots) {
+// The table's order gives every row the design's caption.
+TEST(Captions, RowsAreNamedInTheDesignsOrderAndWithoutTheirDots) {
+    const char* const design[] = {
+        "Fibonachi digit's........", "Calcul factorial.........",  "Formula Ferma.........",
+        "Brute force.............",  "Addition matrix........",    "Multiplication matrix...",
+        "Quick sort..............",  "Hyperbolic cosecant...",     "Hyperbolic tangent....",
+        "Hypotenuse............",    "Digit Pi..................", "Factorial................",
+        "3D objects..............",  "Precatching............",    "Addition...........",
+        "Substraction......",        "Multiplication......",       "Division............",
+        "FPU Add..........",         "FPU Sub..........",          "FPU Mul...........",
+        "FPU Div...........",        "MMX Add..........",          "MMX Sub..........",
+        "MMX Mul...........",        "SSE Add..........",          "SSE Sub..........",
+        "SSE Mul...........",        "SSE Div..........."};
+    for (int row = 1; row <= 29; ++row) EXPECT_EQ(present::rowCaption(row), design[row - 1]);
     EXPECT_EQ(present::plainCaption(present::rowCaption(1)), "Fibonachi digit's");
     EXPECT_THROW(present::rowCaption(30), std::out_of_range);
+    EXPECT_THROW(present::rowCaption("fibonacci"), std::out_of_range);
     EXPECT_EQ(present::windowTitle().substr(present::versionCaption().size(), 7), "      ~");
 }

@@ -196,13 +196,13 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
 TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
     fake::resetScript();
     const auto rows = fake::rows();
-    const bench::ScopedBenchmarkRows replaced{rows};
     fake::script.wrong[3] = true;
     std::vector<std::string> progress;
     std::vector<report::BenchRow> done;
     report::Report r;
-    r.bench = report::runCpuBenchmark([&](const std::string& line) { progress.push_back(line); },
-                                      [&](const report::BenchRow& row) { done.push_back(row); });
+    r.bench = report::runCpuBenchmark(
+        rows, [&](const std::string& line) { progress.push_back(line); },
+        [&](const report::BenchRow& row) { done.push_back(row); });
     const std::string line = "Formula Ferma: wrong result; the processor made an error under load";
 
     ASSERT_EQ(r.bench->rows.size(), 29u);
@@ -216,6 +216,17 @@ TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
     const nlohmann::json json = r;
     for (const auto& row : json["bench"]["rows"])
         EXPECT_EQ(row.at("valid"), row["row"] != 3) << row["row"];
+    // The row's work held its row number plus one where its golden value has the number.
+    EXPECT_EQ(json["bench"]["rows"][2]["wrong"],
+              nlohmann::json({{"slot", "count 0"}, {"expected", 3}, {"got", 4}}));
+    // A value past a double's range goes as text, to every digit it has, and comes back.
+    report::BenchRow extended = r.bench->rows[2];
+    extended.wrong = {bench::Mismatch::Kind::Value, 0, 4.02387260077093773e2567L, 1.0L, 1e2558L};
+    const nlohmann::json wrongValue = extended;
+    EXPECT_EQ(wrongValue["wrong"]["slot"], "value 0");
+    EXPECT_TRUE(
+        wrongValue["wrong"]["expected"].get<std::string>().starts_with("4.02387260077093773"));
+    EXPECT_EQ(wrongValue.get<report::BenchRow>().wrong, extended.wrong);
     const std::string metrics = report::renderOpenMetrics(r);
     EXPECT_NE(metrics.find("corvane_bench_row_valid{row=\"3\",group=\"ALU\",caption=\"Formula "
                            "Ferma\"} 0\n"),
@@ -228,10 +239,13 @@ TEST(ReportBench, AWrongRowIsNamedInEveryOutputAndFailsTheExitStatus) {
     std::vector<report::BenchFigures> repetitions(3, *r.bench);
     repetitions[0].rows[2].raw = 12'000'000;  // 1 Mark
     repetitions[1].rows[2].valid = repetitions[2].rows[2].valid = true;
-    EXPECT_FALSE(report::combineBench(repetitions).rows[2].valid);
+    repetitions[1].rows[2].wrong = repetitions[2].rows[2].wrong = std::nullopt;
+    const report::BenchFigures combined = report::combineBench(repetitions);
+    EXPECT_FALSE(combined.rows[2].valid);
+    EXPECT_EQ(combined.rows[2].wrong, r.bench->rows[2].wrong);
 
     fake::script.wrong[3] = false;
-    r.bench = report::runCpuBenchmark([](const std::string&) {});
+    r.bench = report::runCpuBenchmark(rows, [](const std::string&) {});
     EXPECT_FALSE(r.foundErrors());
     EXPECT_EQ(report::renderText(r).find("wrong result"), std::string::npos);
 }

@@ -70,7 +70,8 @@ TEST(Scoreboard, TheWholeExampleRun) {
                                       : i < 14 ? 3000  // 4000 Mark each
                                       : i < 16 ? 9600  // Addition, Substraction: not counted
                                                : 100;
-        shown.push_back(board.recordRow(rows[i], returned));
+        shown.push_back(
+            board.recordRow(bench::placeOf(rows, static_cast<std::size_t>(i)), returned));
     }
     EXPECT_EQ(shown[0], 8000);
     EXPECT_EQ(shown[6], 8010);
@@ -86,7 +87,8 @@ TEST(Scoreboard, TheWholeExampleRun) {
 TEST(Scoreboard, RowsNeverRecordedCountAsZero) {
     const auto rows = fake::rows();
     bench::Scoreboard board;
-    for (int i = 14; i < 25; ++i) board.recordRow(rows[i], 130);  // the SSE block failed
+    for (std::size_t i = 14; i < 25; ++i)
+        board.recordRow(bench::placeOf(rows, i), 130);  // SSE failed
     EXPECT_EQ(board.scores().instr[12], 0);
     // 9 rows of 130 over 13 rows: 1170 / 13 = 90, x 5.11945 = 460.75
     EXPECT_EQ(board.completeGroup(Group::Instr), 461);

@@ -34,8 +34,8 @@ void timedBlock(const std::int64_t* buffer, std::int32_t length, std::int64_t pa
 
 // The sweep reads the counter twice.
 std::int32_t sweepWithElapsed(std::uint32_t first, std::uint32_t step) {
-    const SteppingClock clock(first, step);
-    return sysinfo::memorySweep(1'024, 1);
+    std::tie(tickValue, tickStep) = std::tie(first, step);
+    return sysinfo::memorySweep(1'024, 1, steppingTicks, recordBlock);
 }
 
 }  // namespace
@@ -74,19 +74,17 @@ TEST(SweepBlock, FullBufferReadsElement2097152AndNothingBeyond) {
 
 TEST(MemorySweep, SweepsTheStaticBufferWithPPlusOnePasses) {
     blockCalls.clear();
-    const SteppingClock clock(0, 4);
-    EXPECT_EQ(sysinfo::memorySweep(1'024, 80, &recordBlock), 160'000);
+    std::tie(tickValue, tickStep) = std::make_tuple(0u, 4u);
+    EXPECT_EQ(sysinfo::memorySweep(1'024, 80, steppingTicks, recordBlock), 160'000);
     EXPECT_EQ(blockCalls, (std::vector<BlockCall>{{sysinfo::sweepBuffer, 1'024, 81'921}}));
     // The full buffer's count; 65,536 x 22 is in the tail's case.
     EXPECT_EQ(sysinfo::sweepPassCount(2'097'152, 80), 41);
 }
 
-// The kernels' tails go through the replaceable block routine.
 TEST(SweepTail, SixTimedSweepsOfTheTailBlocksInOrder) {
     blockCalls.clear();
-    const SteppingClock clock(0, 1);
-    const sysinfo::ScopedSweepBlock recorder(&recordBlock);
-    sysinfo::sweepTail(22);
+    std::tie(tickValue, tickStep) = std::make_tuple(0u, 1u);
+    sysinfo::sweepTail(22, steppingTicks, recordBlock);
     std::vector<BlockCall> expected;
     for (std::int64_t passes : {353, 177, 89, 45, 23, 12})  // from 65,536 elements up
         expected.push_back({sysinfo::sweepBuffer, 65'536 << expected.size(), passes});
@@ -95,14 +93,14 @@ TEST(SweepTail, SixTimedSweepsOfTheTailBlocksInOrder) {
 }
 
 TEST(FastestChunkRate, SweepsEveryPassInChunksAndRatesTheFastestChunksPace) {
-    const platform::ScopedNanosecondSource clock(+[] { return nanoseconds; });
+    const auto clock = +[] { return nanoseconds; };
     nsPerPass = 200;
     // 81,921 passes of 8 KiB in chunks of 128 (1 MiB of addresses); the last has 1 pass.
     blockCalls.clear();
     slowdown.assign(641, 1);
     slowdown[0] = 3;     // a cold first chunk
     slowdown[300] = 50;  // the core taken away for a while
-    const std::int32_t rate = sysinfo::fastestChunkRate(1'024, 80, &timedBlock);
+    const std::int32_t rate = sysinfo::fastestChunkRate(1'024, 80, clock, timedBlock);
     ASSERT_EQ(blockCalls.size(), 641u);
     std::int64_t passes = 0;
     for (const auto& [buffer, length, chunk] : blockCalls) {
@@ -121,7 +119,7 @@ TEST(FastestChunkRate, SweepsEveryPassInChunksAndRatesTheFastestChunksPace) {
     blockCalls.clear();
     slowdown.clear();
     nsPerPass = 0;
-    EXPECT_EQ(sysinfo::fastestChunkRate(2'097'152, 80, &timedBlock), INT32_MAX);
+    EXPECT_EQ(sysinfo::fastestChunkRate(2'097'152, 80, clock, timedBlock), INT32_MAX);
     EXPECT_EQ(blockCalls.size(), 41u);
     EXPECT_EQ(std::get<2>(blockCalls[40]), 1);
 }

@@ -39,10 +39,11 @@ TEST(BenchmarkPageWithRealKernels, EveryCaptionHasItsForm) {
     ASSERT_TRUE(finishJobs(*form));
 
     std::array<std::int32_t, 16> instr{};
-    for (const bench::KernelRow& row : bench::kernelTable()) {
+    for (std::size_t position = 0; position < bench::kKernelTable.size(); ++position) {
+        const bench::RowPlace row = bench::placeOf(bench::kKernelTable, position);
         QLabel* const label = form->resultLabel(row.row);
         if (row.group == bench::Group::Instr) {
-            instr[row.index] =
+            instr[static_cast<std::size_t>(row.index)] =
                 static_cast<std::int32_t>(numberIn(label->text(), R"((\d+) Mln\. instr/s)"));
         } else {
             numberIn(label->text(), R"((-?\d+) Mark)");

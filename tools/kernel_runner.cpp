@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/golden.h"
 #include "bench/kernel_table.h"
 #include "platform/fault_guard.h"
 #include "platform/x87.h"
@@ -106,17 +107,17 @@ bool selected(const Options& options, bench::Group group) {
     return false;
 }
 
-void runScoredRow(const bench::KernelRow& row, double mhz) {
-    const Work& work = kWork[row.row - 1];
+void runScoredRow(const bench::KernelRow& row, int number, double mhz) {
+    const Work& work = kWork[number - 1];
     const std::int64_t start = threadNs();
-    const bench::KernelOutcome outcome = row.routine();
+    const bench::KernelOutcome outcome = row.kernel({.tailFactor = row.sweepTailFactor});
     const std::int64_t ns = threadNs() - start;
     const std::int32_t ms = outcome.returned;
     // The sweep tail is timed again on its own, so the rates below are of the arithmetic.
     std::int64_t tailNs = 0;
     if (row.sweepTailFactor > 0) {
         const std::int64_t tailStart = threadNs();
-        sysinfo::sweepTail(row.sweepTailFactor);
+        sysinfo::sweepTail(row.sweepTailFactor, platform::monotonicTicks, sysinfo::sweepBlock);
         tailNs = threadNs() - tailStart;
     }
     const double toCycles = mhz > 0 ? 1000.0 / mhz : 0.0;
@@ -132,34 +133,34 @@ void runScoredRow(const bench::KernelRow& row, double mhz) {
     std::printf(
         "%2d %-26s %6d ms %8d Mark | tail %4.0f ms | %.4g %s: %7.4f /ns %7.4f /cycle "
         "(%7.4f with tail)%s%s\n",
-        row.row, std::string(present::rowCaption(row.row)).c_str(), ms, score,
+        number, std::string(present::rowCaption(row.caption)).c_str(), ms, score,
         static_cast<double>(tailNs) / 1e6, work.operations, work.unit, perNs, perCycle,
         perCycleWithTail, suspicious ? "  optimised away?" : "",
-        bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
+        bench::checkWork(outcome.work, row.golden()) ? "  WRONG RESULT" : "");
 }
 
-void runInstrRow(const bench::KernelRow& row) {
+void runInstrRow(const bench::KernelRow& row, int number) {
     const double mhz = sysinfo::effectiveClockMHz(3);
     bench::KernelOutcome outcome;
     bool completed = true;
     if (row.guard == bench::Guard::None) {
-        outcome = row.routine();
+        outcome = row.kernel({});
     } else {
-        completed = platform::runGuarded([&] { outcome = row.routine(); });
+        completed = platform::runGuarded([&] { outcome = row.kernel({}); });
     }
     const std::int32_t rate = outcome.returned;
     // Instruction kernels leave the x87 unit at its default state; put the program's back.
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
     if (!completed) {
-        std::printf("%2d %-26s faulted (instruction set missing or 0 ms)\n", row.row,
-                    std::string(present::rowCaption(row.row)).c_str());
+        std::printf("%2d %-26s faulted (instruction set missing or 0 ms)\n", number,
+                    std::string(present::rowCaption(row.caption)).c_str());
         return;
     }
     // The rate is wall-clock based (the kernel's own ms); so is this clock, for comparison.
-    std::printf("%2d %-26s %8d Mln. instr/s  at %7.1f MHz: %6.3f per cycle%s\n", row.row,
-                std::string(present::rowCaption(row.row)).c_str(), rate, mhz,
+    std::printf("%2d %-26s %8d Mln. instr/s  at %7.1f MHz: %6.3f per cycle%s\n", number,
+                std::string(present::rowCaption(row.caption)).c_str(), rate, mhz,
                 mhz > 0 ? rate / mhz : 0.0,
-                bench::matchesGolden(outcome.work, row.golden()) ? "" : "  WRONG RESULT");
+                bench::checkWork(outcome.work, row.golden()) ? "  WRONG RESULT" : "");
 }
 
 void runSweeps(double mhz) {
@@ -167,10 +168,12 @@ void runSweeps(double mhz) {
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k) {
         const std::int32_t length = sysinfo::cacheSweepLength(k);
         const std::int64_t start = threadNs();
-        const std::int32_t rate = sysinfo::memorySweep(length, sysinfo::kCacheSweepFactor);
+        const std::int32_t rate = sysinfo::memorySweep(
+            length, sysinfo::kCacheSweepFactor, platform::monotonicTicks, sysinfo::sweepBlock);
         const double ns = static_cast<double>(threadNs() - start);
         const std::int32_t chunkRate =
-            sysinfo::fastestChunkRate(length, sysinfo::kCacheSweepFactor);
+            sysinfo::fastestChunkRate(length, sysinfo::kCacheSweepFactor,
+                                      platform::monotonicNanoseconds, sysinfo::sweepBlock);
         const double passes =
             static_cast<double>(sysinfo::sweepPassCount(length, sysinfo::kCacheSweepFactor));
         const double loads = passes * (length / 8) * 9;
@@ -181,7 +184,7 @@ void runSweeps(double mhz) {
             length / 128, rate, chunkRate, bytes / (1 << 20) / (ns / 1e9),
             loads / ns * 1000.0 / mhz, bytes / ns * 1000.0 / mhz);
     }
-    const auto kib = sysinfo::cacheSizeKiB(sysinfo::runCacheSweeps());
+    const auto kib = sysinfo::cacheSizeKiB(sysinfo::runCacheSweeps(platform::Clock{}));
     std::printf("second-level cache, as detected at start: %s\n",
                 kib ? present::cacheSizeText(*kib).c_str() : "-");
 }
@@ -200,13 +203,15 @@ int main(int argc, char** argv) {
     std::printf("load average %s; effective clock %.1f MHz (wall clock), %.1f MHz (CPU time)\n\n",
                 loadAverage().c_str(), sysinfo::effectiveClockMHz(),
                 sysinfo::effectiveClockMHz(5, CLOCK_THREAD_CPUTIME_ID));
-    for (const bench::KernelRow& row : bench::kernelTable()) {
+    for (std::size_t position = 0; position < bench::kKernelTable.size(); ++position) {
+        const bench::KernelRow& row = bench::kKernelTable[position];
+        const int number = bench::placeOf(bench::kKernelTable, position).row;
         if (!selected(options, row.group)) continue;
         if (row.group == bench::Group::Instr) {
-            runInstrRow(row);
+            runInstrRow(row, number);
         } else {
             // Re-measured per row: the core's clock moves with its load and temperature.
-            runScoredRow(row, sysinfo::effectiveClockMHz(3, CLOCK_THREAD_CPUTIME_ID));
+            runScoredRow(row, number, sysinfo::effectiveClockMHz(3, CLOCK_THREAD_CPUTIME_ID));
         }
     }
     if (options.sweeps) runSweeps(sysinfo::effectiveClockMHz(3, CLOCK_THREAD_CPUTIME_ID));
