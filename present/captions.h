@@ -78,7 +78,7 @@ inline constexpr std::array<std::string_view, 29> kRowCaptions = {
 // Row `row`'s caption, 1 to 29.
 std::string_view rowCaption(int row);
 
-// The caption without its trailing dots: "Formula Ferma".
+// The caption without its trailing dots or colon: "Formula Ferma", "Write memory speed".
 std::string_view plainCaption(std::string_view caption);
 
 // " RAM Benchmark  ".
