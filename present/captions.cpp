@@ -33,7 +33,8 @@ std::string loadChartDescription(std::string_view load, std::string_view free) {
 }
 
 std::string_view plainCaption(std::string_view caption) {
-    while (!caption.empty() && (caption.back() == '.' || caption.back() == ' '))
+    while (!caption.empty() &&
+           (caption.back() == '.' || caption.back() == ':' || caption.back() == ' '))
         caption.remove_suffix(1);
     return caption;
 }

@@ -102,7 +102,7 @@ std::string_view rowCaption(std::string_view key);
 // Row `row`'s caption, 1 to 29, in bench::kKernelTable's order.
 std::string_view rowCaption(int row);
 
-// The caption without its trailing dots: "Formula Ferma".
+// The caption without its trailing dots or colon: "Formula Ferma", "Write memory speed".
 std::string_view plainCaption(std::string_view caption);
 
 // " RAM Benchmark  ".

@@ -20,6 +20,7 @@ constexpr std::string_view kMb = " Mb";
 constexpr std::string_view kPercent = "%";
 constexpr std::string_view kMark = " Mark";
 constexpr std::string_view kRate = " Mln. instr/s";
+constexpr std::string_view kGroup = " GROUP";
 constexpr std::string_view kScoreSeparator = "      score: ";  // six blanks
 constexpr std::string_view kCpuScorePrefix = "Your CPU score: ";
 constexpr std::string_view kCpuScoreUnit = " Mark!";
@@ -89,16 +90,20 @@ std::string loadText(std::int32_t percent) {
     return join(intToText(percent), kPercent);
 }
 
-std::string_view groupTitle(bench::Group group) {
+std::string_view groupLabel(bench::Group group) {
     switch (group) {
         case bench::Group::Alu:
-            return "ALU GROUP";
+            return "ALU";
         case bench::Group::Fpu:
-            return "FPU GROUP";
+            return "FPU";
         case bench::Group::Instr:
-            return "INSTR. GROUP";
+            return "INSTR.";
     }
     return {};
+}
+
+std::string groupTitle(bench::Group group) {
+    return join(std::string(groupLabel(group)), kGroup);
 }
 
 std::string resultText(bench::Group group, std::int32_t result) {
@@ -106,7 +111,7 @@ std::string resultText(bench::Group group, std::int32_t result) {
 }
 
 std::string groupScoreTitle(bench::Group group, std::int32_t score) {
-    return join(std::string(groupTitle(group)) + std::string(kScoreSeparator), intToText(score));
+    return join(groupTitle(group) + std::string(kScoreSeparator), intToText(score));
 }
 
 std::string cpuScoreText(std::int64_t score) {

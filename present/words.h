@@ -50,8 +50,11 @@ std::string loadText(std::int32_t percent);
 
 inline constexpr std::string_view kBenchmarking = "Benchmarking...";
 
+// A group's short name, as its group box and score start with it: "ALU", "FPU", "INSTR.".
+std::string_view groupLabel(bench::Group group);
+
 // A group box's plain title: "ALU GROUP", "FPU GROUP", "INSTR. GROUP".
-std::string_view groupTitle(bench::Group group);
+std::string groupTitle(bench::Group group);
 
 // A row's result: "8000 Mark" for an ALU or FPU row, "960 Mln. instr/s" for an INSTR row.
 std::string resultText(bench::Group group, std::int32_t result);

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/collect.h"
 
-#include <sys/utsname.h>
-#include <unistd.h>
-
-#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,10 +12,11 @@
 #include "diag/stability.h"
 #include "membench/memory_speed.h"
 #include "platform/cpu_description.h"
+#include "platform/os_figures.h"
 #include "platform/ticks.h"
 #include "present/captions.h"
+#include "present/report_words.h"
 #include "present/words.h"
-#include "report/os_figures.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/clock.h"
 #include "sysinfo/effective_clock.h"
@@ -29,9 +26,13 @@ namespace report {
 
 CpuFigures collectCpu(const platform::Sources& sources) {
     CpuFigures cpu;
+    // Read once, so that the description, the rated speed and the system's TSC rate all
+    // describe the same processor block.
+    const platform::ProcessorFields fields = platform::readProcessorFields(sources.root);
     // The window's identification, with steps that keep the detail the report prints: every
     // sweep's rate beside the rates the size was read from.
     sysinfo::IdentificationSteps steps = sysinfo::machineIdentificationSteps(sources);
+    steps.readRegistry = [&] { return sysinfo::readRegistry(fields, sources.root); };
     sysinfo::CacheSweeps sweeps;
     steps.runCacheSweeps = [&sweeps] {
         sweeps = sysinfo::measureCacheSweeps(platform::Clock{});
@@ -49,9 +50,9 @@ CpuFigures collectCpu(const platform::Sources& sources) {
     cpu.l2CacheKiB = found.cacheKiB;
     for (int k = 0; k < sysinfo::kCacheSweepCount; ++k)
         cpu.cacheSweeps.push_back({8 << k, sweeps.rates[k], sweeps.confirmed[k]});
-    cpu.l2CacheOs = l2CacheBytesFromOs();
+    cpu.l2CacheOs = platform::l2CacheBytesFromOs(sources.root);
     cpu.clockCycles = found.clockCycles;
-    cpu.tscMhzOs = tscMHzFromOs();
+    cpu.tscMhzOs = platform::tscMHzFromOs(fields, sources.root);
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;
     return cpu;
@@ -66,21 +67,15 @@ MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory
     machine.cpuName = cpu.name;
     machine.identifier = cpu.identifier;
     machine.vendor = cpu.vendor;
-    machine.logicalCpus = static_cast<int>(std::thread::hardware_concurrency());
     machine.tscMhz = cpu.tscMhzOs;
-    if (!machine.tscMhz && cpu.clockCycles) machine.tscMhz = sysinfo::clockMHz(*cpu.clockCycles);
+    if (!machine.tscMhz) machine.tscMhz = cpu.clockMhz();
     machine.effectiveMhz = cpu.effectiveMhz;
     if (memory.status) machine.memoryTotal = memory.status->totalPhys;
-    if (utsname names{}; uname(&names) == 0) {
-        machine.kernelRelease = names.release;
-        machine.hostname = names.nodename;
-    }
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char when[32];
-    std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    machine.when = when;
+    const platform::MachineNames names = platform::machineNames();
+    machine.logicalCpus = names.logicalCpus;
+    machine.kernelRelease = names.kernelRelease;
+    machine.hostname = names.hostname;
+    machine.when = platform::utcTimestamp();
     return machine;
 }
 
@@ -173,8 +168,7 @@ class MemtestRecorder : public diag::MemTestView {
     void processEvents(diag::EventPoint) override {}
     void refused(const diag::NoBlock&) override {}
     void cycleEnded(std::int64_t cycles) override {
-        progress_("Memory test cycle " + std::to_string(cycles) + ": " +
-                  std::to_string(figures_.errors) + " errors");
+        progress_(present::memtestCycleLine(cycles, figures_.errors));
         if (soFar_) soFar_(figures_);
         if (cycles >= cycles_) diag::memTestStop.store(1);
     }
@@ -195,8 +189,7 @@ StabilityFigures runStability(int seconds, const Progress& progress,
     StabilityFigures figures;
     figures.seconds = seconds;
     const auto line = [&](int second) {
-        progress("CPU test: " + std::to_string(second) + " s, " + std::to_string(figures.passes) +
-                 " passes, " + std::to_string(figures.errors) + " errors");
+        progress(present::stabilityProgressLine(second, figures.passes, figures.errors));
     };
     auto tally = std::make_shared<StabilityTally>();
     {

@@ -16,9 +16,12 @@ namespace report {
 // Progress lines for standard error; the figures themselves go to standard output.
 using Progress = std::function<void(const std::string&)>;
 
+// "CPU Info" as the window identifies it, with what the system says beside it. The first
+// processor's fields of <root>/proc/cpuinfo are read once and handed to every step.
 CpuFigures collectCpu(const platform::Sources& sources);
 MemoryFigures collectMemory(const platform::Sources& sources);
-// The machine's identity from the figures already collected, the system and the clock.
+// The machine's identity from the figures already collected, the system's names and the
+// time.
 MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory);
 
 // One run of the CPU benchmark over `rows` (bench::kKernelTable, or a test's), as one

@@ -13,8 +13,8 @@
 #include <sstream>
 
 #include "bench/kernel_table.h"
-#include "bench/scoring.h"
 #include "present/captions.h"
+#include "present/report_words.h"
 #include "report/repeat.h"
 #include "report/report.h"
 
@@ -35,30 +35,13 @@ Side side(std::int64_t value, const std::vector<std::int64_t>& runs) {
     return s;
 }
 
-// A row's results over its runs: an ALU or FPU row records milliseconds and shows a score.
 Side rowSide(const BenchRow& row) {
-    std::vector<std::int64_t> results;
-    for (const auto& run : row.runs)
-        if (run) results.push_back(bench::rowResult(row.group, *run));
-    return side(row.result(), results);
+    return side(row.result(), row.runResults());
 }
 
 template <class T>
 Side scoreSide(const Repeated<T>& score) {
     return side(score.value, {score.runs.begin(), score.runs.end()});
-}
-
-// The figure of a speed that was measured; nullopt otherwise.
-std::optional<std::int64_t> figureOf(const std::optional<membench::Measured>& speed) {
-    if (!speed || !*speed) return std::nullopt;
-    return (*speed)->figure;
-}
-
-std::vector<std::int64_t> measuredRuns(const std::vector<std::optional<std::int32_t>>& runs) {
-    std::vector<std::int64_t> values;
-    for (const auto& run : runs)
-        if (run) values.push_back(*run);
-    return values;
 }
 
 void addLine(Comparison& c, std::string kind, std::string key, std::string caption,
@@ -84,30 +67,58 @@ std::string shown(const json& value) {
 
 // A note for each identity figure that differs; the TSC within half a percent is the same.
 void compareMachines(const MachineFigures& saved, const MachineFigures& now, Comparison& c) {
-    const auto note = [&c](const char* name, const json& a, const json& b) {
-        c.notes.push_back(std::string(name) + " differs: saved " + shown(a) + ", now " + shown(b));
+    const auto note = [&c](std::string_view figure, const json& a, const json& b) {
+        c.notes.push_back(present::differsNote(figure, shown(a), shown(b)));
     };
-    const auto compare = [&note](const char* name, const auto& a, const auto& b) {
-        if (!(a == b)) note(name, json(a), json(b));
+    const auto compare = [&note](std::string_view figure, const auto& a, const auto& b) {
+        if (!(a == b)) note(figure, json(a), json(b));
     };
-    compare("CPU name", saved.cpuName, now.cpuName);
-    compare("CPU identifier", saved.identifier, now.identifier);
+    compare(present::kCpuNameFigure, saved.cpuName, now.cpuName);
+    compare(present::kCpuIdentifierFigure, saved.identifier, now.identifier);
     const bool sameTsc = saved.tscMhz && now.tscMhz && *saved.tscMhz != 0
                              ? std::abs(*now.tscMhz / *saved.tscMhz - 1.0) < 0.005
                              : saved.tscMhz == now.tscMhz;
-    if (!sameTsc) note("TSC MHz", json(saved.tscMhz), json(now.tscMhz));
-    compare("logical CPUs", saved.logicalCpus, now.logicalCpus);
-    compare("memory total", saved.memoryTotal, now.memoryTotal);
-    compare("kernel release", saved.kernelRelease, now.kernelRelease);
-    compare("hostname", saved.hostname, now.hostname);
+    if (!sameTsc) note(present::kTscFigure, json(saved.tscMhz), json(now.tscMhz));
+    compare(present::kLogicalCpusFigure, saved.logicalCpus, now.logicalCpus);
+    compare(present::kMemoryTotalFigure, saved.memoryTotal, now.memoryTotal);
+    compare(present::kKernelReleaseFigure, saved.kernelRelease, now.kernelRelease);
+    compare(present::kHostnameFigure, saved.hostname, now.hostname);
+}
+
+// Each row both hold, then the group scores and the CPU score.
+void compareBench(const BenchFigures& saved, const BenchFigures& now, Comparison& c) {
+    for (const BenchRow& rowNow : now.rows) {
+        for (const BenchRow& rowSaved : saved.rows) {
+            if (rowSaved.row != rowNow.row) continue;
+            addLine(c, "row", std::to_string(rowNow.row),
+                    std::string(present::rowCaption(rowNow.row)), rowSide(rowSaved),
+                    rowSide(rowNow));
+        }
+    }
+    for (const GroupScore& group : kGroupScores)
+        addLine(c, "score", group.key, present::scoreCaption(group.group),
+                scoreSide(saved.*group.score), scoreSide(now.*group.score));
+    addLine(c, "score", "cpu_score", std::string(present::kCpuScoreName), scoreSide(saved.cpuScore),
+            scoreSide(now.cpuScore));
+}
+
+// The speeds both runs measured.
+void compareRam(const RamBenchFigures& saved, const RamBenchFigures& now, Comparison& c) {
+    for (const RamSpeed& speed : kRamSpeeds) {
+        const auto before = figureOf(saved.*speed.speed);
+        const auto after = figureOf(now.*speed.speed);
+        if (!before || !after) continue;
+        addLine(c, "ram", speed.key, std::string(present::plainCaption(speed.caption)),
+                side(*before, measuredRuns(saved.*speed.runs)),
+                side(*after, measuredRuns(now.*speed.runs)));
+    }
 }
 
 // The whole of a file a user handed over, or why not: the system's error, or "larger than
 // 64 MiB", known from its size where it has one and otherwise after reading one byte more.
 platform::Expected<std::string, std::string> userFileText(const std::string& path) {
     const auto failure = [](std::string reason) { return platform::Unexpected{std::move(reason)}; };
-    const std::string tooLarge = "larger than " + std::to_string(kMaxUserFileBytes >> 20) +
-                                 " MiB, not a corvane-report result";
+    const std::string tooLarge = present::tooLargeReason(kMaxUserFileBytes);
     struct Descriptor {
         int fd;
         ~Descriptor() {
@@ -135,25 +146,24 @@ platform::Expected<std::string, std::string> userFileText(const std::string& pat
 }  // namespace
 
 platform::Expected<Report, std::string> loadSaved(const std::string& path) {
-    const auto failure = [&path](const std::string& why) {
-        return platform::Unexpected{"corvane-report: --compare: " + path + ": " + why};
+    const auto failure = [&path](std::string_view why) {
+        return platform::Unexpected{present::compareRefusedReason(path, why)};
     };
     const auto text = userFileText(path);
     if (!text) return failure(text.error());
     const json saved = json::parse(*text, nullptr, false);
-    if (saved.is_discarded()) return failure("not JSON");
+    if (saved.is_discarded()) return failure(present::kNotJson);
     const auto schema = saved.is_object() ? saved.find("schema") : saved.end();
     if (schema == saved.end() || !schema->is_number_integer() || !saved.contains("corvane") ||
         schema->get<std::int64_t>() < kOldestSchema)
-        return failure("not a corvane-report result");
+        return failure(present::kNotAResult);
     if (schema->get<std::int64_t>() > kSchema)
-        return failure("schema " + schema->dump() + " is newer than this program's " +
-                       std::to_string(kSchema));
+        return failure(present::newerSchemaReason(schema->dump(), kSchema));
     // Every figure must have its type: found now, not after the run.
     try {
         return saved.get<Report>();
     } catch (const json::exception&) {
-        return failure("not a corvane-report result");
+        return failure(present::kNotAResult);
     }
 }
 
@@ -161,74 +171,54 @@ Comparison compareResults(const Report& saved, const Report& now, const std::str
     Comparison c;
     c.file = file;
     c.savedWhen = saved.machine.when;
+    c.savedRevision = saved.benchRevision;
+    c.revision = now.benchRevision;
     compareMachines(saved.machine, now.machine, c);
     if (saved.benchRevision != now.benchRevision)
-        c.warnings.push_back(
-            "bench revision differs: saved " + std::to_string(saved.benchRevision) + ", now " +
-            std::to_string(now.benchRevision) + "; rows whose work changed are not comparable");
-
-    if (saved.bench && now.bench) {
-        for (const BenchRow& rowNow : now.bench->rows) {
-            for (const BenchRow& rowSaved : saved.bench->rows) {
-                if (rowSaved.row != rowNow.row) continue;
-                addLine(c, "row", std::to_string(rowNow.row),
-                        std::string(present::rowCaption(rowNow.row)), rowSide(rowSaved),
-                        rowSide(rowNow));
-            }
-        }
-        const BenchFigures& a = *saved.bench;
-        const BenchFigures& b = *now.bench;
-        addLine(c, "score", "alu", "ALU score", scoreSide(a.alu), scoreSide(b.alu));
-        addLine(c, "score", "fpu", "FPU score", scoreSide(a.fpu), scoreSide(b.fpu));
-        addLine(c, "score", "instr", "INSTR. score", scoreSide(a.instr), scoreSide(b.instr));
-        addLine(c, "score", "cpu_score", "CPU score", scoreSide(a.cpuScore), scoreSide(b.cpuScore));
-    }
-    if (saved.ramBench && now.ramBench) {
-        const RamBenchFigures& a = *saved.ramBench;
-        const RamBenchFigures& b = *now.ramBench;
-        const auto speedLine = [&c](const char* key, const char* caption,
-                                    const std::optional<membench::Measured>& savedSpeed,
-                                    const std::vector<std::optional<std::int32_t>>& savedRuns,
-                                    const std::optional<membench::Measured>& nowSpeed,
-                                    const std::vector<std::optional<std::int32_t>>& nowRuns) {
-            const auto before = figureOf(savedSpeed);
-            const auto after = figureOf(nowSpeed);
-            if (!before || !after) return;
-            addLine(c, "ram", key, caption, side(*before, measuredRuns(savedRuns)),
-                    side(*after, measuredRuns(nowRuns)));
-        };
-        speedLine("write", "Write memory speed", a.write, a.writeRuns, b.write, b.writeRuns);
-        speedLine("read", "Read memory speed", a.read, a.readRuns, b.read, b.readRuns);
-    }
+        c.warnings.push_back(present::revisionWarning(saved.benchRevision, now.benchRevision));
+    if (saved.bench && now.bench) compareBench(*saved.bench, *now.bench, c);
+    if (saved.ramBench && now.ramBench) compareRam(*saved.ramBench, *now.ramBench, c);
     return c;
 }
 
+namespace {
+
+// "Fibonachi digit's........        8000       8571   1.071  * higher".
+std::string tableLine(const CompareLine& l) {
+    char ratio[16] = "-";
+    if (l.ratio) std::snprintf(ratio, sizeof ratio, "%.3f", *l.ratio);
+    const std::string mark =
+        l.marked ? "  " + std::string(l.now > l.saved ? present::kHigherMark : present::kLowerMark)
+                 : "";
+    char line[160];
+    std::snprintf(line, sizeof line, "%-26s %10lld %10lld %7s%s\n", l.caption.c_str(),
+                  static_cast<long long>(l.saved), static_cast<long long>(l.now), ratio,
+                  mark.c_str());
+    return line;
+}
+
+std::string tableHeader() {
+    char line[80];
+    std::snprintf(
+        line, sizeof line, "%-26s %10s %10s %7s\n", "", std::string(present::kSavedColumn).c_str(),
+        std::string(present::kNowColumn).c_str(), std::string(present::kRatioColumn).c_str());
+    return line;
+}
+
+}  // namespace
+
 std::string renderCompareText(const Comparison& c) {
     std::ostringstream out;
-    out << "\nCompared with " << c.file;
-    if (!c.savedWhen.empty()) out << " (" << c.savedWhen << ")";
-    out << "\n";
-    for (const auto& note : c.notes) out << "Note: " << note << "\n";
-    for (const auto& warning : c.warnings) out << "Warning: " << warning << "\n";
-    char line[160];
+    out << "\n" << present::comparedWithLine(c.file, c.savedWhen) << "\n";
+    for (const auto& note : c.notes) out << present::kNotePrefix << note << "\n";
+    for (const auto& warning : c.warnings) out << present::kWarningPrefix << warning << "\n";
     if (c.lines.empty()) {
-        out << "No benchmark figures in common.\n";
+        out << present::kNoFiguresInCommon << "\n";
         return out.str();
     }
-    std::snprintf(line, sizeof line, "%-26s %10s %10s %7s\n", "", "saved", "now", "ratio");
-    out << line;
-    for (const auto& l : c.lines) {
-        char ratio[16] = "-";
-        if (l.ratio) std::snprintf(ratio, sizeof ratio, "%.3f", *l.ratio);
-        std::snprintf(line, sizeof line, "%-26s %10lld %10lld %7s%s\n", l.caption.c_str(),
-                      static_cast<long long>(l.saved), static_cast<long long>(l.now), ratio,
-                      l.marked ? (l.now > l.saved ? "  * higher" : "  * lower") : "");
-        out << line;
-    }
-    std::snprintf(line, sizeof line,
-                  "* changed by more than both runs' spread (%.0f %% for a single run)\n",
-                  kSingleRunThreshold);
-    out << line;
+    out << tableHeader();
+    for (const auto& l : c.lines) out << tableLine(l);
+    out << present::changedFootnote(kSingleRunThreshold) << "\n";
     return out.str();
 }
 
@@ -246,6 +236,8 @@ json compareJson(const Comparison& c) {
     }
     return {{"file", c.file},
             {"saved_when", c.savedWhen},
+            {"saved_bench_revision", c.savedRevision},
+            {"bench_revision", c.revision},
             {"notes", c.notes},
             {"warnings", c.warnings},
             {"figures", lines}};

@@ -21,7 +21,7 @@ inline constexpr double kSingleRunThreshold = 5.0;
 // gigabytes would be read and parsed whole before it could be refused.
 inline constexpr std::int64_t kMaxUserFileBytes = std::int64_t{64} << 20;
 
-// The saved result, or the one line that says why FILE cannot be compared with.
+// The saved result, or the reason, in one line, why FILE cannot be compared with.
 platform::Expected<Report, std::string> loadSaved(const std::string& path);
 
 struct CompareLine {
@@ -37,6 +37,9 @@ struct CompareLine {
 struct Comparison {
     std::string file;
     std::string savedWhen;
+    // The benchmark's revision each side was measured with: rows of different revisions did
+    // different work, which a warning says.
+    int savedRevision = 0, revision = 0;
     std::vector<std::string> notes;     // where the two machines differ
     std::vector<std::string> warnings;  // where the figures are not comparable
     std::vector<CompareLine> lines;

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The JSON form of every figure: one to_json/from_json pair a struct. The numbers are the
-// data; the texts beside them ("text", "cpu_text", "l2_cache" ...) are what the window
-// shows, worded by the presentation module, and are never read back.
+// The JSON form of every figure: one to_json/from_json pair a struct (CacheSweep's is beside
+// it, in report.h). The numbers are the data; the texts beside them ("text", "cpu_text",
+// "l2_cache" ...) are what the window shows, worded by the presentation module, and are
+// never read back.
 #include <charconv>
 
 #include "present/captions.h"
 #include "present/words.h"
 #include "report/report.h"
-#include "sysinfo/clock.h"
-#include "sysinfo/memory_monitor.h"
 #include "version.h"
 
 namespace membench {
@@ -20,8 +19,20 @@ NLOHMANN_JSON_SERIALIZE_ENUM(NoSpeed, {{NoSpeed::tooFastToTime, "too_fast_to_tim
 
 namespace bench {
 
-NLOHMANN_JSON_SERIALIZE_ENUM(Group,
-                             {{Group::Alu, "ALU"}, {Group::Fpu, "FPU"}, {Group::Instr, "INSTR"}})
+// A group under its one name, bench::groupName.
+void to_json(nlohmann::json& j, Group group) {
+    j = groupName(group);
+}
+
+void from_json(const nlohmann::json& j, Group& group) {
+    for (const report::GroupScore& known : report::kGroupScores) {
+        if (j == groupName(known.group)) {
+            group = known.group;
+            return;
+        }
+    }
+    throw nlohmann::json::other_error::create(501, "not a benchmark group", &j);
+}
 
 }  // namespace bench
 
@@ -113,26 +124,15 @@ std::optional<bench::Mismatch> wrongFrom(const json& j) {
     return wrong;
 }
 
+// A timed loop's bytes and milliseconds, as "write_timed" keeps them; a saved result of
+// schema 1 has none.
+std::optional<platform::TimedBytes> timedAt(const json& j, const std::string& key) {
+    const auto timed = j.find(key);
+    if (timed == j.end() || timed->is_null()) return std::nullopt;
+    return timedFrom(*timed);
+}
+
 }  // namespace
-
-std::int32_t BenchRow::result() const {
-    return raw ? bench::rowResult(group, *raw) : 0;
-}
-
-bool Report::foundErrors() const {
-    const bool wrongRow = bench && std::any_of(bench->rows.begin(), bench->rows.end(),
-                                               [](const BenchRow& row) { return !row.valid; });
-    return wrongRow || (stability && stability->errors > 0) || (memtest && memtest->errors > 0);
-}
-
-void to_json(json& j, const CacheSweep& s) {
-    j = {{"kib", s.kib}, {"rate", s.rate}, {"confirmed", s.confirmed}};
-}
-
-void from_json(const json& j, CacheSweep& s) {
-    s = {j.at("kib").get<std::int32_t>(), j.at("rate").get<std::int32_t>(),
-         j.at("confirmed").get<std::int32_t>()};
-}
 
 void to_json(json& j, const CpuFigures& c) {
     std::vector<std::string_view> extensions;
@@ -155,7 +155,7 @@ void to_json(json& j, const CpuFigures& c) {
         {"clock_text",
          c.clockCycles ? present::clockText(*c.clockCycles) : std::string(present::kNoFigure)},
         {"clock_cycles", orNull(c.clockCycles)},
-        {"clock_mhz", c.clockCycles ? json(sysinfo::clockMHz(*c.clockCycles)) : json(nullptr)},
+        {"clock_mhz", orNull(c.clockMhz())},
         {"tsc_mhz_os", orNull(c.tscMhzOs)},
         {"effective_mhz", orNull(c.effectiveMhz)},
     };
@@ -182,17 +182,22 @@ void to_json(json& j, const MemoryFigures& m) {
     const auto field = [&](std::int64_t platform::MemoryStatus::*member) {
         return s ? json((*s).*member) : json(nullptr);
     };
+    // The panels "Pagefile in use" and "Phisical memory" in use, as the window shows them.
+    const auto shown = m.shown();
+    const auto panel = [&](std::size_t index) {
+        return shown ? json(shown->panels[index]) : json(nullptr);
+    };
     const auto& a = m.allowance;
     const auto& limit = a ? a->limit : std::nullopt;
     j = {
         {"total_virtual", field(&platform::MemoryStatus::totalVirtual)},
         {"avail_virtual", field(&platform::MemoryStatus::availVirtual)},
         {"total_pagefile", field(&platform::MemoryStatus::totalPageFile)},
-        {"pagefile_in_use", s ? json(s->totalPageFile - s->availPageFile) : json(nullptr)},
+        {"pagefile_in_use", panel(3)},
         {"total_phys", field(&platform::MemoryStatus::totalPhys)},
-        {"phys_in_use", s ? json(s->totalPhys - s->availPhys) : json(nullptr)},
+        {"phys_in_use", panel(5)},
         {"avail_phys", field(&platform::MemoryStatus::availPhys)},
-        {"load_percent", s ? json(sysinfo::loadPercent(*s)) : json(nullptr)},
+        {"load_percent", shown ? json(shown->loadPercent) : json(nullptr)},
         {"unused", a ? json(a->unused) : json(nullptr)},
         {"memtest_allowance", a ? json(a->bytes) : json(nullptr)},
         {"limit", limit ? json(limit->limit) : json(nullptr)},
@@ -275,27 +280,23 @@ void from_json(const json& j, BenchRow& r) {
 void to_json(json& j, const BenchFigures& b) {
     j = {{"rows", b.rows},
          {"repetitions", b.repetitions},
-         {"alu", b.alu.value},
-         {"fpu", b.fpu.value},
-         {"instr", b.instr.value},
          {"cpu_score", b.cpuScore.value},
          // An interrupted first repetition has rows but no scores yet.
          {"cpu_text", b.repetitions > 0 ? present::cpuScoreText(b.cpuScore.value) : ""},
-         {"runs",
-          {{"alu", b.alu.runs},
-           {"fpu", b.fpu.runs},
-           {"instr", b.instr.runs},
-           {"cpu_score", b.cpuScore.runs}}}};
+         {"runs", {{"cpu_score", b.cpuScore.runs}}}};
+    for (const GroupScore& group : kGroupScores) {
+        j[group.key] = (b.*group.score).value;
+        j["runs"][group.key] = (b.*group.score).runs;
+    }
 }
 
 void from_json(const json& j, BenchFigures& b) {
     b.rows = j.at("rows").get<std::vector<BenchRow>>();
     b.repetitions = j.at("repetitions").get<int>();
     const json& runs = j.at("runs");
-    b.alu = {j.at("alu").get<std::int32_t>(), runs.at("alu").get<std::vector<std::int32_t>>()};
-    b.fpu = {j.at("fpu").get<std::int32_t>(), runs.at("fpu").get<std::vector<std::int32_t>>()};
-    b.instr = {j.at("instr").get<std::int32_t>(),
-               runs.at("instr").get<std::vector<std::int32_t>>()};
+    for (const GroupScore& group : kGroupScores)
+        b.*group.score = {j.at(group.key).get<std::int32_t>(),
+                          runs.at(group.key).get<std::vector<std::int32_t>>()};
     b.cpuScore = {j.at("cpu_score").get<std::int64_t>(),
                   runs.at("cpu_score").get<std::vector<std::int64_t>>()};
 }
@@ -304,42 +305,52 @@ namespace {
 
 // One measurement of the memory benchmark: its figure (null without one), why there is
 // none, its bytes and milliseconds, and its text.
-void putSpeed(json& j, const char* name, const std::optional<membench::Measured>& speed) {
-    const std::string key(name);
-    j[key] = speed && *speed ? json((*speed)->figure) : json(nullptr);
+void putSpeed(json& j, const std::string& key, const std::optional<membench::Measured>& speed) {
+    j[key] = orNull(figureOf(speed));
     j[key + "_failure"] = speed && !*speed ? json(speed->error()) : json(nullptr);
     j[key + "_timed"] = speed && *speed ? timedJson((*speed)->timed) : json(nullptr);
     j[key + "_text"] = speed ? present::speedText(*speed) : std::string(present::kNoFigure);
 }
 
-std::optional<membench::Measured> speedFrom(const json& j, const char* name) {
-    const std::string key(name);
-    if (const auto figure = optionalAt<std::int32_t>(j, name)) {
-        const auto timed = j.find(key + "_timed");
-        return membench::Measured(membench::Speed{*figure, timed != j.end() && !timed->is_null()
-                                                               ? timedFrom(*timed)
-                                                               : platform::TimedBytes{}});
-    }
+std::optional<membench::Measured> speedFrom(const json& j, const std::string& key) {
+    if (const auto figure = optionalAt<std::int32_t>(j, key.c_str()))
+        return membench::Measured(
+            membench::Speed{*figure, timedAt(j, key + "_timed").value_or(platform::TimedBytes{})});
     if (const auto failure = optionalAt<membench::NoSpeed>(j, (key + "_failure").c_str()))
         return membench::Measured(platform::Unexpected{*failure});
     return std::nullopt;
 }
 
+// A timed phase of the memory test: its speed, its bytes and milliseconds, and its text.
+void putPhase(json& j, const std::string& key, const std::optional<diag::PhaseSpeed>& phase) {
+    j[key] = phase ? json(phase->mbPerSec) : json(nullptr);
+    j[key + "_timed"] = phase ? timedJson(phase->timed) : json(nullptr);
+    j[key + "_text"] =
+        phase ? present::testSpeedText(phase->mbPerSec) : std::string(present::kNoFigure);
+}
+
+std::optional<diag::PhaseSpeed> phaseFrom(const json& j, const std::string& key) {
+    const auto speed = optionalAt<std::int64_t>(j, key.c_str());
+    if (!speed) return std::nullopt;
+    return diag::PhaseSpeed{*speed, timedAt(j, key + "_timed").value_or(platform::TimedBytes{})};
+}
+
 }  // namespace
 
 void to_json(json& j, const RamBenchFigures& r) {
-    j = json::object();
-    putSpeed(j, "write", r.write);
-    putSpeed(j, "read", r.read);
-    j["runs"] = {{"write", r.writeRuns}, {"read", r.readRuns}};
+    j = {{"runs", json::object()}};
+    for (const RamSpeed& speed : kRamSpeeds) {
+        putSpeed(j, speed.key, r.*speed.speed);
+        j["runs"][speed.key] = r.*speed.runs;
+    }
 }
 
 void from_json(const json& j, RamBenchFigures& r) {
-    r.write = speedFrom(j, "write");
-    r.read = speedFrom(j, "read");
     const json& runs = j.at("runs");
-    r.writeRuns = runs.at("write").get<std::vector<std::optional<std::int32_t>>>();
-    r.readRuns = runs.at("read").get<std::vector<std::optional<std::int32_t>>>();
+    for (const RamSpeed& speed : kRamSpeeds) {
+        r.*speed.speed = speedFrom(j, speed.key);
+        r.*speed.runs = runs.at(speed.key).get<std::vector<std::optional<std::int32_t>>>();
+    }
 }
 
 void to_json(json& j, const StabilityFigures& s) {
@@ -357,37 +368,17 @@ void from_json(const json& j, StabilityFigures& s) {
 }
 
 void to_json(json& j, const MemtestFigures& m) {
-    const auto speed = [](const std::optional<diag::PhaseSpeed>& phase) {
-        return phase ? json(phase->mbPerSec) : json(nullptr);
-    };
-    const auto text = [](const std::optional<diag::PhaseSpeed>& phase) {
-        return phase ? present::testSpeedText(phase->mbPerSec) : std::string(present::kNoFigure);
-    };
-    j = {{"bytes", m.bytes},
-         {"passes", m.passes},
-         {"errors", m.errors},
-         {"write", speed(m.write)},
-         {"read", speed(m.read)},
-         {"write_timed", m.write ? timedJson(m.write->timed) : json(nullptr)},
-         {"read_timed", m.read ? timedJson(m.read->timed) : json(nullptr)},
-         {"write_text", text(m.write)},
-         {"read_text", text(m.read)}};
+    j = {{"bytes", m.bytes}};
+    for (const MemtestCount& count : kMemtestCounts) j[count.key] = m.*count.count;
+    for (const MemtestPhase& phase : kMemtestPhases) putPhase(j, phase.key, m.*phase.phase);
 }
 
 void from_json(const json& j, MemtestFigures& m) {
     m.bytes = j.at("bytes").get<std::int64_t>();
-    m.passes = j.at("passes").get<std::int64_t>();
-    m.errors = j.at("errors").get<std::int64_t>();
-    const auto phase = [&j](const char* name) -> std::optional<diag::PhaseSpeed> {
-        const auto speed = optionalAt<std::int64_t>(j, name);
-        if (!speed) return std::nullopt;
-        const auto timed = j.find(std::string(name) + "_timed");
-        return diag::PhaseSpeed{*speed, timed != j.end() && !timed->is_null()
-                                            ? timedFrom(*timed)
-                                            : platform::TimedBytes{}};
-    };
-    m.write = phase("write");
-    m.read = phase("read");
+    // A count newer than the file that holds the result reads as 0, so older results load.
+    for (const MemtestCount& count : kMemtestCounts)
+        m.*count.count = j.value(count.key, std::int64_t{0});
+    for (const MemtestPhase& phase : kMemtestPhases) m.*phase.phase = phaseFrom(j, phase.key);
 }
 
 void to_json(json& j, const Report& r) {

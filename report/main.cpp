@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// corvane-report: Corvane's figures without a window.
+// corvane-report: Corvane's figures without a window. main reads as the run goes: the
+// command line, what can make the run useless, the jobs, the output, the exit status.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -14,10 +15,11 @@
 #include "bench/kernel_table.h"
 #include "platform/sources.h"
 #include "platform/x87.h"
-#include "present/words.h"
+#include "present/report_words.h"
 #include "report/collect.h"
 #include "report/compare.h"
 #include "report/options.h"
+#include "report/output.h"
 #include "report/repeat.h"
 #include "report/save.h"
 #include "sysinfo/sweep.h"
@@ -25,27 +27,25 @@
 namespace {
 
 using report::Format;
+template <class T>
+using Expected = platform::Expected<T, std::string>;
+using Failure = platform::Unexpected<std::string>;
 
-std::string jsonText(const nlohmann::json& json) {
-    // System strings that are not UTF-8 must not end the program after a long run.
-    return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+void progress(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-std::string rendered(const report::Report& result, Format format,
-                     const std::optional<report::Comparison>& comparison) {
-    switch (format) {
-        case Format::Json: {
-            nlohmann::json json = result;
-            if (comparison) json["compare"] = report::compareJson(*comparison);
-            return jsonText(json);
-        }
-        case Format::OpenMetrics:
-            return report::renderOpenMetrics(result);
-        case Format::Text:
-            break;
-    }
-    return report::renderText(result) +
-           (comparison ? report::renderCompareText(*comparison) : std::string());
+// The reason on standard error as the program's error line; the status to exit with.
+int fail(const std::string& reason, int status = report::kExitUsage) {
+    std::fprintf(stderr, "%s\n", present::reportErrorLine(reason).c_str());
+    return status;
+}
+
+// --help and --version print and end well; a refused command line is an error.
+int exitEarly(const report::EarlyExit& early) {
+    if (early.status != report::kExitAllWell) return fail(early.text, early.status);
+    std::fputs(early.text.c_str(), stdout);
+    return early.status;
 }
 
 // Ctrl-C: prints the figures measured so far, marked incomplete, and ends with status 130.
@@ -62,15 +62,8 @@ class Interruption {
         std::thread([this, set] {
             int signal = 0;
             sigwait(&set, &signal);
-            {
-                std::lock_guard lock(mutex_);
-                if (!finishing_) {
-                    soFar_.incomplete = true;
-                    std::fputs("corvane-report: interrupted\n", stderr);
-                    report::writeAll(stdout, rendered(soFar_, format_, std::nullopt));
-                }
-            }
-            _exit(130);
+            printSoFar();
+            _exit(report::kExitInterrupted);
         }).detach();
     }
 
@@ -87,150 +80,182 @@ class Interruption {
     }
 
   private:
+    void printSoFar() {
+        std::lock_guard lock(mutex_);
+        if (finishing_) return;
+        soFar_.incomplete = true;
+        std::fprintf(stderr, "%s\n", present::reportErrorLine(present::kInterrupted).c_str());
+        report::writeAll(stdout, report::rendered(soFar_, format_, std::nullopt));
+    }
+
     Format format_;
     std::mutex mutex_;
     report::Report soFar_;
     bool finishing_ = false;
 };
 
-// The block --memtest asks for, given what this process may take now; empty, with the
-// reason on standard error, when it is refused.
-std::optional<std::int64_t> memtestBlock(const report::Options& options,
-                                         const platform::Sources& sources) {
+// The block --memtest asks for, given what this process may take now.
+Expected<std::int64_t> memtestBlock(const report::Options& options,
+                                    const platform::Sources& sources) {
     const auto allowance = sources.memoryAllowance();
-    const auto block =
-        report::memtestBlock(options, allowance ? std::optional(allowance->bytes) : std::nullopt);
-    if (!block) {
-        std::fprintf(stderr, "%s\n", block.error().c_str());
-        return std::nullopt;
-    }
-    return *block;
+    return report::memtestBlock(options,
+                                allowance ? std::optional(allowance->bytes) : std::nullopt);
 }
 
-report::Progress repetitionProgress(const report::Progress& progress, int repetition,
-                                    int repetitions) {
+// Everything that can make the run useless, checked before it starts: the file to compare
+// with, the folder to save in and the memory test's block. The saved result, where one is
+// to be compared with.
+Expected<std::optional<report::Report>> checkBeforeRunning(const report::Options& options,
+                                                           const platform::Sources& sources) {
+    std::optional<report::Report> saved;
+    if (options.compareFile) {
+        auto loaded = report::loadSaved(*options.compareFile);
+        if (!loaded) return Failure{loaded.error()};
+        saved = std::move(*loaded);
+    }
+    if (options.saveFile) {
+        const auto folder = std::filesystem::path(*options.saveFile).parent_path();
+        std::error_code ignored;
+        if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ignored))
+            return Failure{present::noSuchDirectoryReason(folder.string())};
+    }
+    // Refused before anything is mapped; checked once more before the block is, as the runs
+    // before it take memory of their own.
+    if (options.memtest()) {
+        if (const auto block = memtestBlock(options, sources); !block)
+            return Failure{block.error()};
+    }
+    return saved;
+}
+
+report::Progress repetitionProgress(int repetition, int repetitions) {
     if (repetitions == 1) return progress;
-    const std::string prefix =
-        "[" + std::to_string(repetition) + "/" + std::to_string(repetitions) + "] ";
-    return [progress, prefix](const std::string& line) { progress(prefix + line); };
+    const std::string prefix = present::repetitionPrefix(repetition, repetitions);
+    return [prefix](const std::string& line) { progress(prefix + line); };
+}
+
+// "CPU Info", "RAM Info" and what identifies the machine.
+report::Report identify(const platform::Sources& sources, Interruption& interruption) {
+    progress(std::string(present::kIdentifyingProgress));
+    report::Report result;
+    result.cpu = report::collectCpu(sources);
+    result.memory = report::collectMemory(sources);
+    result.machine = report::collectMachine(result.cpu, result.memory);
+    interruption.update([&](report::Report& soFar) { soFar = result; });
+    return result;
+}
+
+// The CPU benchmark `repeat` times; an interruption prints the first repetition's rows as
+// they come, and the repetitions that completed after it.
+report::BenchFigures cpuBenchmark(int repeat, Interruption& interruption) {
+    progress(std::string(present::kCpuBenchmarkProgress));
+    std::vector<report::BenchFigures> repetitions;
+    report::BenchFigures combined;
+    for (int k = 1; k <= repeat; ++k) {
+        report::BenchFigures partial;
+        const auto rowDone = [&](const report::BenchRow& row) {
+            partial.rows.push_back(row);
+            if (repetitions.empty())
+                interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
+        };
+        repetitions.push_back(report::runCpuBenchmark(bench::kKernelTable, repetitionProgress(k, repeat), rowDone));
+        combined = report::combineBench(repetitions);
+        interruption.update([&](report::Report& soFar) { soFar.bench = combined; });
+    }
+    return combined;
+}
+
+report::RamBenchFigures ramBenchmark(int repeat, const platform::Sources& sources,
+                                     Interruption& interruption) {
+    progress(std::string(present::kRamBenchmarkProgress));
+    std::vector<report::RamBenchFigures> repetitions;
+    report::RamBenchFigures combined;
+    for (int k = 1; k <= repeat; ++k) {
+        repetitions.push_back(report::runRamBenchmark(repetitionProgress(k, repeat), sources));
+        combined = report::combineRam(repetitions);
+        interruption.update([&](report::Report& soFar) { soFar.ramBench = combined; });
+    }
+    return combined;
+}
+
+report::StabilityFigures stabilityTest(int seconds, Interruption& interruption) {
+    const auto keep = [&](const report::StabilityFigures& figures) {
+        interruption.update([&](report::Report& soFar) { soFar.stability = figures; });
+    };
+    // Kept before the progress line: Ctrl-C at any moment of the test shows that it ran.
+    report::StabilityFigures started;
+    started.seconds = seconds;
+    keep(started);
+    progress(std::string(present::kStabilityProgress));
+    const report::StabilityFigures figures = report::runStability(seconds, progress, keep);
+    keep(figures);
+    return figures;
+}
+
+Expected<report::MemtestFigures> memoryTest(const report::Options& options,
+                                            const platform::Sources& sources,
+                                            Interruption& interruption) {
+    const auto bytes = memtestBlock(options, sources);
+    if (!bytes) return Failure{bytes.error()};
+    progress(std::string(present::kMemtestProgress));
+    const auto memtest = report::runMemtest(
+        *bytes, options.memtestPasses, progress, sources,
+        [&](const report::MemtestFigures& figures) {
+            interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
+        });
+    if (!memtest) return Failure{present::memtestNoBlockReason(options.memtestSize)};
+    return *memtest;
+}
+
+// The jobs the options ask for, in the order of the window's pages.
+Expected<report::Report> collect(const report::Options& options, const platform::Sources& sources,
+                                 Interruption& interruption) {
+    // The same floating-point setting and memory backing the window starts with.
+    platform::setX87ControlWord(platform::kStartupX87ControlWord);
+    sysinfo::backSweepBuffer();
+    report::Report result = identify(sources, interruption);
+    if (options.benchCpu) result.bench = cpuBenchmark(options.repeat, interruption);
+    if (options.benchRam) result.ramBench = ramBenchmark(options.repeat, sources, interruption);
+    if (options.stabilitySeconds)
+        result.stability = stabilityTest(*options.stabilitySeconds, interruption);
+    if (options.memtest()) {
+        const auto memtest = memoryTest(options, sources, interruption);
+        if (!memtest) return Failure{memtest.error()};
+        result.memtest = *memtest;
+    }
+    return result;
+}
+
+// The figures on standard output, compared with the saved result where there is one, and
+// in the --save file.
+platform::Expected<void, std::string> write(const report::Report& result,
+                                            const report::Options& options,
+                                            const std::optional<report::Report>& saved) {
+    std::optional<report::Comparison> comparison;
+    if (saved) comparison = report::compareResults(*saved, result, *options.compareFile);
+    const auto written =
+        report::writeAll(stdout, report::rendered(result, options.format, comparison));
+    if (!written || !options.saveFile) return written;
+    return report::saveAtomically(*options.saveFile, report::jsonText(result));
+}
+
+int exitStatus(const report::Report& result) {
+    return result.foundErrors() ? report::kExitErrorsFound : report::kExitAllWell;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto parsed = report::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed) {
-        const report::EarlyExit& early = parsed.error();
-        std::fputs(early.text.c_str(), early.status == 0 ? stdout : stderr);
-        return early.status;
-    }
-    const report::Options& options = *parsed;
+    const auto options = report::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options) return exitEarly(options.error());
     const platform::Sources sources;  // the live machine
-
-    // Everything that can make the run useless is checked before it starts.
-    std::optional<report::Report> saved;
-    if (options.compareFile) {
-        auto loaded = report::loadSaved(*options.compareFile);
-        if (!loaded) {
-            std::fprintf(stderr, "%s\n", loaded.error().c_str());
-            return 2;
-        }
-        saved = std::move(*loaded);
-    }
-    if (options.saveFile) {
-        std::filesystem::path directory = std::filesystem::path(*options.saveFile).parent_path();
-        std::error_code ignored;
-        if (!std::filesystem::is_directory(directory.empty() ? "." : directory, ignored)) {
-            std::fprintf(stderr, "corvane-report: --save: %s: no such directory\n",
-                         directory.c_str());
-            return 2;
-        }
-    }
-    // Refused before anything is mapped; checked once more before the block is, as the runs
-    // before it take memory of their own.
-    if (options.memtest() && !memtestBlock(options, sources)) return 2;
-
-    Interruption interruption(options.format);
-
-    // The same floating-point setting and memory backing the window starts with.
-    platform::setX87ControlWord(platform::kStartupX87ControlWord);
-    sysinfo::backSweepBuffer();
-
-    const report::Progress progress = [](const std::string& line) {
-        std::fprintf(stderr, "%s\n", line.c_str());
-    };
-    report::Report result;
-    progress("Identifying the processor...");
-    result.cpu = report::collectCpu(sources);
-    result.memory = report::collectMemory(sources);
-    result.machine = report::collectMachine(result.cpu, result.memory);
-    interruption.update([&](report::Report& soFar) { soFar = result; });
-
-    if (options.benchCpu) {
-        progress("CPU benchmark...");
-        std::vector<report::BenchFigures> repetitions;
-        for (int k = 1; k <= options.repeat; ++k) {
-            report::BenchFigures partial;  // this repetition's rows, for an interruption
-            const auto rowDone = [&](const report::BenchRow& row) {
-                partial.rows.push_back(row);
-                if (repetitions.empty())
-                    interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
-            };
-            repetitions.push_back(report::runCpuBenchmark(
-                bench::kKernelTable, repetitionProgress(progress, k, options.repeat), rowDone));
-            result.bench = report::combineBench(repetitions);
-            interruption.update([&](report::Report& soFar) { soFar.bench = result.bench; });
-        }
-    }
-    if (options.benchRam) {
-        progress("RAM benchmark...");
-        std::vector<report::RamBenchFigures> repetitions;
-        for (int k = 1; k <= options.repeat; ++k) {
-            repetitions.push_back(
-                report::runRamBenchmark(repetitionProgress(progress, k, options.repeat), sources));
-            result.ramBench = report::combineRam(repetitions);
-            interruption.update([&](report::Report& soFar) { soFar.ramBench = result.ramBench; });
-        }
-    }
-    if (options.stabilitySeconds) {
-        progress("CPU stability test...");
-        result.stability = report::runStability(
-            *options.stabilitySeconds, progress, [&](const report::StabilityFigures& figures) {
-                interruption.update([&](report::Report& soFar) { soFar.stability = figures; });
-            });
-        interruption.update([&](report::Report& soFar) { soFar.stability = result.stability; });
-    }
-    if (options.memtest()) {
-        const auto bytes = memtestBlock(options, sources);
-        if (!bytes) return 2;
-        progress("Memory test...");
-        const auto memtest = report::runMemtest(
-            *bytes, options.memtestPasses, progress, sources,
-            [&](const report::MemtestFigures& figures) {
-                interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
-            });
-        if (!memtest) {
-            std::fprintf(stderr, "corvane-report: --memtest %s: %s\n", options.memtestSize.c_str(),
-                         std::string(present::kNotEnoughMemory).c_str());
-            return 2;
-        }
-        result.memtest = *memtest;
-    }
-
+    const auto saved = checkBeforeRunning(*options, sources);
+    if (!saved) return fail(saved.error());
+    Interruption interruption(options->format);
+    const auto result = collect(*options, sources, interruption);
+    if (!result) return fail(result.error());
     interruption.finishing();
-    std::optional<report::Comparison> comparison;
-    if (saved) comparison = report::compareResults(*saved, result, *options.compareFile);
-    if (const auto written = report::writeAll(stdout, rendered(result, options.format, comparison));
-        !written) {
-        std::fprintf(stderr, "%s\n", written.error().c_str());
-        return 2;
-    }
-    if (options.saveFile) {
-        if (const auto stored = report::saveAtomically(*options.saveFile, jsonText(result));
-            !stored) {
-            std::fprintf(stderr, "%s\n", stored.error().c_str());
-            return 2;
-        }
-    }
-    return result.foundErrors() ? 1 : 0;
+    if (const auto written = write(*result, *options, *saved); !written)
+        return fail(written.error());
+    return exitStatus(*result);
 }

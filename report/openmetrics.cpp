@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The report as OpenMetrics text: one gauge family per figure, base units in the names
-// (seconds, bytes, hertz), rows and groups as labels.
+// (seconds, bytes, hertz), rows and groups as labels. The HELP texts stay beside the names
+// they document, here or in the figure tables of report.h: they describe a machine
+// interface, as JSON keys do, and are never the window's words.
 #include <cstdio>
 #include <map>
 #include <sstream>
 
 #include "bench/kernel_table.h"
-#include "bench/scoring.h"
 #include "present/captions.h"
 #include "report/repeat.h"
 #include "report/report.h"
-#include "sysinfo/clock.h"
 #include "sysinfo/memory_monitor.h"
 #include "version.h"
 
@@ -84,56 +84,51 @@ std::optional<double> spreadRatio(const std::vector<T>& values) {
     return *spread.percent / 100.0;
 }
 
-void addBench(Exposition& e, const BenchFigures& b) {
-    e.add("corvane_bench_repetitions", "Completed repetitions of the CPU benchmark.", {},
-          b.repetitions);
-    for (const auto& row : b.rows) {
-        const Labels labels{
-            {"row", std::to_string(row.row)},
-            {"group", std::string(bench::groupName(row.group))},
-            {"caption", std::string(present::plainCaption(present::rowCaption(row.row)))}};
-        if (row.group == bench::Group::Instr) {
-            e.add("corvane_bench_row_instructions_per_second",
-                  "Instruction rate of an INSTR row (median repetition).", labels,
-                  row.result() * 1e6);
-        } else {
-            e.add("corvane_bench_row_score", "Score of an ALU or FPU row (median repetition).",
-                  labels, row.result());
-            if (row.raw)
-                e.add("corvane_bench_row_duration_seconds",
-                      "Time of an ALU or FPU row's work (median repetition).", labels,
-                      *row.raw / 1000.0);
-        }
-        std::vector<std::int32_t> results;
-        for (const auto& run : row.runs)
-            results.push_back(run ? bench::rowResult(row.group, *run) : 0);
-        if (const auto ratio = spreadRatio(results))
-            e.add("corvane_bench_row_spread_ratio",
-                  "(max - min) / median of a row's result over the repetitions.", labels, *ratio);
-        e.add("corvane_bench_row_valid",
-              "1 when every repetition's work left its golden value; 0: the processor computed "
-              "wrongly under load.",
-              labels, row.valid);
-    }
-    const std::pair<const char*, const Repeated<std::int32_t>*> groups[] = {
-        {"ALU", &b.alu}, {"FPU", &b.fpu}, {"INSTR", &b.instr}};
-    for (const auto& [group, score] : groups) {
-        e.add("corvane_bench_score", "Group score, or the CPU score for group CPU.",
-              {{"group", group}}, score->value);
-    }
-    e.add("corvane_bench_score", "", {{"group", "CPU"}}, static_cast<double>(b.cpuScore.value));
-    for (const auto& [group, score] : groups) {
-        if (const auto ratio = spreadRatio(score->runs))
-            e.add("corvane_bench_score_spread_ratio",
-                  "(max - min) / median of a score over the repetitions.", {{"group", group}},
-                  *ratio);
-    }
-    if (const auto ratio = spreadRatio(b.cpuScore.runs))
-        e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
+// Bytes per second of a timed loop; nothing for one that took no time.
+std::optional<double> bytesPerSecond(const platform::TimedBytes& timed) {
+    if (timed.ms <= 0) return std::nullopt;
+    return static_cast<double>(timed.bytes) * 1000.0 / timed.ms;
 }
 
-double bytesPerSecond(const platform::TimedBytes& timed) {
-    return static_cast<double>(timed.bytes) * 1000.0 / timed.ms;
+// The build and the machine, and whether the run was cut short.
+void addInfo(Exposition& e, const Report& r) {
+    const auto& m = r.machine;
+    e.add("corvane_info", "The build and the machine; the value is always 1.",
+          {{"version", CORVANE_VERSION},
+           {"build_type", CORVANE_BUILD_TYPE},
+           {"bench_revision", std::to_string(r.benchRevision)},
+           {"cpu_name", m.cpuName.value_or("")},
+           {"vendor", m.vendor.value_or("")},
+           {"kernel_release", m.kernelRelease}},
+          1);
+    e.add("corvane_report_incomplete", "1 when the run was interrupted.", {}, r.incomplete);
+}
+
+void addCpu(Exposition& e, const Report& r) {
+    const auto& m = r.machine;
+    if (m.tscMhz) e.add("corvane_cpu_tsc_hertz", "Time-stamp counter rate.", {}, *m.tscMhz * 1e6);
+    if (const auto clock = r.cpu.clockMhz())
+        e.add("corvane_cpu_measured_clock_hertz", "Core clock as Corvane measures it.", {},
+              *clock * 1e6);
+    if (m.effectiveMhz)
+        e.add("corvane_cpu_effective_clock_hertz", "Effective core clock under load.", {},
+              *m.effectiveMhz * 1e6);
+    e.add("corvane_cpu_logical_cpus", "Logical processors.", {}, m.logicalCpus);
+}
+
+void addMemoryStatus(Exposition& e, const platform::MemoryStatus& s,
+                     const sysinfo::MemoryFigures& shown) {
+    const std::pair<const char*, std::pair<std::int64_t, std::int64_t>> kinds[] = {
+        {"physical", {s.totalPhys, s.availPhys}},
+        {"pagefile", {s.totalPageFile, s.availPageFile}},
+        {"virtual", {s.totalVirtual, s.availVirtual}}};
+    for (const auto& [kind, figures] : kinds)
+        e.add("corvane_memory_total_bytes", "Memory size by kind.", {{"kind", kind}},
+              static_cast<double>(figures.first));
+    for (const auto& [kind, figures] : kinds)
+        e.add("corvane_memory_available_bytes", "Memory available by kind.", {{"kind", kind}},
+              static_cast<double>(figures.second));
+    e.add("corvane_memory_load_ratio", "Physical memory in use.", {}, shown.loadPercent / 100.0);
 }
 
 void addMemoryAllowance(Exposition& e, const platform::MemoryAllowance& a) {
@@ -156,81 +151,102 @@ void addMemoryAllowance(Exposition& e, const platform::MemoryAllowance& a) {
           static_cast<double>(a.limit->available));
 }
 
+void addMemory(Exposition& e, const MemoryFigures& m) {
+    if (const auto shown = m.shown()) addMemoryStatus(e, *m.status, *shown);
+    if (m.allowance) addMemoryAllowance(e, *m.allowance);
+}
+
+void addBenchRow(Exposition& e, const BenchRow& row) {
+    const Labels labels{
+        {"row", std::to_string(row.row)},
+        {"group", std::string(bench::groupName(row.group))},
+        {"caption", std::string(present::plainCaption(present::rowCaption(row.row)))}};
+    if (row.group == bench::Group::Instr) {
+        e.add("corvane_bench_row_instructions_per_second",
+              "Instruction rate of an INSTR row (median repetition).", labels, row.result() * 1e6);
+    } else {
+        e.add("corvane_bench_row_score", "Score of an ALU or FPU row (median repetition).", labels,
+              row.result());
+        if (row.raw)
+            e.add("corvane_bench_row_duration_seconds",
+                  "Time of an ALU or FPU row's work (median repetition).", labels,
+                  *row.raw / 1000.0);
+    }
+    if (const auto ratio = spreadRatio(row.runResults()))
+        e.add("corvane_bench_row_spread_ratio",
+              "(max - min) / median of a row's result over the repetitions.", labels, *ratio);
+    e.add("corvane_bench_row_valid",
+          "1 when every repetition's work left its golden value; 0: the processor computed "
+          "wrongly under load.",
+          labels, row.valid);
+}
+
+// The group scores and the CPU score, as group "CPU", with their spreads.
+void addBenchScores(Exposition& e, const BenchFigures& b) {
+    const auto group = [](const GroupScore& g) {
+        return Labels{{"group", std::string(bench::groupName(g.group))}};
+    };
+    for (const GroupScore& g : kGroupScores)
+        e.add("corvane_bench_score", "Group score, or the CPU score for group CPU.", group(g),
+              (b.*g.score).value);
+    e.add("corvane_bench_score", "", {{"group", "CPU"}}, static_cast<double>(b.cpuScore.value));
+    for (const GroupScore& g : kGroupScores) {
+        if (const auto ratio = spreadRatio((b.*g.score).runs))
+            e.add("corvane_bench_score_spread_ratio",
+                  "(max - min) / median of a score over the repetitions.", group(g), *ratio);
+    }
+    if (const auto ratio = spreadRatio(b.cpuScore.runs))
+        e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
+}
+
+void addBench(Exposition& e, const BenchFigures& b) {
+    e.add("corvane_bench_repetitions", "Completed repetitions of the CPU benchmark.", {},
+          b.repetitions);
+    for (const auto& row : b.rows) addBenchRow(e, row);
+    addBenchScores(e, b);
+}
+
+void addRamBench(Exposition& e, const RamBenchFigures& r) {
+    for (const RamSpeed& speed : kRamSpeeds) {
+        const auto& measured = r.*speed.speed;
+        if (!measured || !*measured) continue;
+        if (const auto rate = bytesPerSecond((*measured)->timed))
+            e.add(speed.metric, speed.help, {}, *rate);
+    }
+}
+
+void addStability(Exposition& e, const StabilityFigures& s) {
+    e.add("corvane_stability_duration_seconds", "Length of the CPU stability test.", {}, s.seconds);
+    e.add("corvane_stability_passes", "Passes of the CPU stability test, all threads.", {},
+          static_cast<double>(s.passes));
+    e.add("corvane_stability_errors", "Wrong passes of the CPU stability test.", {},
+          static_cast<double>(s.errors));
+}
+
+void addMemtest(Exposition& e, const MemtestFigures& m) {
+    e.add("corvane_memtest_size_bytes", "Block the memory test ran on.", {},
+          static_cast<double>(m.bytes));
+    for (const MemtestCount& count : kMemtestCounts)
+        e.add(count.metric, count.help, {}, static_cast<double>(m.*count.count));
+    for (const MemtestPhase& phase : kMemtestPhases) {
+        const auto& measured = m.*phase.phase;
+        if (!measured) continue;
+        if (const auto rate = bytesPerSecond(measured->timed))
+            e.add(phase.metric, phase.help, {}, *rate);
+    }
+}
+
 }  // namespace
 
 std::string renderOpenMetrics(const Report& r) {
     Exposition e;
-    const auto& m = r.machine;
-    e.add("corvane_info", "The build and the machine; the value is always 1.",
-          {{"version", CORVANE_VERSION},
-           {"build_type", CORVANE_BUILD_TYPE},
-           {"bench_revision", std::to_string(r.benchRevision)},
-           {"cpu_name", m.cpuName.value_or("")},
-           {"vendor", m.vendor.value_or("")},
-           {"kernel_release", m.kernelRelease}},
-          1);
-    e.add("corvane_report_incomplete", "1 when the run was interrupted.", {}, r.incomplete);
-    if (m.tscMhz) e.add("corvane_cpu_tsc_hertz", "Time-stamp counter rate.", {}, *m.tscMhz * 1e6);
-    if (r.cpu.clockCycles)
-        e.add("corvane_cpu_measured_clock_hertz", "Core clock as Corvane measures it.", {},
-              sysinfo::clockMHz(*r.cpu.clockCycles) * 1e6);
-    if (m.effectiveMhz)
-        e.add("corvane_cpu_effective_clock_hertz", "Effective core clock under load.", {},
-              *m.effectiveMhz * 1e6);
-    e.add("corvane_cpu_logical_cpus", "Logical processors.", {}, m.logicalCpus);
-    if (const auto& s = r.memory.status) {
-        const std::pair<const char*, std::pair<std::int64_t, std::int64_t>> kinds[] = {
-            {"physical", {s->totalPhys, s->availPhys}},
-            {"pagefile", {s->totalPageFile, s->availPageFile}},
-            {"virtual", {s->totalVirtual, s->availVirtual}}};
-        for (const auto& [kind, figures] : kinds)
-            e.add("corvane_memory_total_bytes", "Memory size by kind.", {{"kind", kind}},
-                  static_cast<double>(figures.first));
-        for (const auto& [kind, figures] : kinds)
-            e.add("corvane_memory_available_bytes", "Memory available by kind.", {{"kind", kind}},
-                  static_cast<double>(figures.second));
-    }
-    if (const auto& s = r.memory.status)
-        e.add("corvane_memory_load_ratio", "Physical memory in use.", {},
-              sysinfo::loadPercent(*s) / 100.0);
-    if (const auto& a = r.memory.allowance) addMemoryAllowance(e, *a);
+    addInfo(e, r);
+    addCpu(e, r);
+    addMemory(e, r.memory);
     if (r.bench) addBench(e, *r.bench);
-    if (r.ramBench) {
-        if (const auto& write = r.ramBench->write; write && *write && (*write)->timed.ms > 0)
-            e.add("corvane_ram_write_bytes_per_second",
-                  "Bytes written per second by the RAM benchmark's 32-bit stores (median "
-                  "repetition).",
-                  {}, bytesPerSecond((*write)->timed));
-        if (const auto& read = r.ramBench->read; read && *read && (*read)->timed.ms > 0)
-            e.add("corvane_ram_read_bytes_per_second",
-                  "Bytes of addresses the RAM benchmark's reads span per second, one 4-byte load "
-                  "per 32 bytes (median repetition).",
-                  {}, bytesPerSecond((*read)->timed));
-    }
-    if (r.stability) {
-        e.add("corvane_stability_duration_seconds", "Length of the CPU stability test.", {},
-              r.stability->seconds);
-        e.add("corvane_stability_passes", "Passes of the CPU stability test, all threads.", {},
-              static_cast<double>(r.stability->passes));
-        e.add("corvane_stability_errors", "Wrong passes of the CPU stability test.", {},
-              static_cast<double>(r.stability->errors));
-    }
-    if (r.memtest) {
-        e.add("corvane_memtest_size_bytes", "Block the memory test ran on.", {},
-              static_cast<double>(r.memtest->bytes));
-        e.add("corvane_memtest_passes", "Write and check passes of the memory test.", {},
-              static_cast<double>(r.memtest->passes));
-        e.add("corvane_memtest_errors", "Errors the memory test found.", {},
-              static_cast<double>(r.memtest->errors));
-        if (const auto& write = r.memtest->write; write && write->timed.ms > 0)
-            e.add("corvane_memtest_write_bytes_per_second",
-                  "Bytes the memory test's timed write of ones stored per second.", {},
-                  bytesPerSecond(write->timed));
-        if (const auto& read = r.memtest->read; read && read->timed.ms > 0)
-            e.add("corvane_memtest_read_bytes_per_second",
-                  "Bytes the memory test's timed check of ones loaded and compared per second.", {},
-                  bytesPerSecond(read->timed));
-    }
+    if (r.ramBench) addRamBench(e, *r.ramBench);
+    if (r.stability) addStability(e, *r.stability);
+    if (r.memtest) addMemtest(e, *r.memtest);
     return e.text();
 }
 

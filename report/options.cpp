@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "diag/memtest.h"
+#include "present/report_words.h"
 
 namespace report {
 
@@ -42,104 +43,140 @@ std::optional<int> parsePercent(const std::string& text) {
 platform::Expected<std::int64_t, std::string> memtestBlock(const Options& options,
                                                            std::optional<std::int64_t> allowance) {
     const auto refused = [&options](const std::string& why) {
-        return platform::Unexpected{"corvane-report: --memtest " + options.memtestSize + ": " +
-                                    why};
+        return platform::Unexpected{present::memtestRefusedReason(options.memtestSize, why)};
     };
-    if (!allowance) return refused("the memory this process may use cannot be read");
-    const std::string allowed = "only " + std::to_string(*allowance / 1'048'576) +
-                                " MiB of memory may be used by this process";
+    if (!allowance) return refused(std::string(present::kAllowanceUnknown));
     if (options.memtestPercent) {
         const std::int64_t bytes = diag::memTestBlockBytes(*allowance, *options.memtestPercent);
-        if (bytes < kMinMemtestBytes) return refused(allowed + ", under the smallest test, 1M");
+        if (bytes < kMinMemtestBytes)
+            return refused(present::allowanceUnderSmallestReason(*allowance));
         return bytes;
     }
-    if (!options.memtestBytes) return refused("not a size");
-    if (*options.memtestBytes > *allowance) return refused(allowed);
+    if (!options.memtestBytes) return refused(present::notASizeReason(options.memtestSize));
+    if (*options.memtestBytes > *allowance) return refused(present::allowanceReason(*allowance));
     return *options.memtestBytes;
 }
 
-platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
-    CLI::App app{
-        "Prints what Corvane's window shows: processor and memory figures, and on request the\n"
-        "CPU and memory benchmarks and the stability tests. Exit status: 0 when all went well,\n"
-        "1 when a stability test found an error, 2 for a usage error, an unusable --compare\n"
-        "file or a failed write.",
-        "corvane-report"};
-    Options options;
-    std::string bench;
-    std::string memtestSize;
+namespace {
+
+using Refusal = platform::Unexpected<EarlyExit>;
+
+Refusal usageError(std::string reason) {
+    return Refusal{EarlyExit{kExitUsage, std::move(reason)}};
+}
+
+// The command line as CLI11 reads it, before it is checked and becomes Options.
+struct CommandLine {
+    CLI::App app{std::string(present::kReportDescription), std::string(present::kReportProgram)};
     std::string format = "text";
-    std::string saveFile, compareFile;
-    int stability = 0;
-    auto* formatOption =
-        app.add_option("--format", format, "text, json (one JSON object) or openmetrics")
-            ->check(CLI::IsMember({"text", "json", "openmetrics"}));
     bool json = false;
-    app.add_flag("--json", json, "the same as --format json")->excludes(formatOption);
-    auto* benchOption = app.add_option("--bench", bench, "run a benchmark: cpu, ram or all")
-                            ->check(CLI::IsMember({"cpu", "ram", "all"}));
-    app.add_option("--repeat", options.repeat, "run the benchmarks N times (default 1)")
+    std::string bench;
+    int repeat = 1;
+    std::string saveFile, compareFile;
+    int stabilitySeconds = 0;
+    std::string memtestSize;
+    int memtestPasses = 1;
+    CLI::Option* benchOption = nullptr;
+    CLI::Option* saveOption = nullptr;
+    CLI::Option* compareOption = nullptr;
+    CLI::Option* stabilityOption = nullptr;
+    CLI::Option* memtestOption = nullptr;
+};
+
+// What is printed and where: --format, --json, --save, --version; and the exit statuses.
+void addOutputOptions(CommandLine& c) {
+    auto* format = c.app.add_option("--format", c.format, std::string(present::kFormatHelp))
+                       ->check(CLI::IsMember({"text", "json", "openmetrics"}));
+    c.app.add_flag("--json", c.json, std::string(present::kJsonHelp))->excludes(format);
+    c.saveOption =
+        c.app.add_option("--save", c.saveFile, std::string(present::kSaveHelp))->type_name("FILE");
+    c.app.set_version_flag("--version", present::reportVersionLine(),
+                           std::string(present::kVersionHelp));
+    c.app.footer(std::string(present::kReportExitStatus));
+}
+
+// --bench, --repeat, --compare.
+void addBenchmarkOptions(CommandLine& c) {
+    c.benchOption = c.app.add_option("--bench", c.bench, std::string(present::kBenchHelp))
+                        ->check(CLI::IsMember({"cpu", "ram", "all"}));
+    c.app.add_option("--repeat", c.repeat, std::string(present::kRepeatHelp))
         ->check(CLI::Range(1, 100))
         ->type_name("N")
-        ->needs(benchOption);
-    auto* saveOption =
-        app.add_option("--save", saveFile, "also write the JSON object to FILE")->type_name("FILE");
-    auto* compareOption =
-        app.add_option("--compare", compareFile, "compare the benchmarks with a saved FILE")
+        ->needs(c.benchOption);
+    c.compareOption =
+        c.app.add_option("--compare", c.compareFile, std::string(present::kCompareHelp))
             ->type_name("FILE")
-            ->needs(benchOption);
-    auto* stabilityOption =
-        app.add_option("--stability", stability, "run the CPU stability test for SECONDS")
+            ->needs(c.benchOption);
+}
+
+// --stability, --memtest, --passes.
+void addTestOptions(CommandLine& c) {
+    c.stabilityOption =
+        c.app.add_option("--stability", c.stabilitySeconds, std::string(present::kStabilityHelp))
             ->check(CLI::Range(1, 7 * 24 * 3600))
             ->type_name("SECONDS");
-    auto* memtest =
-        app.add_option("--memtest", memtestSize,
-                       "run the memory test on SIZE bytes (suffix K, M or G), or on a share of "
-                       "the memory this process may use (90%; 99% is the window's size)")
+    c.memtestOption =
+        c.app.add_option("--memtest", c.memtestSize, std::string(present::kMemtestHelp))
             ->type_name("SIZE");
-    app.add_option("--passes", options.memtestPasses, "memory test cycles (default 1)")
+    c.app.add_option("--passes", c.memtestPasses, std::string(present::kPassesHelp))
         ->check(CLI::Range(1, 1'000'000))
-        ->needs(memtest);
+        ->needs(c.memtestOption);
+}
 
-    // CLI11 takes the arguments as a stack, the first one last.
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        return platform::Unexpected{EarlyExit{0, app.help()}};
-    } catch (const CLI::ParseError& error) {
-        return platform::Unexpected{
-            EarlyExit{2, std::string("corvane-report: ") + error.what() + "\n"}};
-    }
-
-    if (json) format = "json";
+// The output options as read; a comparison has no OpenMetrics form.
+platform::Expected<void, EarlyExit> takeOutput(const CommandLine& c, Options& options) {
+    const std::string format = c.json ? "json" : c.format;
     options.format = format == "json"          ? Format::Json
                      : format == "openmetrics" ? Format::OpenMetrics
                                                : Format::Text;
-    if (saveOption->count() > 0) options.saveFile = saveFile;
-    if (compareOption->count() > 0) {
+    if (c.saveOption->count() > 0) options.saveFile = c.saveFile;
+    if (c.compareOption->count() > 0) {
         if (options.format == Format::OpenMetrics)
-            return platform::Unexpected{
-                EarlyExit{2, "corvane-report: --compare has no OpenMetrics form\n"}};
-        options.compareFile = compareFile;
+            return usageError(std::string(present::kCompareHasNoOpenMetrics));
+        options.compareFile = c.compareFile;
     }
-    options.benchCpu = bench == "cpu" || bench == "all";
-    options.benchRam = bench == "ram" || bench == "all";
-    if (stabilityOption->count() > 0) options.stabilitySeconds = stability;
-    if (memtest->count() > 0) {
-        options.memtestSize = memtestSize;
-        options.memtestPercent = parsePercent(memtestSize);
-        if (!options.memtestPercent) {
-            options.memtestBytes = parseSize(memtestSize);
-            if (!options.memtestBytes)
-                return platform::Unexpected{
-                    EarlyExit{2, "corvane-report: --memtest: not a size: " + memtestSize + "\n"}};
-            if (*options.memtestBytes < kMinMemtestBytes)
-                return platform::Unexpected{
-                    EarlyExit{2, "corvane-report: --memtest: " + memtestSize +
-                                     " is under the smallest test, 1M\n"}};
-        }
+    return {};
+}
+
+// The jobs as read, and the memory test's SIZE as a size or a percentage.
+platform::Expected<void, EarlyExit> takeJobs(const CommandLine& c, Options& options) {
+    options.benchCpu = c.bench == "cpu" || c.bench == "all";
+    options.benchRam = c.bench == "ram" || c.bench == "all";
+    options.repeat = c.repeat;
+    if (c.stabilityOption->count() > 0) options.stabilitySeconds = c.stabilitySeconds;
+    options.memtestPasses = c.memtestPasses;
+    if (c.memtestOption->count() == 0) return {};
+    options.memtestSize = c.memtestSize;
+    options.memtestPercent = parsePercent(c.memtestSize);
+    if (options.memtestPercent) return {};
+    options.memtestBytes = parseSize(c.memtestSize);
+    if (!options.memtestBytes) return usageError(present::notASizeReason(c.memtestSize));
+    if (*options.memtestBytes < kMinMemtestBytes)
+        return usageError(present::underSmallestTestReason(c.memtestSize));
+    return {};
+}
+
+}  // namespace
+
+platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
+    CommandLine c;
+    addOutputOptions(c);
+    addBenchmarkOptions(c);
+    addTestOptions(c);
+    // CLI11 takes the arguments as a stack, the first one last.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        c.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return Refusal{EarlyExit{kExitAllWell, c.app.help()}};
+    } catch (const CLI::CallForVersion& version) {
+        return Refusal{EarlyExit{kExitAllWell, std::string(version.what()) + "\n"}};
+    } catch (const CLI::ParseError& error) {
+        return usageError(error.what());
     }
+    Options options;
+    if (const auto output = takeOutput(c, options); !output) return Refusal{output.error()};
+    if (const auto jobs = takeJobs(c, options); !jobs) return Refusal{jobs.error()};
     return options;
 }
 

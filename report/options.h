@@ -11,6 +11,15 @@
 
 namespace report {
 
+// The exit statuses, as --help and the manual page give them.
+inline constexpr int kExitAllWell = 0;
+// A stability or memory test found an error, or a benchmark row's work came out wrong.
+inline constexpr int kExitErrorsFound = 1;
+// A usage error, an unusable --compare file or a failed write.
+inline constexpr int kExitUsage = 2;
+// Ctrl-C: what was measured so far is printed, marked incomplete.
+inline constexpr int kExitInterrupted = 130;
+
 enum class Format { Text, Json, OpenMetrics };
 
 struct Options {
@@ -31,10 +40,11 @@ struct Options {
     bool memtest() const { return memtestBytes || memtestPercent; }
 };
 
-// What parsing asks the program to do instead of running: print `text` (help or an
-// error line) and exit with `status`.
+// What parsing asks the program to do instead of running: exit with `status`, after
+// printing `text`: the help or the version for kExitAllWell, otherwise the reason the command
+// line is refused.
 struct EarlyExit {
-    int status = 0;
+    int status = kExitAllWell;
     std::string text;
 };
 
@@ -51,8 +61,8 @@ std::optional<std::int64_t> parseSize(const std::string& text);
 std::optional<int> parsePercent(const std::string& text);
 
 // The block --memtest asks for when this process may take `allowance` bytes (empty: that
-// cannot be known), or the one line that refuses it: a size above the allowance would get
-// the process killed by its memory cgroup, or make the desktop thrash, instead of testing.
+// cannot be known), or the reason it is refused: a size above the allowance would get the
+// process killed by its memory cgroup, or make the desktop thrash, instead of testing.
 platform::Expected<std::int64_t, std::string> memtestBlock(const Options& options,
                                                            std::optional<std::int64_t> allowance);
 

@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The report as text, under the window's own captions and in its own words.
-#include <cstdio>
+// The report as text, under the window's own captions and in its own words: one function a
+// page of the window, in the order the report prints them.
 #include <sstream>
 
 #include "diag/memtest.h"
 #include "present/captions.h"
+#include "present/report_words.h"
 #include "present/words.h"
 #include "report/repeat.h"
 #include "report/report.h"
-#include "sysinfo/memory_monitor.h"
 
 namespace report {
 namespace {
 
-std::string mhz(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MHz", value);
-    return text;
-}
+// The widths the captions of "CPU Info" and "RAM Info" are padded to.
+constexpr std::size_t kCpuCaptionWidth = 14;
+constexpr std::size_t kMemoryCaptionWidth = 18;
+
+const std::string kNone(present::kNoFigure);
 
 // A caption padded to `width` columns and a blank, then the figure.
 std::string line(std::string_view caption, std::size_t width, const std::string& figure) {
@@ -32,13 +32,10 @@ std::string besides(const std::optional<std::string>& what) {
 }
 
 // "   min 3050, max 3160, spread 3.5 %" after a median; nothing for a single run.
-std::string spreadText(const std::vector<std::int64_t>& values) {
+std::string spreadAfter(const std::vector<std::int64_t>& values) {
     if (values.size() < 2) return "";
     const Spread spread = spreadOf(values);
-    char percent[32] = "-";
-    if (spread.percent) std::snprintf(percent, sizeof percent, "%.1f %%", *spread.percent);
-    return "   min " + std::to_string(spread.min) + ", max " + std::to_string(spread.max) +
-           ", spread " + percent;
+    return "   " + present::spreadText(spread.min, spread.max, spread.percent);
 }
 
 template <class T>
@@ -46,158 +43,129 @@ std::vector<std::int64_t> wide(const std::vector<T>& values) {
     return {values.begin(), values.end()};
 }
 
-std::vector<std::int64_t> measured(const std::vector<std::optional<std::int32_t>>& runs) {
-    std::vector<std::int64_t> values;
-    for (const auto& run : runs)
-        if (run) values.push_back(*run);
-    return values;
+template <class T, class Words>
+std::string wordedOr(const std::optional<T>& figure, Words words) {
+    return figure ? words(*figure) : kNone;
 }
-
-// "100 per thread, 201 in all", or "100 and 101 per thread, 201 in all".
-std::string passesText(const StabilityFigures& s) {
-    std::string perThread;
-    bool allEqual = true;
-    for (std::size_t i = 0; i < s.threadPasses.size(); ++i) {
-        if (s.threadPasses[i] != s.threadPasses[0]) allEqual = false;
-    }
-    if (s.threadPasses.empty()) {
-        perThread = "0";
-    } else if (allEqual) {
-        perThread = std::to_string(s.threadPasses[0]);
-    } else {
-        for (std::size_t i = 0; i < s.threadPasses.size(); ++i)
-            perThread += (i == 0 ? "" : " and ") + std::to_string(s.threadPasses[i]);
-    }
-    return perThread + " per thread, " + std::to_string(s.passes) + " in all";
-}
-
-std::string mib(std::int64_t bytes) {
-    return std::to_string(bytes / 1'048'576) + " MiB";
-}
-
-// Why the memory test is smaller than the free memory: the limit with the least left, and
-// the block the window's RUN would test.
-std::string memoryLimitLines(const std::optional<platform::MemoryAllowance>& a) {
-    std::string limit(present::kNoFigure);
-    std::string block(present::kNoFigure);
-    if (a) {
-        limit = a->limit ? mib(a->limit->limit) + ", " + mib(a->limit->available) +
-                               " of it free (" + a->limit->source + ")"
-                         : "none";
-        block =
-            present::testingMemoryText(diag::memTestSizeMiB(diag::memTestBlockBytes(a->bytes))) +
-            " (" + std::to_string(diag::kWindowBlockPercent) + " % of " + mib(a->bytes) +
-            " this process may use)";
-    }
-    return line("Memory limit", 18, limit) + line("Memory test block", 18, block);
-}
-
-constexpr const char* kIncompleteLine =
-    "INCOMPLETE: interrupted; only what was measured before is shown.\n";
 
 // "CPU Info": the window's panels, with what the system says beside.
 void cpuInfo(std::ostringstream& out, const CpuFigures& c) {
     const auto& captions = present::kCpuCaptions;
-    const std::string none(present::kNoFigure);
-    out << line(captions[0], 14,
-                c.described ? present::cpuNameText(c.ratedMhz, c.name.value_or("")) : none)
-        << line(captions[1], 14, c.identifier.value_or(none))
-        << line(captions[2], 14, c.vendor.value_or(none))
-        << line(captions[3], 14, present::instructionsText(c.extensions))
-        << line(captions[4], 14,
-                (c.l2CacheKiB ? present::cacheSizeText(*c.l2CacheKiB) : none) +
-                    besides(c.l2CacheOs ? std::optional<std::string>(
-                                              "system: " + present::kbyteText(*c.l2CacheOs))
-                                        : std::nullopt))
-        << line(captions[5], 14,
-                (c.clockCycles ? present::clockText(*c.clockCycles) : none) +
-                    besides(c.tscMhzOs
-                                ? std::optional<std::string>("system TSC: " + mhz(*c.tscMhzOs))
-                                : std::nullopt))
-        << line("Effective core", 14, c.effectiveMhz ? mhz(*c.effectiveMhz) : none) << "\n";
+    const auto cpuLine = [&out](std::string_view caption, const std::string& figure) {
+        out << line(caption, kCpuCaptionWidth, figure);
+    };
+    cpuLine(captions[0],
+            c.described ? present::cpuNameText(c.ratedMhz, c.name.value_or("")) : kNone);
+    cpuLine(captions[1], c.identifier.value_or(kNone));
+    cpuLine(captions[2], c.vendor.value_or(kNone));
+    cpuLine(captions[3], present::instructionsText(c.extensions));
+    cpuLine(captions[4],
+            wordedOr(c.l2CacheKiB, present::cacheSizeText) +
+                besides(c.l2CacheOs ? std::optional(present::systemCacheText(*c.l2CacheOs))
+                                    : std::nullopt));
+    cpuLine(captions[5], wordedOr(c.clockCycles, present::clockText) +
+                             besides(c.tscMhzOs ? std::optional(present::systemTscText(*c.tscMhzOs))
+                                                : std::nullopt));
+    cpuLine(present::kEffectiveCore, wordedOr(c.effectiveMhz, present::mhzText));
+    out << "\n";
+}
+
+// Why the memory test is smaller than the free memory: the limit with the least left, and
+// the block the window's RUN would test.
+void memoryLimit(std::ostringstream& out, const std::optional<platform::MemoryAllowance>& a) {
+    std::string limit = kNone;
+    std::string block = kNone;
+    if (a) {
+        limit = a->limit ? present::memoryLimitText(a->limit->limit, a->limit->available,
+                                                    a->limit->source)
+                         : std::string(present::kNoLimit);
+        block = present::memtestBlockText(diag::memTestSizeMiB(diag::memTestBlockBytes(a->bytes)),
+                                          diag::kWindowBlockPercent, a->bytes);
+    }
+    out << line(present::kMemoryLimit, kMemoryCaptionWidth, limit)
+        << line(present::kMemoryTestBlock, kMemoryCaptionWidth, block);
 }
 
 // "RAM Info": the six panels and the two figures over the chart.
 void ramInfo(std::ostringstream& out, const MemoryFigures& m) {
-    const std::string none(present::kNoFigure);
-    const std::optional<sysinfo::MemoryFigures> figures =
-        m.status ? std::optional(sysinfo::memoryFigures(*m.status)) : std::nullopt;
+    const auto shown = m.shown();
     for (std::size_t i = 0; i < present::kMemoryCaptions.size(); ++i)
-        out << line(present::kMemoryCaptions[i], 18,
-                    figures ? present::kbyteText(figures->panels[i]) : none);
-    out << line("Free physical", 18, figures ? present::freeMbText(figures->freePhys) : none)
-        << line("Load", 18, figures ? present::loadText(figures->loadPercent) : none)
-        << memoryLimitLines(m.allowance);
+        out << line(present::kMemoryCaptions[i], kMemoryCaptionWidth,
+                    shown ? present::kbyteText(shown->panels[i]) : kNone);
+    out << line(present::kFreePhysical, kMemoryCaptionWidth,
+                shown ? present::freeMbText(shown->freePhys) : kNone)
+        << line(present::kLoad, kMemoryCaptionWidth,
+                shown ? present::loadText(shown->loadPercent) : kNone);
+    memoryLimit(out, m.allowance);
 }
 
+// "CPU Benchmark ": every row, the group scores and the CPU score, then the wrong rows.
 void benchmark(std::ostringstream& out, const BenchFigures& b) {
     out << "\n";
-    if (b.repetitions > 1) out << "Median of " << b.repetitions << " runs\n";
-    for (const auto& row : b.rows) {
-        std::vector<std::int64_t> results;
-        for (const auto& run : row.runs)
-            results.push_back(run ? bench::rowResult(row.group, *run) : 0);
+    if (b.repetitions > 1)
+        out << present::medianOfRunsLine(static_cast<std::size_t>(b.repetitions)) << "\n";
+    for (const auto& row : b.rows)
         out << present::rowCaption(row.row) << " "
             << (row.raw ? present::resultText(row.group, row.result())
                         : std::string(present::kNoResult))
-            << spreadText(results) << "\n";
-    }
+            << spreadAfter(row.runResults()) << "\n";
     // An interrupted first repetition has rows but no scores yet.
     if (b.repetitions > 0) {
-        const std::pair<bench::Group, const Repeated<std::int32_t>*> groups[] = {
-            {bench::Group::Alu, &b.alu},
-            {bench::Group::Fpu, &b.fpu},
-            {bench::Group::Instr, &b.instr}};
-        for (const auto& [group, score] : groups)
-            out << present::groupScoreTitle(group, score->value) << spreadText(wide(score->runs))
-                << "\n";
-        out << present::cpuScoreText(b.cpuScore.value) << spreadText(b.cpuScore.runs) << "\n";
+        for (const GroupScore& group : kGroupScores) {
+            const Repeated<std::int32_t>& score = b.*group.score;
+            out << present::groupScoreTitle(group.group, score.value)
+                << spreadAfter(wide(score.runs)) << "\n";
+        }
+        out << present::cpuScoreText(b.cpuScore.value) << spreadAfter(b.cpuScore.runs) << "\n";
     }
     for (const auto& row : b.rows)
         if (!row.valid) out << present::wrongResultLine(row.row) << "\n";
 }
 
-void ramBenchmark(std::ostringstream& out, const RamBenchFigures& m) {
-    const auto text = [](const std::optional<membench::Measured>& speed) {
-        return speed ? present::speedText(*speed) : std::string(present::kNoFigure);
-    };
+// " RAM Benchmark  ".
+void ramBenchmark(std::ostringstream& out, const RamBenchFigures& r) {
     out << "\n";
-    if (m.writeRuns.size() > 1) out << "Median of " << m.writeRuns.size() << " runs\n";
-    out << present::kWriteMemorySpeed << " " << text(m.write) << spreadText(measured(m.writeRuns))
-        << "\n"
-        << present::kReadMemorySpeed << " " << text(m.read) << spreadText(measured(m.readRuns))
-        << "\n";
+    if (r.writeRuns.size() > 1) out << present::medianOfRunsLine(r.writeRuns.size()) << "\n";
+    for (const RamSpeed& speed : kRamSpeeds)
+        out << speed.caption << " " << wordedOr(r.*speed.speed, present::speedText)
+            << spreadAfter(measuredRuns(r.*speed.runs)) << "\n";
+}
+
+// "    Diagnostic    ": the CPU TEST box.
+void stability(std::ostringstream& out, const StabilityFigures& s) {
+    out << "\n"
+        << present::kCpuTestBox << " (" << present::secondsText(s.seconds) << ")  "
+        << present::kPass << " " << present::passesText(s.threadPasses, s.passes) << "  "
+        << present::kErrors << " " << s.errors << "\n";
+}
+
+// "    Diagnostic    ": the RAM TEST box, its counts and phases in the window's order.
+void memtest(std::ostringstream& out, const MemtestFigures& m) {
+    out << "\n"
+        << present::kRamTestBox << " (" << present::testingMemoryText(diag::memTestSizeMiB(m.bytes))
+        << ")";
+    for (const MemtestCount& count : kMemtestCounts)
+        out << "  " << count.caption << " " << m.*count.count;
+    for (const MemtestPhase& phase : kMemtestPhases)
+        out << "  " << phase.caption << " "
+            << wordedOr(m.*phase.phase, [](const diag::PhaseSpeed& speed) {
+                   return present::testSpeedText(speed.mbPerSec);
+               });
+    out << "\n";
 }
 
 }  // namespace
 
 std::string renderText(const Report& r) {
     std::ostringstream out;
-    if (r.incomplete) out << kIncompleteLine << "\n";
+    if (r.incomplete) out << present::kIncompleteLine << "\n\n";
     cpuInfo(out, r.cpu);
     ramInfo(out, r.memory);
     if (r.bench) benchmark(out, *r.bench);
     if (r.ramBench) ramBenchmark(out, *r.ramBench);
-    if (r.stability) {
-        out << "\n"
-            << present::kCpuTestBox << " (" << r.stability->seconds << " s)  " << present::kPass
-            << " " << passesText(*r.stability) << "  " << present::kErrors << " "
-            << r.stability->errors << "\n";
-    }
-    if (r.memtest) {
-        const auto speed = [](const std::optional<diag::PhaseSpeed>& phase) {
-            return phase ? present::testSpeedText(phase->mbPerSec)
-                         : std::string(present::kNoFigure);
-        };
-        const MemtestFigures& m = *r.memtest;
-        out << "\n"
-            << present::kRamTestBox << " ("
-            << present::testingMemoryText(diag::memTestSizeMiB(m.bytes)) << ")  " << present::kPass
-            << " " << m.passes << "  " << present::kErrorsFound << " " << m.errors << "  "
-            << present::kWriteSpeed << " " << speed(m.write) << "  " << present::kReadAndTest << " "
-            << speed(m.read) << "\n";
-    }
-    if (r.incomplete) out << "\n" << kIncompleteLine;
+    if (r.stability) stability(out, *r.stability);
+    if (r.memtest) memtest(out, *r.memtest);
+    if (r.incomplete) out << "\n" << present::kIncompleteLine << "\n";
     return out.str();
 }
 

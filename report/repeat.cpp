@@ -8,8 +8,9 @@ namespace report {
 namespace {
 
 // The median repetition of a score, and every repetition's value.
-template <class T, class Member>
-Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions, Member member) {
+template <class T>
+Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions,
+                         Repeated<T> BenchFigures::*member) {
     std::vector<std::int64_t> values;
     Repeated<T> out;
     for (const auto& repetition : repetitions) {
@@ -21,23 +22,20 @@ Repeated<T> combineScore(const std::vector<BenchFigures>& repetitions, Member me
 }
 
 // The median of the repetitions that measured something; their order is kept in `runs`.
-void combineSpeed(const std::vector<RamBenchFigures>& repetitions,
-                  std::optional<membench::Measured> RamBenchFigures::*speed,
-                  std::vector<std::optional<std::int32_t>> RamBenchFigures::*runs,
+void combineSpeed(const std::vector<RamBenchFigures>& repetitions, const RamSpeed& speed,
                   RamBenchFigures& out) {
     std::vector<std::int64_t> measured;
     std::vector<std::size_t> from;
     for (std::size_t i = 0; i < repetitions.size(); ++i) {
-        const auto& value = repetitions[i].*speed;
-        const bool hasFigure = value && *value;
-        (out.*runs).push_back(hasFigure ? std::optional((*value)->figure) : std::nullopt);
-        if (hasFigure) {
-            measured.push_back((*value)->figure);
+        const auto figure = figureOf(repetitions[i].*speed.speed);
+        (out.*speed.runs).push_back(figure);
+        if (figure) {
+            measured.push_back(*figure);
             from.push_back(i);
         }
     }
     const std::size_t median = measured.empty() ? 0 : from[spreadOf(measured).medianRun];
-    out.*speed = repetitions[median].*speed;
+    out.*speed.speed = repetitions[median].*speed.speed;
 }
 
 }  // namespace
@@ -79,10 +77,9 @@ BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
         }
         out.rows.push_back(std::move(row));
     }
-    out.alu = combineScore<std::int32_t>(repetitions, &BenchFigures::alu);
-    out.fpu = combineScore<std::int32_t>(repetitions, &BenchFigures::fpu);
-    out.instr = combineScore<std::int32_t>(repetitions, &BenchFigures::instr);
-    out.cpuScore = combineScore<std::int64_t>(repetitions, &BenchFigures::cpuScore);
+    for (const GroupScore& group : kGroupScores)
+        out.*group.score = combineScore(repetitions, group.score);
+    out.cpuScore = combineScore(repetitions, &BenchFigures::cpuScore);
     return out;
 }
 
@@ -90,8 +87,7 @@ RamBenchFigures combineRam(const std::vector<RamBenchFigures>& repetitions) {
     if (repetitions.size() == 1) return repetitions.front();
     RamBenchFigures out;
     if (repetitions.empty()) return out;
-    combineSpeed(repetitions, &RamBenchFigures::write, &RamBenchFigures::writeRuns, out);
-    combineSpeed(repetitions, &RamBenchFigures::read, &RamBenchFigures::readRuns, out);
+    for (const RamSpeed& speed : kRamSpeeds) combineSpeed(repetitions, speed, out);
     return out;
 }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// What corvane-report prints: the figures of the window's pages as numbers, collected by the
-// code the window runs. The text output words them through the presentation module, as the
-// window does; each struct has its JSON form (to_json/from_json) in report/json.cpp, used by
-// the JSON output, --save and --compare alike.
+// What corvane-report prints: one typed result a job, numbers with their units in the names,
+// collected by the code the window runs. What derives from a figure is computed here, beside
+// it, for every output alike; figures that come in kinds (the group scores, the memory
+// speeds, the memory test's counts and phases) are listed once in a table beside their struct,
+// with their caption, JSON key and OpenMetrics family, and the three outputs walk it. The
+// presentation module words them. Each struct's JSON form (to_json/from_json) is in
+// report/json.cpp, used by the JSON output, --save and --compare alike.
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -17,6 +20,8 @@
 #include "membench/memory_speed.h"
 #include "platform/memory_limits.h"
 #include "platform/memory_status.h"
+#include "present/captions.h"
+#include "sysinfo/memory_monitor.h"
 #include "sysinfo/probes.h"
 
 // A missing figure is null in JSON.
@@ -49,6 +54,7 @@ struct CacheSweep {
     std::int32_t rate = 0;
     std::int32_t confirmed = 0;
 };
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(CacheSweep, kib, rate, confirmed)
 
 // "CPU Info", with what the operating system reports beside Corvane's own figures.
 struct CpuFigures {
@@ -64,12 +70,19 @@ struct CpuFigures {
     std::optional<std::uint32_t> clockCycles;    // across the half-second sleep
     std::optional<double> tscMhzOs;
     std::optional<double> effectiveMhz;
+
+    // The core clock the cycles across the half-second sleep give.
+    std::optional<double> clockMhz() const;
 };
 
 // "RAM Info", and what limits the memory test.
 struct MemoryFigures {
     std::optional<platform::MemoryStatus> status;
     std::optional<platform::MemoryAllowance> allowance;
+
+    // What the window's panels show of the status: the memory in use, the free memory and the
+    // load among them.
+    std::optional<sysinfo::MemoryFigures> shown() const;
 };
 
 // What identifies the machine and the build, so that saved results say where they came from.
@@ -102,6 +115,9 @@ struct BenchRow {
     // What the row shows: the row score of an ALU or FPU row, the rate of an INSTR row;
     // 0 for a row that did not complete.
     std::int32_t result() const;
+
+    // Each repetition's result; 0 for one that did not complete, as the scores count it.
+    std::vector<std::int64_t> runResults() const;
 };
 
 // A score over the repetitions: the median repetition's value, and every value.
@@ -118,11 +134,46 @@ struct BenchFigures {
     int repetitions = 0;  // completed; 0 while the first one runs: no scores yet
 };
 
+// The three group scores, in the order every output gives them, under the key that JSON and
+// the comparison know them by.
+struct GroupScore {
+    bench::Group group;
+    Repeated<std::int32_t> BenchFigures::*score;
+    const char* key;
+};
+inline constexpr GroupScore kGroupScores[] = {{bench::Group::Alu, &BenchFigures::alu, "alu"},
+                                              {bench::Group::Fpu, &BenchFigures::fpu, "fpu"},
+                                              {bench::Group::Instr, &BenchFigures::instr, "instr"}};
+
 struct RamBenchFigures {
     // The median repetition's measurements; nullopt before one was made.
     std::optional<membench::Measured> write, read;
     std::vector<std::optional<std::int32_t>> writeRuns, readRuns;  // every repetition's figure
 };
+
+// The figure of a speed that was measured; nullopt otherwise.
+std::optional<std::int32_t> figureOf(const std::optional<membench::Measured>& speed);
+// The figures of the repetitions that measured one.
+std::vector<std::int64_t> measuredRuns(const std::vector<std::optional<std::int32_t>>& runs);
+
+// The two memory speeds. JSON keeps a speed under `key`, and beside it why there is none, its
+// bytes and milliseconds and its text (key + "_failure", "_timed", "_text").
+struct RamSpeed {
+    std::optional<membench::Measured> RamBenchFigures::*speed;
+    std::vector<std::optional<std::int32_t>> RamBenchFigures::*runs;
+    const char* key;
+    std::string_view caption;
+    const char* metric;
+    const char* help;
+};
+inline constexpr RamSpeed kRamSpeeds[] = {
+    {&RamBenchFigures::write, &RamBenchFigures::writeRuns, "write", present::kWriteMemorySpeed,
+     "corvane_ram_write_bytes_per_second",
+     "Bytes written per second by the RAM benchmark's 32-bit stores (median repetition)."},
+    {&RamBenchFigures::read, &RamBenchFigures::readRuns, "read", present::kReadMemorySpeed,
+     "corvane_ram_read_bytes_per_second",
+     "Bytes of addresses the RAM benchmark's reads span per second, one 4-byte load per 32 "
+     "bytes (median repetition)."}};
 
 struct StabilityFigures {
     int seconds = 0;          // asked for
@@ -138,6 +189,37 @@ struct MemtestFigures {
     std::optional<diag::PhaseSpeed> write, read;  // the last whole timed phases
 };
 
+// The memory test's counts and timed phases, in the order the window shows them. A new one
+// is a member above and a line here; every output then has it. JSON keeps a phase's speed
+// under `key`, its bytes and milliseconds under key + "_timed" and its text under key +
+// "_text".
+struct MemtestCount {
+    std::int64_t MemtestFigures::*count;
+    const char* key;
+    std::string_view caption;
+    const char* metric;
+    const char* help;
+};
+inline constexpr MemtestCount kMemtestCounts[] = {
+    {&MemtestFigures::passes, "passes", present::kPass, "corvane_memtest_passes",
+     "Write and check passes of the memory test."},
+    {&MemtestFigures::errors, "errors", present::kErrorsFound, "corvane_memtest_errors",
+     "Errors the memory test found."}};
+
+struct MemtestPhase {
+    std::optional<diag::PhaseSpeed> MemtestFigures::*phase;
+    const char* key;
+    std::string_view caption;
+    const char* metric;
+    const char* help;
+};
+inline constexpr MemtestPhase kMemtestPhases[] = {
+    {&MemtestFigures::write, "write", present::kWriteSpeed,
+     "corvane_memtest_write_bytes_per_second",
+     "Bytes the memory test's timed write of ones stored per second."},
+    {&MemtestFigures::read, "read", present::kReadAndTest, "corvane_memtest_read_bytes_per_second",
+     "Bytes the memory test's timed check of ones loaded and compared per second."}};
+
 struct Report {
     MachineFigures machine;
     CpuFigures cpu;
@@ -150,7 +232,8 @@ struct Report {
     // Cut short by the user: what is here was measured, the rest was not.
     bool incomplete = false;
 
-    // Whether a stability test counted an error or a benchmark row's work came out wrong.
+    // Whether a stability or memory test counted an error or a benchmark row's work came out
+    // wrong.
     bool foundErrors() const;
 };
 
@@ -161,8 +244,6 @@ inline constexpr int kSchema = 2;
 // The oldest layout --compare still reads.
 inline constexpr int kOldestSchema = 1;
 
-void to_json(nlohmann::json& j, const CacheSweep& s);
-void from_json(const nlohmann::json& j, CacheSweep& s);
 void to_json(nlohmann::json& j, const CpuFigures& c);
 void from_json(const nlohmann::json& j, CpuFigures& c);
 void to_json(nlohmann::json& j, const MemoryFigures& m);

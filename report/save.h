@@ -11,7 +11,7 @@ namespace report {
 
 // Writes `text` to `path` through a temporary file beside it (path + ".tmp-" + process id)
 // and a rename, so that `path` holds either its earlier content or all of `text`. On
-// failure, the one line that says why.
+// failure, the reason in one line.
 platform::Expected<void, std::string> saveAtomically(const std::string& path,
                                                      const std::string& text);
 

@@ -1,18 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <thread>
 
 #include "bench/benchmark_run.h"
 #include "bench/kernel_table.h"
@@ -20,7 +22,7 @@
 #include "report/collect.h"
 #include "report/compare.h"
 #include "report/options.h"
-#include "report/os_figures.h"
+#include "report/output.h"
 #include "report/repeat.h"
 #include "report/report.h"
 #include "report/save.h"
@@ -70,40 +72,55 @@ std::string contents(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Runs corvane-report with stdout and stderr in files and returns the wait status. With
-// `interruptAfter`, Ctrl-C comes 1.5 s after that line shows on its stderr.
-int runProgram(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err,
-               const std::string& interruptAfter = "", rusage* usage = nullptr) {
+// What a run of corvane-report left: its wait status and its standard error.
+struct Finished {
+    int status = -1;
+    std::string err;
+};
+
+// Runs corvane-report with its standard output in `out`, reading its standard error as it
+// is written. With `interruptAfter`, Ctrl-C comes as soon as that line has shown there.
+Finished runProgram(const std::vector<std::string>& arguments, const fs::path& out,
+                    const std::string& interruptAfter = "", rusage* usage = nullptr) {
+    int errPipe[2];
+    if (pipe2(errPipe, O_CLOEXEC) != 0) return {};
     const pid_t pid = fork();
     if (pid == 0) {
-        if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(127);
+        if (!freopen(out.c_str(), "w", stdout) || dup2(errPipe[1], STDERR_FILENO) < 0) _exit(127);
         std::vector<char*> argv{const_cast<char*>(CORVANE_REPORT_PROGRAM)};
         for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
-    if (!interruptAfter.empty()) {
-        for (int i = 0; i < 600 && contents(err).find(interruptAfter) == std::string::npos; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        kill(pid, SIGINT);
+    close(errPipe[1]);
+    Finished finished;
+    bool interrupted = interruptAfter.empty();
+    char chunk[4096];
+    for (ssize_t got; (got = read(errPipe[0], chunk, sizeof chunk)) != 0;) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        finished.err.append(chunk, static_cast<std::size_t>(got));
+        if (!interrupted && finished.err.find(interruptAfter + "\n") != std::string::npos) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
     }
-    int status = 0;
-    wait4(pid, &status, 0, usage);
-    return status;
+    close(errPipe[0]);
+    wait4(pid, &finished.status, 0, usage);
+    return finished;
 }
 
-// Output files of a run of the program, named after the test and removed after it.
+bool exitedWith(const Finished& finished, int status) {
+    return WIFEXITED(finished.status) && WEXITSTATUS(finished.status) == status;
+}
+
+// The output file of a run of the program, named after the test and removed after it.
 class ReportProgram : public ::testing::Test {
   protected:
-    void TearDown() override {
-        fs::remove(out);
-        fs::remove(err);
-    }
+    void TearDown() override { fs::remove(out); }
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     const fs::path out = fs::temp_directory_path() / ("corvane-" + name + ".out");
-    const fs::path err = fs::temp_directory_path() / ("corvane-" + name + ".err");
 };
 
 }  // namespace
@@ -127,8 +144,17 @@ TEST(ReportOptions, ValuesAndSizesAreTakenAndHelpExitsWithZero) {
               std::tuple(30, 64 << 20, 3));
     EXPECT_EQ(parsed("--memtest 1G").memtestPasses, 1);
     const EarlyExit help = parsed<EarlyExit>("--help");
-    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.status, report::kExitAllWell);
     EXPECT_NE(help.text.find("--memtest"), std::string::npos);
+    // Every exit status, as the manual page gives them.
+    for (const char* status :
+         {"\n  0    all went well\n", "\n  1    a stability test found an error",
+          "\n  2    a usage error", "\n  130  interrupted by Ctrl-C"})
+        EXPECT_NE(help.text.find(status), std::string::npos) << status << "\n" << help.text;
+    const EarlyExit version = parsed<EarlyExit>("--version");
+    EXPECT_EQ(version.status, report::kExitAllWell);
+    EXPECT_EQ(version.text.rfind("corvane-report ", 0), 0u) << version.text;
+    EXPECT_EQ(std::count(version.text.begin(), version.text.end(), '\n'), 1) << version.text;
 
     // Sizes are binary multiples.
     EXPECT_EQ(report::parseSize("65536"), 65536);
@@ -138,6 +164,7 @@ TEST(ReportOptions, ValuesAndSizesAreTakenAndHelpExitsWithZero) {
         EXPECT_FALSE(report::parseSize(bad)) << bad;
 }
 
+// The reason alone: the program adds its name when it prints it.
 TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
     // Among them: --passes without --memtest, a memtest under 1 MiB, --repeat or --compare
     // without --bench, and a comparison in OpenMetrics.
@@ -148,9 +175,10 @@ TEST(ReportOptions, MistakesGiveOneLineAndStatusTwo) {
           "--bench cpu --compare a.json --format openmetrics", "--json --format text",
           "--format xml", "extra"}) {
         const EarlyExit e = parsed<EarlyExit>(line);
-        EXPECT_EQ(e.status, 2) << line;
-        EXPECT_EQ(std::count(e.text.begin(), e.text.end(), '\n'), 1) << e.text;
-        EXPECT_EQ(e.text.rfind("corvane-report: ", 0), 0u) << e.text;
+        EXPECT_EQ(e.status, report::kExitUsage) << line;
+        EXPECT_FALSE(e.text.empty()) << line;
+        EXPECT_EQ(e.text.find('\n'), std::string::npos) << e.text;
+        EXPECT_EQ(e.text.find("corvane-report"), std::string::npos) << e.text;
     }
 }
 
@@ -319,15 +347,41 @@ TEST(ReportCompare, MarksOnlyChangesBeyondBothSpreads) {
     EXPECT_NE(text.find("1.071  * higher"), std::string::npos) << text;
     EXPECT_EQ(report::compareJson(c)["figures"].size(), 9u);
 
-    // Single repetitions: 5 %; another revision of the work: a warning.
-    after.benchRevision = bench::kBenchRevision + 1;
+    // Single repetitions: 5 %.
     before.bench->rows[1].runs = {1000};
     after.bench->rows[1].raw = 1091;  // 10999 Mark: -8.3 %
     after.bench->rows[1].runs = {1091};
     const report::Comparison d = report::compareResults(before, after, "before.json");
-    EXPECT_EQ(d.warnings.size(), 1u);
     EXPECT_TRUE(d.lines[1].marked);
     EXPECT_DOUBLE_EQ(*d.lines[1].threshold, report::kSingleRunThreshold);
+}
+
+// Rows of another revision did other work: the text says so before the figures, the JSON
+// gives both revisions and the same warning.
+TEST(ReportCompare, AnotherBenchRevisionIsWarnedOfInTextAndJson) {
+    const report::Report saved = sampleReport();
+    report::Report now = sampleReport();
+    now.benchRevision = saved.benchRevision + 1;
+    const std::optional comparison = report::compareResults(saved, now, "before.json");
+    const std::string warning =
+        "bench revision differs: saved " + std::to_string(saved.benchRevision) + ", now " +
+        std::to_string(now.benchRevision) + "; rows whose work changed are not comparable";
+
+    const std::string text = report::rendered(now, report::Format::Text, comparison);
+    const auto at =
+        text.find("\nCompared with before.json (2026-12-07T01:02:03Z)\nWarning: " + warning + "\n");
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_LT(at, text.find("Fibonachi digit's........", at)) << text;
+    const auto json =
+        nlohmann::json::parse(report::rendered(now, report::Format::Json, comparison));
+    EXPECT_EQ(json["compare"]["saved_bench_revision"], saved.benchRevision);
+    EXPECT_EQ(json["compare"]["bench_revision"], now.benchRevision);
+    EXPECT_EQ(json["compare"]["warnings"], nlohmann::json::array({warning}));
+
+    now.benchRevision = saved.benchRevision;
+    const auto same = report::compareResults(saved, now, "before.json");
+    EXPECT_TRUE(same.warnings.empty());
+    EXPECT_EQ(report::renderCompareText(same).find("Warning"), std::string::npos);
 }
 
 // A whole result saved by the release before, schema 1 with "panel1", reads as this one's
@@ -342,9 +396,16 @@ TEST(ReportCompare, ReadsWhatThePreviousReleaseSavedAndWhatThisOneSaves) {
     EXPECT_EQ(c.lines.size(), 29u + 4 + 2);  // rows, scores, speeds
     EXPECT_TRUE(c.notes.empty() && c.warnings.empty());
 
-    const report::Report now = sampleReport();
+    report::Report now = sampleReport();
+    now.stability = report::StabilityFigures{10, 201, 0, {100, 101}};
+    now.memtest =
+        report::MemtestFigures{1 << 20, 2, 1, diag::PhaseSpeed{1132, {1 << 20, 250}}, std::nullopt};
     const nlohmann::json saved = now;
     EXPECT_EQ(nlohmann::json(saved.get<report::Report>()), saved);
+    // A count the file was saved without reads as none.
+    nlohmann::json older = saved;
+    older["memtest"].erase("errors");
+    EXPECT_EQ(older.get<report::Report>().memtest->errors, 0);
 }
 
 TEST(ReportCompare, UnusableFilesGiveOneLine) {
@@ -355,7 +416,7 @@ TEST(ReportCompare, UnusableFilesGiveOneLine) {
         ASSERT_FALSE(loaded) << name;
         const std::string& message = loaded.error();
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
-        EXPECT_EQ(message.rfind("corvane-report: --compare: ", 0), 0u) << message;
+        EXPECT_EQ(message.rfind("--compare: ", 0), 0u) << message;
     }
 }
 
@@ -384,23 +445,33 @@ TEST(ReportSave, AFailedSaveLeavesTheEarlierFile) {
 TEST_F(ReportProgram, OpenMetricsOutputPassesPromtool) {
     if (system("command -v promtool >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "promtool is not installed (Debian package prometheus)";
-    const int status = runProgram({"--bench", "ram", "--format", "openmetrics"}, out, err);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << contents(err);
+    const Finished run = runProgram({"--bench", "ram", "--format", "openmetrics"}, out);
+    ASSERT_TRUE(exitedWith(run, report::kExitAllWell)) << run.err;
     const std::string metrics = contents(out);
     EXPECT_NE(metrics.find("corvane_ram_write_bytes_per_second "), std::string::npos);
     EXPECT_EQ(metrics.substr(metrics.size() - 6), "# EOF\n");
-    const std::string check =
-        "promtool check metrics < " + out.string() + " >" + err.string() + " 2>&1";
-    EXPECT_EQ(system(check.c_str()), 0) << contents(err);
+    const std::string check = "promtool check metrics < " + out.string() + " 2>&1";
+    EXPECT_EQ(system(check.c_str()), 0);
 }
 
-TEST_F(ReportProgram, WriteErrorsAndCtrlCAreReported) {
-    int status = runProgram({"--format", "json"}, "/dev/full", err);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
-    EXPECT_NE(contents(err).find("corvane-report: cannot write the output"), std::string::npos);
+// The statuses that end a run before or after its work; only the program names itself.
+TEST_F(ReportProgram, VersionWriteErrorsAndCtrlCGiveTheirStatus) {
+    Finished run = runProgram({"--version"}, out);
+    EXPECT_TRUE(exitedWith(run, report::kExitAllWell)) << run.err;
+    EXPECT_EQ(contents(out).rfind("corvane-report ", 0), 0u) << contents(out);
 
-    status = runProgram({"--stability", "60"}, out, err, "CPU stability test...");
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130);
+    run = runProgram({"--memtest", "12Q"}, out);
+    EXPECT_TRUE(exitedWith(run, report::kExitUsage));
+    EXPECT_EQ(run.err, "corvane-report: --memtest: not a size: 12Q\n");
+
+    run = runProgram({"--format", "json"}, "/dev/full");
+    EXPECT_TRUE(exitedWith(run, report::kExitUsage));
+    EXPECT_NE(run.err.find("\ncorvane-report: cannot write the output: "), std::string::npos)
+        << run.err;
+
+    run = runProgram({"--stability", "60"}, out, "CPU stability test...");
+    EXPECT_TRUE(exitedWith(run, report::kExitInterrupted)) << run.status;
+    EXPECT_NE(run.err.find("\ncorvane-report: interrupted\n"), std::string::npos) << run.err;
     const std::string text = contents(out);
     EXPECT_EQ(text.rfind("INCOMPLETE", 0), 0u) << text;
     EXPECT_NE(text.find("CPU TEST (60 s)  Pass: "), std::string::npos) << text;
@@ -412,7 +483,7 @@ TEST_F(ReportProgram, ACompareFileOfAHundredMegabytesIsRefusedQuicklyInLittleMem
     const fs::path small = out.string() + ".small.json";
     std::ofstream(small) << "not json\n";
     rusage smallUsage{};
-    runProgram({"--bench", "ram", "--compare", small}, out, err, "", &smallUsage);
+    runProgram({"--bench", "ram", "--compare", small}, out, "", &smallUsage);
     fs::remove(small);
 
     const fs::path big = out.string() + ".json";
@@ -424,39 +495,85 @@ TEST_F(ReportProgram, ACompareFileOfAHundredMegabytesIsRefusedQuicklyInLittleMem
         file << "\"}\n";
     }
     rusage usage{};
-    const int status = runProgram({"--bench", "ram", "--compare", big}, out, err, "", &usage);
+    const Finished run = runProgram({"--bench", "ram", "--compare", big}, out, "", &usage);
     fs::remove(big);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-    EXPECT_EQ(contents(err), "corvane-report: --compare: " + big.string() +
-                                 ": larger than 64 MiB, not a corvane-report result\n");
+    EXPECT_TRUE(exitedWith(run, report::kExitUsage)) << run.status;
+    EXPECT_EQ(run.err, "corvane-report: --compare: " + big.string() +
+                           ": larger than 64 MiB, not a corvane-report result\n");
     // The file was never read: 100 MiB of it would show many times over.
     EXPECT_LT(usage.ru_maxrss - smallUsage.ru_maxrss, 16 * 1024) << "KiB at most";
 }
 
-// Roots with the system files as they are found.
-TEST(OsFigures, LevelTwoCacheAndTscFromSysfs) {
-    const fs::path os = fs::path(CORVANE_FIXTURES) / "os";
-    EXPECT_EQ(report::l2CacheBytesFromOs(os / "l1-and-l2"), 2048 * 1024);
-    EXPECT_FALSE(report::l2CacheBytesFromOs(os / "missing"));
-    EXPECT_FALSE(report::tscMHzFromOs(os / "l1-and-l2"));  // no cpuinfo, no tsc_freq_khz
-    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(os / "constant-tsc"), 2096.040);
-    EXPECT_FALSE(report::tscMHzFromOs(os / "constant-tsc-cpufreq"));  // a scaling clock
-    EXPECT_DOUBLE_EQ(*report::tscMHzFromOs(os / "tsc-freq-khz"), 2600.0);
-}
+namespace {
 
-TEST(OsFigures, OddNumbersCountAsMissing) {
-    EXPECT_EQ(report::cacheSizeBytes("512K\n"), 512 * 1024);
-    EXPECT_EQ(report::cacheSizeBytes("4G"), std::int64_t{4} << 30);
-    for (const char* odd :
-         {"9223372036854775807K", "5G", "1023", "0K", "-1K", "2048 K", "2048KB", "K", "12x", ""})
-        EXPECT_FALSE(report::cacheSizeBytes(odd)) << odd;
-
-    const fs::path root = fs::temp_directory_path() / "corvane-os-figures-odd";
-    fs::remove_all(root);
-    fs::create_directories(root / "sys/devices/system/cpu/cpu0");
-    for (const char* odd : {"1e308", "inf", "2445432 garbage", "999", "100000001", "-2600000"}) {
-        std::ofstream(root / "sys/devices/system/cpu/cpu0/tsc_freq_khz") << odd << "\n";
-        EXPECT_FALSE(report::tscMHzFromOs(root)) << odd;  // and no cpuinfo to fall back on
+// A tree with a processor's cpuinfo and no cpufreq, whose cpuinfo's opens are counted.
+struct WatchedCpuinfo {
+    WatchedCpuinfo() {
+        fs::remove_all(root);
+        fs::create_directories(root / "proc");
+        std::ofstream(root / "proc/cpuinfo")
+            << "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 26\nmodel\t\t: 2\n"
+               "stepping\t: 1\nmodel name\t: Watched EPYC\ncpu MHz\t\t: 2096.040\n"
+               "flags\t\t: fpu tsc constant_tsc\n\nprocessor\t: 1\n";
+        // Closes too: inotify merges an event into the unread one before it when the two are
+        // alike, and an open between two closes never is.
+        watch =
+            inotify_add_watch(events, (root / "proc/cpuinfo").c_str(), IN_OPEN | IN_CLOSE_NOWRITE);
     }
-    fs::remove_all(root);
+    ~WatchedCpuinfo() {
+        close(events);
+        fs::remove_all(root);
+    }
+    // The opens since the watch began; each is queued as the open happens.
+    int opens() const {
+        int count = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = read(events, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                count += (event->mask & IN_OPEN) != 0;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return count;
+    }
+    const fs::path root =
+        fs::temp_directory_path() / ("corvane-watched-" + std::to_string(getpid()));
+    const int events = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    int watch = -1;
+};
+
+// A clock whose half-second sleep takes no time: exactly 500 ms and 1,048,020,000 cycles.
+std::uint64_t steppingNanoseconds() {
+    static std::uint64_t now = 0;
+    return now += 500'000'000;
+}
+std::uint64_t steppingCounter() {
+    static std::uint64_t cycles = 0;
+    return cycles += 1'048'020'000;
+}
+void noSleep(std::uint32_t) {}
+
+}  // namespace
+
+// The description, the rated speed, the system's TSC rate and the machine's identity all come
+// from one read of the first processor's block.
+TEST(ReportCollect, ReadsCpuinfoOnceForEveryFigure) {
+    const WatchedCpuinfo tree;
+    ASSERT_GE(tree.watch, 0) << "inotify: " << std::strerror(errno);
+    platform::Sources sources;
+    sources.root = tree.root;
+    sources.clock.nanoseconds = steppingNanoseconds;
+    sources.clock.timeStampCounter = steppingCounter;
+    sources.clock.sleepMs = noSleep;
+
+    const report::CpuFigures cpu = report::collectCpu(sources);
+    const report::MachineFigures machine = report::collectMachine(cpu, {});
+    EXPECT_EQ(tree.opens(), 1);
+    EXPECT_EQ(cpu.name, "Watched EPYC");
+    EXPECT_EQ(cpu.ratedMhz, 2096);
+    EXPECT_EQ(cpu.identifier, "AMD64 Family 26 Model 2 Stepping 1");
+    EXPECT_EQ(cpu.tscMhzOs, 2096.04);
+    EXPECT_EQ(machine.cpuName, "Watched EPYC");
+    EXPECT_EQ(machine.tscMhz, 2096.04);
 }

@@ -48,26 +48,25 @@ std::map<std::string, double> samples(const std::string& text) {
 TEST(MemtestSize, AboveTheAllowanceIsRefusedAndAPercentageTakesAShareOfIt) {
     const std::int64_t allowance = 1011 * MiB + 5;
     EXPECT_EQ(block("2G", allowance),
-              "corvane-report: --memtest 2G: only 1011 MiB of memory may be used by this process");
+              "--memtest 2G: only 1011 MiB of memory may be used by this process");
     EXPECT_EQ(block("1011M", allowance), std::to_string(1011 * MiB));
     // 99 % is the window's block; 50 % half of the allowance, rounded the same way.
     EXPECT_EQ(block("99%", allowance), std::to_string(diag::memTestBlockBytes(allowance)));
     EXPECT_EQ(block("50%", allowance), std::to_string((allowance / 2 + 1) / 128 * 128));
     EXPECT_EQ(block("100%", allowance), std::to_string(allowance / 128 * 128));
     EXPECT_EQ(block("1%", 50 * MiB),
-              "corvane-report: --memtest 1%: only 50 MiB of memory may be used by this "
+              "--memtest 1%: only 50 MiB of memory may be used by this "
               "process, under the smallest test, 1M");
     EXPECT_EQ(block("64M", std::nullopt),
-              "corvane-report: --memtest 64M: the memory this process may use cannot be read");
+              "--memtest 64M: the memory this process may use cannot be read");
 
     EXPECT_EQ(options("90%").memtestPercent, 90);
     EXPECT_FALSE(options("90%").memtestBytes);
     for (const char* bad : {"0%", "101%", "9.5%", "%", "-5%", "x%", "50%%"}) {
         const auto parsed = report::parseOptions({"--memtest", bad});
         ASSERT_FALSE(parsed) << bad;
-        EXPECT_EQ(parsed.error().status, 2);
-        EXPECT_EQ(parsed.error().text,
-                  std::string("corvane-report: --memtest: not a size: ") + bad + "\n");
+        EXPECT_EQ(parsed.error().status, report::kExitUsage);
+        EXPECT_EQ(parsed.error().text, std::string("--memtest: not a size: ") + bad);
     }
 }
 

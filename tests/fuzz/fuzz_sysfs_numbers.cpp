@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/os_figures.h"
 #include "platform/system_file.h"
-#include "report/os_figures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -16,8 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto mhz =
             platform::parseDecimal(text, platform::kMinClockMHz, platform::kMaxClockMHz))
         if (!(*mhz >= platform::kMinClockMHz && *mhz <= platform::kMaxClockMHz)) __builtin_trap();
-    if (const auto bytes = report::cacheSizeBytes(text))
-        if (*bytes < report::kMinCacheBytes || *bytes > report::kMaxCacheBytes) __builtin_trap();
+    if (const auto bytes = platform::cacheSizeBytes(text))
+        if (*bytes < platform::kMinCacheBytes || *bytes > platform::kMaxCacheBytes)
+            __builtin_trap();
     // Clean text is valid UTF-8 without control characters: a second pass keeps it as it is.
     const std::string clean = platform::cleanText(text);
     if (platform::cleanText(clean) != clean) __builtin_trap();

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "present/report_words.h"
+
+#include <cstdio>
+
+#include "present/words.h"
+#include "version.h"
+
+namespace present {
+namespace {
+
+constexpr std::int64_t kMiB = 1'048'576;
+
+std::string text(std::string_view view) {
+    return std::string(view);
+}
+
+std::string mibText(std::int64_t bytes) {
+    return std::to_string(bytes / kMiB) + " MiB";
+}
+
+}  // namespace
+
+std::string reportVersionLine() {
+    return text(kReportProgram) + " " + CORVANE_VERSION;
+}
+
+std::string reportErrorLine(std::string_view reason) {
+    return text(kReportProgram) + ": " + text(reason);
+}
+
+std::string notASizeReason(std::string_view given) {
+    return "--memtest: not a size: " + text(given);
+}
+
+std::string underSmallestTestReason(std::string_view given) {
+    return "--memtest: " + text(given) + " is under the smallest test, 1M";
+}
+
+std::string memtestRefusedReason(std::string_view given, std::string_view why) {
+    return "--memtest " + text(given) + ": " + text(why);
+}
+
+std::string allowanceReason(std::int64_t allowanceBytes) {
+    return "only " + mibText(allowanceBytes) + " of memory may be used by this process";
+}
+
+std::string allowanceUnderSmallestReason(std::int64_t allowanceBytes) {
+    return allowanceReason(allowanceBytes) + ", under the smallest test, 1M";
+}
+
+std::string compareRefusedReason(std::string_view file, std::string_view why) {
+    return "--compare: " + text(file) + ": " + text(why);
+}
+
+std::string newerSchemaReason(std::string_view found, int ours) {
+    return "schema " + text(found) + " is newer than this program's " + std::to_string(ours);
+}
+
+std::string tooLargeReason(std::int64_t maxBytes) {
+    return "larger than " + mibText(maxBytes) + ", " + text(kNotAResult);
+}
+
+std::string noSuchDirectoryReason(std::string_view directory) {
+    return "--save: " + text(directory) + ": no such directory";
+}
+
+std::string saveFailedReason(std::string_view step, std::string_view file,
+                             std::string_view systemReason) {
+    return "--save: " + text(step) + " " + text(file) + ": " + text(systemReason);
+}
+
+std::string outputFailedReason(std::string_view systemReason) {
+    return "cannot write the output: " + text(systemReason);
+}
+
+std::string memtestNoBlockReason(std::string_view given) {
+    return memtestRefusedReason(given, kNotEnoughMemory);
+}
+
+std::string repetitionPrefix(int repetition, int repetitions) {
+    return "[" + std::to_string(repetition) + "/" + std::to_string(repetitions) + "] ";
+}
+
+std::string stabilityProgressLine(int seconds, std::int64_t passes, std::int64_t errors) {
+    return "CPU test: " + std::to_string(seconds) + " s, " + std::to_string(passes) + " passes, " +
+           std::to_string(errors) + " errors";
+}
+
+std::string memtestCycleLine(std::int64_t cycle, std::int64_t errors) {
+    return "Memory test cycle " + std::to_string(cycle) + ": " + std::to_string(errors) + " errors";
+}
+
+std::string mhzText(double mhz) {
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.1f MHz", mhz);
+    return figure;
+}
+
+std::string systemCacheText(std::int64_t bytes) {
+    return "system: " + kbyteText(bytes);
+}
+
+std::string systemTscText(double mhz) {
+    return "system TSC: " + mhzText(mhz);
+}
+
+std::string memoryLimitText(std::int64_t limitBytes, std::int64_t availableBytes,
+                            std::string_view source) {
+    return mibText(limitBytes) + ", " + mibText(availableBytes) + " of it free (" + text(source) +
+           ")";
+}
+
+std::string memtestBlockText(std::int64_t blockMiB, int percent, std::int64_t allowanceBytes) {
+    return testingMemoryText(blockMiB) + " (" + std::to_string(percent) + " % of " +
+           mibText(allowanceBytes) + " this process may use)";
+}
+
+std::string medianOfRunsLine(std::size_t runs) {
+    return "Median of " + std::to_string(runs) + " runs";
+}
+
+std::string spreadText(std::int64_t min, std::int64_t max, std::optional<double> percent) {
+    char spread[32] = "-";
+    if (percent) std::snprintf(spread, sizeof spread, "%.1f %%", *percent);
+    return "min " + std::to_string(min) + ", max " + std::to_string(max) + ", spread " + spread;
+}
+
+std::string secondsText(int seconds) {
+    return std::to_string(seconds) + " s";
+}
+
+std::string passesText(std::span<const std::int64_t> threadPasses, std::int64_t passes) {
+    std::string perThread = threadPasses.empty() ? "0" : std::to_string(threadPasses[0]);
+    bool allEqual = true;
+    for (const std::int64_t count : threadPasses) allEqual = allEqual && count == threadPasses[0];
+    if (!allEqual) {
+        for (std::size_t i = 1; i < threadPasses.size(); ++i)
+            perThread += " and " + std::to_string(threadPasses[i]);
+    }
+    return perThread + " per thread, " + std::to_string(passes) + " in all";
+}
+
+std::string comparedWithLine(std::string_view file, std::string_view savedWhen) {
+    std::string line = "Compared with " + text(file);
+    if (!savedWhen.empty()) line += " (" + text(savedWhen) + ")";
+    return line;
+}
+
+std::string differsNote(std::string_view figure, std::string_view saved, std::string_view now) {
+    return text(figure) + " differs: saved " + text(saved) + ", now " + text(now);
+}
+
+std::string revisionWarning(int saved, int now) {
+    return "bench revision differs: saved " + std::to_string(saved) + ", now " +
+           std::to_string(now) + "; rows whose work changed are not comparable";
+}
+
+std::string changedFootnote(double singleRunPercent) {
+    char line[96];
+    std::snprintf(line, sizeof line,
+                  "* changed by more than both runs' spread (%.0f %% for a single run)",
+                  singleRunPercent);
+    return line;
+}
+
+std::string scoreCaption(bench::Group group) {
+    return text(groupLabel(group)) + " score";
+}
+
+}  // namespace present

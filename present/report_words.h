@@ -1,0 +1,174 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// corvane-report's own words: what it prints besides the window's captions and figures
+// (captions.h, words.h), from its help to its error lines. The OpenMetrics HELP texts are not
+// here: they document a machine interface, as the JSON keys do, and stay beside the metric
+// names they describe.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "bench/kernel_table.h"
+
+namespace present {
+
+// The program.
+
+inline constexpr std::string_view kReportProgram = "corvane-report";
+
+// "corvane-report 3.0.0.4", what --version prints.
+std::string reportVersionLine();
+
+// An error line on standard error: "corvane-report: " and the reason. Only the program adds
+// its name; everything below it gives the reason alone.
+std::string reportErrorLine(std::string_view reason);
+
+// --help.
+
+inline constexpr std::string_view kReportDescription =
+    "Prints what Corvane's window shows: processor and memory figures, and on request the\n"
+    "CPU and memory benchmarks and the stability tests.";
+inline constexpr std::string_view kReportExitStatus =
+    "Exit status:\n"
+    "  0    all went well\n"
+    "  1    a stability test found an error, a memory test found an error, or a benchmark\n"
+    "       row's work came out wrong\n"
+    "  2    a usage error, an unusable --compare file or a failed write\n"
+    "  130  interrupted by Ctrl-C";
+inline constexpr std::string_view kFormatHelp = "text, json (one JSON object) or openmetrics";
+inline constexpr std::string_view kJsonHelp = "the same as --format json";
+inline constexpr std::string_view kSaveHelp = "also write the JSON object to FILE";
+inline constexpr std::string_view kVersionHelp = "print the version and exit";
+inline constexpr std::string_view kBenchHelp = "run a benchmark: cpu, ram or all";
+inline constexpr std::string_view kRepeatHelp = "run the benchmarks N times (default 1)";
+inline constexpr std::string_view kCompareHelp = "compare the benchmarks with a saved FILE";
+inline constexpr std::string_view kStabilityHelp = "run the CPU stability test for SECONDS";
+inline constexpr std::string_view kMemtestHelp =
+    "run the memory test on SIZE bytes (suffix K, M or G), or on a share of the memory this "
+    "process may use (90%; 99% is the window's size)";
+inline constexpr std::string_view kPassesHelp = "memory test cycles (default 1)";
+
+// Usage errors and refusals, each one line.
+
+// "--memtest: not a size: 12Q".
+std::string notASizeReason(std::string_view given);
+// "--memtest: 1023K is under the smallest test, 1M".
+std::string underSmallestTestReason(std::string_view given);
+inline constexpr std::string_view kCompareHasNoOpenMetrics = "--compare has no OpenMetrics form";
+
+// Why --memtest SIZE cannot run here. "--memtest 2G: " and one of the three below.
+std::string memtestRefusedReason(std::string_view given, std::string_view why);
+inline constexpr std::string_view kAllowanceUnknown =
+    "the memory this process may use cannot be read";
+// "only 1011 MiB of memory may be used by this process".
+std::string allowanceReason(std::int64_t allowanceBytes);
+// The same, for a share too small to test: "..., under the smallest test, 1M".
+std::string allowanceUnderSmallestReason(std::int64_t allowanceBytes);
+
+// "--compare: FILE: " and why FILE cannot be compared with.
+std::string compareRefusedReason(std::string_view file, std::string_view why);
+inline constexpr std::string_view kNotJson = "not JSON";
+inline constexpr std::string_view kNotAResult = "not a corvane-report result";
+// "schema 3 is newer than this program's 2".
+std::string newerSchemaReason(std::string_view found, int ours);
+// "larger than 64 MiB, not a corvane-report result".
+std::string tooLargeReason(std::int64_t maxBytes);
+
+// "--save: DIR: no such directory".
+std::string noSuchDirectoryReason(std::string_view directory);
+// "--save: cannot write FILE: No space left on device", with one of the three steps.
+inline constexpr std::string_view kCannotCreateTemporary = "cannot create a temporary file for";
+inline constexpr std::string_view kCannotWrite = "cannot write";
+inline constexpr std::string_view kCannotReplace = "cannot replace";
+std::string saveFailedReason(std::string_view step, std::string_view file,
+                             std::string_view systemReason);
+
+// "cannot write the output: No space left on device"; the system's reason, or kWriteError
+// where it gives none.
+std::string outputFailedReason(std::string_view systemReason);
+inline constexpr std::string_view kWriteError = "write error";
+
+// "--memtest 2G: Not enough memory": the block was refused when the test was to start.
+std::string memtestNoBlockReason(std::string_view given);
+
+inline constexpr std::string_view kInterrupted = "interrupted";
+
+// Progress, on standard error.
+
+inline constexpr std::string_view kIdentifyingProgress = "Identifying the processor...";
+inline constexpr std::string_view kCpuBenchmarkProgress = "CPU benchmark...";
+inline constexpr std::string_view kRamBenchmarkProgress = "RAM benchmark...";
+inline constexpr std::string_view kStabilityProgress = "CPU stability test...";
+inline constexpr std::string_view kMemtestProgress = "Memory test...";
+// "[2/5] ", before the lines of one repetition of several.
+std::string repetitionPrefix(int repetition, int repetitions);
+// "CPU test: 10 s, 201 passes, 0 errors".
+std::string stabilityProgressLine(int seconds, std::int64_t passes, std::int64_t errors);
+// "Memory test cycle 3: 0 errors".
+std::string memtestCycleLine(std::int64_t cycle, std::int64_t errors);
+
+// The text output, around the window's captions.
+
+inline constexpr std::string_view kEffectiveCore = "Effective core";
+inline constexpr std::string_view kFreePhysical = "Free physical";
+inline constexpr std::string_view kLoad = "Load";
+inline constexpr std::string_view kMemoryLimit = "Memory limit";
+inline constexpr std::string_view kMemoryTestBlock = "Memory test block";
+inline constexpr std::string_view kNoLimit = "none";
+inline constexpr std::string_view kIncompleteLine =
+    "INCOMPLETE: interrupted; only what was measured before is shown.";
+
+// The report's own MHz, one decimal: "3423.3 MHz".
+std::string mhzText(double mhz);
+// What the system says beside a figure: "system: 2048 Kbyte", "system TSC: 2096.0 MHz".
+std::string systemCacheText(std::int64_t bytes);
+std::string systemTscText(double mhz);
+// The limit with the least left: "1024 MiB, 1011 MiB of it free (/sys/fs/cgroup/.../memory.max)".
+std::string memoryLimitText(std::int64_t limitBytes, std::int64_t availableBytes,
+                            std::string_view source);
+// The block the window's RUN would test: "1000 Mb. (99 % of 1011 MiB this process may use)".
+std::string memtestBlockText(std::int64_t blockMiB, int percent, std::int64_t allowanceBytes);
+
+// "Median of 5 runs".
+std::string medianOfRunsLine(std::size_t runs);
+// "min 3050, max 3160, spread 3.5 %"; "-" for a spread that cannot be given.
+std::string spreadText(std::int64_t min, std::int64_t max, std::optional<double> percent);
+// "60 s", the stability test's length.
+std::string secondsText(int seconds);
+// "100 per thread, 201 in all", or "100 and 101 per thread, 201 in all" when they differ.
+std::string passesText(std::span<const std::int64_t> threadPasses, std::int64_t passes);
+
+// The comparison with a saved result.
+
+// "Compared with before.json (2026-12-01T10:00:00Z)"; without the time when it is unknown.
+std::string comparedWithLine(std::string_view file, std::string_view savedWhen);
+inline constexpr std::string_view kNotePrefix = "Note: ";
+inline constexpr std::string_view kWarningPrefix = "Warning: ";
+// The identity figures a note names.
+inline constexpr std::string_view kCpuNameFigure = "CPU name";
+inline constexpr std::string_view kCpuIdentifierFigure = "CPU identifier";
+inline constexpr std::string_view kTscFigure = "TSC MHz";
+inline constexpr std::string_view kLogicalCpusFigure = "logical CPUs";
+inline constexpr std::string_view kMemoryTotalFigure = "memory total";
+inline constexpr std::string_view kKernelReleaseFigure = "kernel release";
+inline constexpr std::string_view kHostnameFigure = "hostname";
+// "TSC MHz differs: saved 2000.0, now 2600.0", the values as JSON shows them.
+std::string differsNote(std::string_view figure, std::string_view saved, std::string_view now);
+// "bench revision differs: saved 1, now 2; rows whose work changed are not comparable".
+std::string revisionWarning(int saved, int now);
+inline constexpr std::string_view kNoFiguresInCommon = "No benchmark figures in common.";
+inline constexpr std::string_view kSavedColumn = "saved";
+inline constexpr std::string_view kNowColumn = "now";
+inline constexpr std::string_view kRatioColumn = "ratio";
+inline constexpr std::string_view kHigherMark = "* higher";
+inline constexpr std::string_view kLowerMark = "* lower";
+// "* changed by more than both runs' spread (5 % for a single run)".
+std::string changedFootnote(double singleRunPercent);
+// What the comparison calls a score: "ALU score", "INSTR. score"; the CPU score is
+// kCpuScoreName.
+std::string scoreCaption(bench::Group group);
+
+}  // namespace present
