@@ -34,6 +34,9 @@ struct WindowInputs {
     // is the machine's, read through `sources`.
     sysinfo::IdentificationSteps identification;
     membench::Workload ramWorkload;
+    // The rows RUN on "CPU Benchmark " runs, laid out as the table's are; they must outlive
+    // the window.
+    std::span<const bench::KernelRow> benchmarkRows = bench::kKernelTable;
     // The pass the CPU test's workers run.
     diag::PassRoutine stabilityPass = diag::designedPass;
 };
@@ -58,10 +61,6 @@ class TForm1 : public QWidget {
 
     // The result label of benchmark row `row`, 1 to 29.
     QLabel* resultLabel(int row) const;
-
-    // The rows RUN on "CPU Benchmark " runs: bench::kKernelTable unless a test hands others,
-    // laid out as it is. They must outlive the window.
-    void setBenchmarkRows(std::span<const bench::KernelRow> rows) { benchmarkRows_ = rows; }
 
     // Pausing and resuming the clock refresh, around the CPU and memory benchmarks and the
     // CPU test; the memory test leaves the clock alone.
@@ -205,7 +204,6 @@ class TForm1 : public QWidget {
     std::unique_ptr<platform::JobRunner> jobs_;
 
     std::array<QLabel*, 29> resultLabels_{};  // by benchmark row
-    std::span<const bench::KernelRow> benchmarkRows_ = bench::kKernelTable;
 
     // Identification state: the main window is shown once the identification has ended.
     void showIdentification(const sysinfo::Identification& found);

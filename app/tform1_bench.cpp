@@ -67,7 +67,7 @@ void TForm1::Button1Click() {
                 });
             };
             const bench::RunResult result =
-                bench::runBenchmark(benchmarkRows_, platform::Clock{}, callbacks);
+                bench::runBenchmark(inputs_.benchmarkRows, inputs_.sources.clock, callbacks);
             // Every figure stands as measured; wrong work is said once, after the run.
             post([this, wrong = present::wrongResultsMessage(result)] {
                 resumeClockRefresh();

@@ -158,7 +158,8 @@ report::BenchFigures cpuBenchmark(int repeat, Interruption& interruption) {
             if (repetitions.empty())
                 interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
         };
-        repetitions.push_back(report::runCpuBenchmark(bench::kKernelTable, repetitionProgress(k, repeat), rowDone));
+        repetitions.push_back(
+            report::runCpuBenchmark(bench::kKernelTable, repetitionProgress(k, repeat), rowDone));
         combined = report::combineBench(repetitions);
         interruption.update([&](report::Report& soFar) { soFar.bench = combined; });
     }

@@ -24,7 +24,13 @@ class BenchmarkPage : public WindowTest {
     void SetUp() override {
         fake::resetScript();  // the example run
         WindowTest::SetUp();
-        form->setBenchmarkRows(rows);
+        rebuildWithRows({});
+    }
+
+    // A new window measuring with `inputs` and running the fake rows.
+    void rebuildWithRows(WindowInputs inputs) {
+        inputs.benchmarkRows = rows;
+        rebuild(std::move(inputs));
     }
 
     QString label(int row) const { return form->resultLabel(row)->text(); }
@@ -160,7 +166,7 @@ TEST_F(BenchmarkPage, OtherJobsRunBetweenTwoRowsNeverBesideThem) {
         jobs->note("clock");
         return std::optional(1'500'500'000u);  // 3001 MHz
     };
-    rebuild(std::move(inputs));
+    rebuildWithRows(std::move(inputs));
     fake::script.onCall = [this](int row) {
         jobs->note("row " + std::to_string(row));
         if (row == 3) {
