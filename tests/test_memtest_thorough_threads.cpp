@@ -46,7 +46,10 @@ class TestMemory {
         coupled_.push_back({aggressor, victim, bit});
     }
     void alias(std::int64_t offset, std::int64_t onto) { aliases_.push_back({offset, onto}); }
-    void misreadOnce(std::int64_t offset, int bit) { misread_ = {offset, bit}; }
+    void misreadOnce(std::int64_t offset, int bit) {
+        misread_ = {offset, bit};
+        misreadArmed_.store(true);
+    }
     void stopAt(std::int64_t offset, bool onStore, diag::StopFlag& stop) {
         stopAt_ = {offset, onStore, &stop};
     }
@@ -56,10 +59,8 @@ class TestMemory {
         ++loads_[index(i)];
         if (stopAt_ && !stopAt_->onStore && stopAt_->offset == i) stopAt_->stop->store(true);
         std::uint64_t value = cells_[cell(i)];
-        if (misread_ && misread_->offset == i) {
+        if (misread_ && misread_->offset == i && misreadArmed_.exchange(false))
             value ^= bitAt(misread_->bit);
-            misread_.reset();
-        }
         return value;
     }
     void store(std::int64_t i, std::uint64_t value) const {
@@ -145,7 +146,8 @@ class TestMemory {
     std::vector<Stuck> stuck_;
     std::vector<Coupled> coupled_;
     std::vector<std::pair<std::int64_t, std::int64_t>> aliases_;
-    mutable std::optional<Misread> misread_;
+    std::optional<Misread> misread_;
+    mutable std::atomic<bool> misreadArmed_{false};
     std::optional<StopAt> stopAt_;
     std::int64_t refuseBacking_ = -1;
 };
