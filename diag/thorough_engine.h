@@ -339,6 +339,7 @@ class Runner {
           pagemap_(pagemap),
           cycle_(cycleSteps(plan.patterns)) {
         if (plan_.measureCeiling) {
+            prelude_.push_back({ThoroughProgress::Stage::FirstWrite});
             prelude_.push_back({ThoroughProgress::Stage::CeilingWrite});
             prelude_.push_back({ThoroughProgress::Stage::CeilingRead});
         }
@@ -373,7 +374,7 @@ class Runner {
 
   private:
     struct Accumulated {
-        std::int64_t runs = 0, elapsedNs = 0, written = 0, checked = 0;
+        std::int64_t runs = 0, elapsedNs = 0, written = 0, checked = 0, rewritten = 0;
     };
     struct Timed {
         std::int64_t bytes = 0, ns = 0;
@@ -430,7 +431,7 @@ class Runner {
         using Stage = ThoroughProgress::Stage;
         const Range r = w.slice;
         w.written = w.checked = 0;
-        if (step.stage == Stage::CeilingWrite) {
+        if (step.stage == Stage::FirstWrite || step.stage == Stage::CeilingWrite) {
             w.written = fill(memory_, r, SolidValue{0}, stop_);
             return;
         }
@@ -519,14 +520,18 @@ class Runner {
             whole = whole && std::max(w.written, w.checked) == wholeStep(step, w.slice);
             if (w.backingFailure && !failed_) failed_ = &w;
         }
-        if (step.stage == Stage::CeilingWrite || step.stage == Stage::CeilingRead) {
-            Timed& t = step.stage == Stage::CeilingWrite ? ceilingWrite_ : ceilingRead_;
+        if (step.stage != Stage::Backing && step.stage != Stage::Phase) {
+            Timed& t = step.stage == Stage::FirstWrite     ? firstWrite_
+                       : step.stage == Stage::CeilingWrite ? ceilingWrite_
+                                                           : ceilingRead_;
             t = {8 * std::max(written, checked), elapsed, whole};
         } else if (step.stage == Stage::Phase) {
             Accumulated& a = figures_[static_cast<std::size_t>(step.pattern)];
             a.elapsedNs += elapsed;
             a.written += 8 * written;
             a.checked += 8 * checked;
+            if (step.pattern == PatternId::MovingInversions && step.phase > 0)
+                a.rewritten += 8 * checked;
             cycleWhole_ = cycleWhole_ && whole;
             patternWhole_ = (step.phase == 0 || patternWhole_) && whole;
             if (whole && patternWhole_ && step.phase + 1 == phaseCount(step.pattern)) ++a.runs;
@@ -583,9 +588,10 @@ class Runner {
                          [&](const Mismatch& a, const Mismatch& b) { return found(a) < found(b); });
         if (result.mismatches.size() > kKeptMismatches) result.mismatches.resize(kKeptMismatches);
 
-        if (ceilingWrite_.whole && ceilingRead_.whole) {
+        if (firstWrite_.whole && ceilingWrite_.whole && ceilingRead_.whole) {
             Ceiling c;
             c.bytes = ceilingWrite_.bytes;
+            c.firstWriteNs = firstWrite_.ns;
             c.writeNs = ceilingWrite_.ns;
             c.readNs = ceilingRead_.ns;
             c.writeBytesPerSecond = perSecond(c.bytes, c.writeNs);
@@ -600,12 +606,14 @@ class Runner {
             f.elapsedNs = a.elapsedNs;
             f.bytesWritten = a.written;
             f.bytesChecked = a.checked;
+            f.bytesRewritten = a.rewritten;
             f.checkedBytesPerSecond = perSecond(a.checked, a.elapsedNs);
             if (result.ceiling && result.ceiling->writeBytesPerSecond &&
                 result.ceiling->readBytesPerSecond && a.elapsedNs > 0) {
                 const double plainSeconds =
                     static_cast<double>(a.written) / *result.ceiling->writeBytesPerSecond +
-                    static_cast<double>(a.checked) / *result.ceiling->readBytesPerSecond;
+                    static_cast<double>(a.checked - a.rewritten) /
+                        *result.ceiling->readBytesPerSecond;
                 f.ceilingShare = plainSeconds / (static_cast<double>(a.elapsedNs) * 1e-9);
             }
             result.patterns.push_back(f);
@@ -642,7 +650,7 @@ class Runner {
     bool cycleWhole_ = true;
     bool patternWhole_ = true;
     std::array<Accumulated, kPatternOrder.size()> figures_{};
-    Timed ceilingWrite_, ceilingRead_;
+    Timed firstWrite_, ceilingWrite_, ceilingRead_;
 };
 
 // The test over `count` elements of `memory`; runThoroughTest calls it with the block.

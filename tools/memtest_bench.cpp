@@ -171,6 +171,8 @@ int main(int argc, char** argv) {
                 "of ceiling");
     if (t.ceiling) {
         const auto& c = *t.ceiling;
+        std::printf("%-26s %9.2f %12s %12.2f  (first write after backing)\n", "first write",
+                    double(c.firstWriteNs) * 1e-9, "-", double(c.bytes) / double(c.firstWriteNs));
         std::printf("%-26s %9.2f %12s %12.2f  (plain sequential write)\n", "ceiling: write",
                     double(c.writeNs) * 1e-9, "-", gbPerSecond(c.writeBytesPerSecond));
         std::printf("%-26s %9.2f %12s %12.2f  (plain sequential read)\n", "ceiling: read",
