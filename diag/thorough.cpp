@@ -6,6 +6,11 @@
 #include "platform/oom.h"
 
 namespace diag {
+namespace engine {
+
+CORVANE_THOROUGH_KERNELS(template)
+
+}  // namespace engine
 
 ThoroughRun runThoroughTest(const ThoroughPlan& plan, const StopFlag& stop,
                             const ProgressHook& progress) {

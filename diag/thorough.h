@@ -72,10 +72,10 @@ struct PatternFigures {
     std::optional<double> ceilingShare;
 };
 
-// One plain sequential write and one plain read of the whole block by the same threads, after
-// a first plain write. On a virtual machine the host backs a guest page only when the guest
-// first writes it, whatever the guest kernel did to back it (0.1-0.4 GB/s): the first write
-// takes that time, so that neither the ceiling nor a pattern does.
+// One plain sequential write and one plain read of the whole block by the same threads,
+// after the first cycle; and the first plain write, before it. On a virtual machine the host
+// backs a guest page only when the guest first writes it, whatever the guest kernel did to
+// back it (0.1-0.4 GB/s): the first write takes that time, so that no pattern does.
 struct Ceiling {
     std::int64_t bytes = 0;
     std::int64_t firstWriteNs = 0;
@@ -154,7 +154,7 @@ struct ThoroughProgress {
     PatternId pattern = PatternId::OwnAddress;  // of a phase
     int phase = 0;
     int phases = 0;
-    std::int64_t cycle = 0;  // 0 before the first
+    std::int64_t cycle = 0;  // of a phase, from 1
     std::int64_t mismatches = 0;
     std::int64_t elapsedNs = 0;
 };

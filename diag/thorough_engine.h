@@ -316,13 +316,30 @@ struct Step {
     ThoroughProgress::Stage stage = ThoroughProgress::Stage::Backing;
     PatternId pattern = PatternId::OwnAddress;
     int phase = 0;
+    std::int64_t cycle = 0;  // of a phase
 };
 
-inline std::vector<Step> cycleSteps(const PatternSet& patterns) {
+inline std::vector<Step> cycleSteps(const PatternSet& patterns, std::int64_t cycle) {
     std::vector<Step> steps;
     for (const PatternId pattern : patterns.inOrder())
         for (int phase = 0; phase < phaseCount(pattern); ++phase)
-            steps.push_back({ThoroughProgress::Stage::Phase, pattern, phase});
+            steps.push_back({ThoroughProgress::Stage::Phase, pattern, phase, cycle});
+    return steps;
+}
+
+// The steps up to the end of the first cycle and the ceiling. The first write takes what a
+// fresh block costs on its first pass (a virtual machine's host backs a page then), and the
+// ceiling is measured once the block has been through a whole cycle: the second pass over a
+// fresh block was still slower there.
+inline std::vector<Step> openingSteps(const PatternSet& patterns, bool ceiling) {
+    using Stage = ThoroughProgress::Stage;
+    std::vector<Step> steps = {{Stage::Backing}};
+    if (ceiling) steps.push_back({Stage::FirstWrite});
+    for (const Step& step : cycleSteps(patterns, 1)) steps.push_back(step);
+    if (ceiling) {
+        steps.push_back({Stage::CeilingWrite});
+        steps.push_back({Stage::CeilingRead});
+    }
     return steps;
 }
 
@@ -337,13 +354,8 @@ class Runner {
           stop_(stop),
           progress_(progress),
           pagemap_(pagemap),
-          cycle_(cycleSteps(plan.patterns)) {
-        if (plan_.measureCeiling) {
-            prelude_.push_back({ThoroughProgress::Stage::FirstWrite});
-            prelude_.push_back({ThoroughProgress::Stage::CeilingWrite});
-            prelude_.push_back({ThoroughProgress::Stage::CeilingRead});
-        }
-    }
+          opening_(openingSteps(plan.patterns, plan.measureCeiling)),
+          cycle_(cycleSteps(plan.patterns, 0)) {}
 
     ThoroughRun run(const StartThread& start = startThread) {
         const platform::CpuList cpus = plan_.cpus.empty() ? platform::CpuList{-1} : plan_.cpus;
@@ -401,19 +413,12 @@ class Runner {
         if (w.cpu >= 0) w.pinned = platform::pinCurrentThread(w.cpu);
         w.log.kept.reserve(kKeptMismatches);
         Locator locator(w.log, pagemap_);
-        {
-            const auto [backed, failure] = back(memory_, w.slice, stop_);
-            w.written = backed;
-            w.backingFailure = failure;
-            w.backingOffset = (w.slice.begin + backed) * 8;
-        }
-        if (!endStep()) return;
-        for (const Step& step : prelude_) {
-            runStep(w, step, 0, locator);
+        for (const Step& step : opening_) {
+            runStep(w, step, step.cycle, locator);
             if (!endStep()) return;
         }
         if (cycle_.empty()) return;
-        for (std::int64_t cycle = 1; plan_.cycles == 0 || cycle <= plan_.cycles; ++cycle) {
+        for (std::int64_t cycle = 2; plan_.cycles == 0 || cycle <= plan_.cycles; ++cycle) {
             for (const Step& step : cycle_) {
                 runStep(w, step, cycle, locator);
                 if (!endStep()) return;
@@ -431,6 +436,13 @@ class Runner {
         using Stage = ThoroughProgress::Stage;
         const Range r = w.slice;
         w.written = w.checked = 0;
+        if (step.stage == Stage::Backing) {
+            const auto [backed, failure] = back(memory_, r, stop_);
+            w.written = backed;
+            w.backingFailure = failure;
+            w.backingOffset = (r.begin + backed) * 8;
+            return;
+        }
         if (step.stage == Stage::FirstWrite || step.stage == Stage::CeilingWrite) {
             w.written = fill(memory_, r, SolidValue{0}, stop_);
             return;
@@ -488,18 +500,13 @@ class Runner {
         return slice.size();
     }
 
-    const Step& currentStep() const {
-        if (stepIndex_ == 0) return backing_;
-        const std::size_t k = stepIndex_ - 1;
-        if (k < prelude_.size()) return prelude_[k];
-        return cycle_[(k - prelude_.size()) % cycle_.size()];
-    }
-
-    // The cycle the current step belongs to, from 1; 0 before the first.
-    std::int64_t currentCycle() const {
-        const std::size_t before = 1 + prelude_.size();
-        if (stepIndex_ < before) return 0;
-        return static_cast<std::int64_t>((stepIndex_ - before) / cycle_.size()) + 1;
+    // The step that ends, with the cycle of a phase.
+    Step currentStep() const {
+        if (stepIndex_ < opening_.size()) return opening_[stepIndex_];
+        const std::size_t k = stepIndex_ - opening_.size();
+        Step step = cycle_[k % cycle_.size()];
+        step.cycle = 2 + static_cast<std::int64_t>(k / cycle_.size());
+        return step;
     }
 
     // Runs on the last thread to arrive while the others wait: the step's time and bytes
@@ -509,7 +516,7 @@ class Runner {
         const std::uint64_t now = plan_.clock();
         const auto elapsed = static_cast<std::int64_t>(now - stepStart_);
         stepStart_ = now;
-        const Step& step = currentStep();
+        const Step step = currentStep();
         std::int64_t written = 0, checked = 0, mismatches = 0;
         bool whole = true;
         for (std::size_t k = 0; k < started_; ++k) {
@@ -536,7 +543,9 @@ class Runner {
             patternWhole_ = (step.phase == 0 || patternWhole_) && whole;
             if (whole && patternWhole_ && step.phase + 1 == phaseCount(step.pattern)) ++a.runs;
         }
-        const bool lastOfCycle = step.stage == Stage::Phase && &step == &cycle_.back();
+        const bool lastOfCycle = step.stage == Stage::Phase &&
+                                 step.pattern == cycle_.back().pattern &&
+                                 step.phase == cycle_.back().phase;
         if (lastOfCycle) {
             if (cycleWhole_) ++cycles_;
             cycleWhole_ = true;
@@ -549,7 +558,7 @@ class Runner {
             p.pattern = step.pattern;
             p.phase = step.phase;
             p.phases = step.stage == Stage::Phase ? phaseCount(step.pattern) : 0;
-            p.cycle = currentCycle();
+            p.cycle = step.cycle;
             p.mismatches = mismatches;
             p.elapsedNs = elapsed;
             progress_(p);
@@ -632,9 +641,8 @@ class Runner {
     const StopFlag& stop_;
     const ProgressHook& progress_;
     const platform::Pagemap& pagemap_;
-    const Step backing_{};
-    std::vector<Step> prelude_;
-    const std::vector<Step> cycle_;
+    const std::vector<Step> opening_;
+    const std::vector<Step> cycle_;  // of the cycles after the first
 
     std::vector<Worker> workers_;
     std::size_t started_ = 0;
@@ -687,5 +695,29 @@ class DirectMemory {
   private:
     std::uint64_t* base_;
 };
+
+// The kernels over the real block are built once, in thorough.cpp, with the vectoriser's
+// full cost model; a copy another file made without it could be the one the linker keeps.
+#define CORVANE_THOROUGH_KERNELS(PREFIX)                                                           \
+    PREFIX std::int64_t fill(const DirectMemory&, Range, OwnAddressValue, const StopFlag&);        \
+    PREFIX std::int64_t fill(const DirectMemory&, Range, SolidValue, const StopFlag&);             \
+    PREFIX std::int64_t fill(const DirectMemory&, Range, CheckerboardValue, const StopFlag&);      \
+    PREFIX std::int64_t fill(const DirectMemory&, Range, WalkingValue, const StopFlag&);           \
+    PREFIX std::int64_t fill(const DirectMemory&, Range, RandomValue, const StopFlag&);            \
+    PREFIX std::int64_t check(const DirectMemory&, Range, OwnAddressValue, Locator&,               \
+                              const StopFlag&);                                                    \
+    PREFIX std::int64_t check(const DirectMemory&, Range, SolidValue, Locator&, const StopFlag&);  \
+    PREFIX std::int64_t check(const DirectMemory&, Range, CheckerboardValue, Locator&,             \
+                              const StopFlag&);                                                    \
+    PREFIX std::int64_t check(const DirectMemory&, Range, WalkingValue, Locator&,                  \
+                              const StopFlag&);                                                    \
+    PREFIX std::int64_t check(const DirectMemory&, Range, RandomValue, Locator&, const StopFlag&); \
+    PREFIX std::int64_t checkAndWriteUp(const DirectMemory&, Range, std::uint64_t, std::uint64_t,  \
+                                        Locator&, const StopFlag&);                                \
+    PREFIX std::int64_t checkAndWriteDown(const DirectMemory&, Range, std::uint64_t,               \
+                                          std::uint64_t, Locator&, const StopFlag&);               \
+    PREFIX std::int64_t readAll(const DirectMemory&, Range, const StopFlag&);
+
+CORVANE_THOROUGH_KERNELS(extern template)
 
 }  // namespace diag::engine

@@ -421,7 +421,11 @@ TEST(ThoroughSlices, EveryElementExactlyOncePerPhaseForOddSizesManyThreadsAndOne
         EXPECT_EQ(touched.run->cycles, 1);
         for (const int n : memory.backed()) EXPECT_EQ(n, 1);
         ASSERT_EQ(touched.steps.size(), 1 + 3 + 4 + 4 + 4 + 4 + 2 + 3 + 4u);
+        // The first write before the first cycle; the ceiling after it, in steady state.
         EXPECT_EQ(touched.steps[0].step.stage, Stage::Backing);
+        EXPECT_EQ(touched.steps[1].step.stage, Stage::FirstWrite);
+        EXPECT_EQ(touched.steps[touched.steps.size() - 2].step.stage, Stage::CeilingWrite);
+        EXPECT_EQ(touched.steps.back().step.stage, Stage::CeilingRead);
         for (std::size_t s = 1; s < touched.steps.size(); ++s) {
             const auto& [step, touches] = touched.steps[s];
             SCOPED_TRACE(std::string(diag::patternName(step.pattern)) + " step " +

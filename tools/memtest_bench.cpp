@@ -3,9 +3,11 @@
 // the plain write and read of the same block by the same threads; the designed 1/0 cycle on
 // all threads and on one; and, where they are installed, memtester (one loop) and
 // stressapptest over the same size, each run as a child process. Ctrl-C ends the run that is
-// going on and prints what was measured.
+// going on and prints what was measured. First, each kernel alone over a buffer that stays
+// in the cache: how fast a pattern's values are made and compared, so a pattern slower than
+// the memory shows as such.
 //
-//   memtest_bench [MiB = 1024] [stressapptest seconds = 20]
+//   memtest_bench [MiB = 1024] [stressapptest seconds = 20] [peers: 1 run them, 0 not]
 //
 // Figures from a busy or virtual machine are indicative only.
 #include <fcntl.h>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "diag/thorough.h"
+#include "diag/thorough_engine.h"
 #include "platform/cpus.h"
 #include "platform/system_file.h"
 
@@ -38,6 +41,8 @@ void onInterrupt(int) {
 }
 
 using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kCacheElements = 256 * 1024 / 8;
 
 double gib(double bytes) {
     return bytes / double(1 << 30);
@@ -143,14 +148,65 @@ std::optional<double> stressapptestRate(const std::string& output) {
     return std::strtod(output.c_str() + start + 1, nullptr);
 }
 
+// Bytes per second of `kernel` over a 256 KiB buffer, which the L2 cache holds, on this thread.
+template <class Kernel>
+double inCache(const diag::engine::DirectMemory& memory, Kernel&& kernel) {
+    constexpr int kRepeats = 4096;  // 1 GiB
+    const auto started = Clock::now();
+    for (int k = 0; k < kRepeats; ++k) kernel(memory, diag::engine::Range{0, kCacheElements}, k);
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    return double(kCacheElements * 8) * kRepeats / seconds;
+}
+
+void kernelsInCache() {
+    using namespace diag::engine;
+    std::vector<std::uint64_t> buffer(kCacheElements);
+    const DirectMemory memory(buffer.data());
+    ThreadLog log;
+    const platform::Pagemap pagemap;
+    Locator locator(log, pagemap);
+    const diag::StopFlag never{false};
+    std::printf("%-26s %12s %12s  (one thread, 256 KiB in cache)\n", "kernel", "fill GB/s",
+                "check GB/s");
+    const auto both = [&](const char* name, const auto& value) {
+        const double filled =
+            inCache(memory, [&](const DirectMemory& m, Range r, int) { fill(m, r, value, never); });
+        const double checked = inCache(memory, [&](const DirectMemory& m, Range r, int) {
+            check(m, r, value, locator, never);
+        });
+        std::printf("%-26s %12.2f %12.2f\n", name, filled / 1e9, checked / 1e9);
+    };
+    both("plain (ceiling)", diag::SolidValue{0});
+    both("own_address", diag::OwnAddressValue{0});
+    both("checkerboard", diag::CheckerboardValue{0});
+    both("walking", diag::WalkingValue{0});
+    both("random", diag::RandomValue{0x1234});
+    fill(memory, Range{0, kCacheElements}, diag::SolidValue{0}, never);
+    const double sweep = inCache(memory, [&](const DirectMemory& m, Range r, int k) {
+        const std::uint64_t p = k % 2 == 0 ? 0 : ~std::uint64_t{0};
+        checkAndWriteUp(m, r, p, ~p, locator, never);
+    });
+    std::printf("%-26s %12s %12.2f  (check and write, per element)\n", "moving_inversions", "",
+                sweep / 1e9);
+    const double read =
+        inCache(memory, [&](const DirectMemory& m, Range r, int) { readAll(m, r, never); });
+    std::printf("%-26s %12s %12.2f  (plain read)\n", "", "", read / 1e9);
+    if (log.total != 0)
+        std::printf("(the kernels found %lld mismatches in the buffer)\n",
+                    static_cast<long long>(log.total));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::int64_t mib = argc > 1 ? std::atoll(argv[1]) : 1024;
     const int stressSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
+    const bool peers = argc > 3 ? std::atoi(argv[3]) != 0 : true;
     struct sigaction action = {};
     action.sa_handler = onInterrupt;  // no SA_RESTART: a waiting read returns at once
     sigaction(SIGINT, &action, nullptr);
+
+    kernelsInCache();
 
     diag::ThoroughPlan plan;
     plan.bytes = mib << 20;
@@ -159,7 +215,7 @@ int main(int argc, char** argv) {
     plan.seed = std::uint64_t{entropy()} << 32 | entropy();
     plan.lastLevelCacheBytes = lastLevelCache();
 
-    std::printf("block %lld MiB, %zu threads, seed 0x%016llx\n", static_cast<long long>(mib),
+    std::printf("\nblock %lld MiB, %zu threads, seed 0x%016llx\n", static_cast<long long>(mib),
                 plan.cpus.size(), static_cast<unsigned long long>(plan.seed));
     const auto thorough = run(plan, "thorough");
     if (!thorough) return 1;
@@ -211,6 +267,7 @@ int main(int argc, char** argv) {
             f.checkedBytesPerSecond.value_or(0), t.ceiling ? std::optional(share) : std::nullopt);
     }
 
+    if (!peers) return 0;
     std::printf("\n%-26s %9s %12s\n", "peer (child process)", "seconds", "GB/s");
     if (!stop.load()) {
         const auto memtester = runChild({"memtester", std::to_string(mib) + "M", "1"});
