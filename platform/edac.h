@@ -29,7 +29,7 @@ struct EdacController {
 struct EdacDimm {
     std::string controller;            // "mc0"
     std::string name;                  // "dimm3"
-    std::optional<std::string> label;  // "CPU_SrcID#0_Ha#0_Chan#1_DIMM#0"; absent or empty: none
+    std::optional<std::string> label;  // "CPU_SrcID#0_Ha#0_Chan#1_DIMM#0"; none if missing or empty
     EdacCounters counters;
 };
 

@@ -519,6 +519,24 @@ TEST(ThoroughStop, AStopMidPhaseEndsItWithinOneChunkAndTheRun) {
     }
 }
 
+// A stop while the slices are backed ends the run there: nothing is written or timed.
+TEST(ThoroughStop, AStopDuringTheBackingEndsTheRunBeforeAnyWrite) {
+    diag::StopFlag stop{true};
+    TestMemory memory(kCount);
+    EngineRun run{memory};
+    run.stop = &stop;
+    run.ceiling = true;
+    const Touched touched = touchesPerStep(memory, run);
+    ASSERT_EQ(touched.steps.size(), 1u);
+    EXPECT_EQ(touched.steps[0].step.stage, ThoroughProgress::Stage::Backing);
+    EXPECT_TRUE(std::all_of(touched.steps[0].touches.stores.begin(),
+                            touched.steps[0].touches.stores.end(), [](int n) { return n == 0; }));
+    ASSERT_TRUE(touched.run);
+    EXPECT_TRUE(touched.run->stopped);
+    EXPECT_FALSE(touched.run->ceiling);
+    EXPECT_EQ(touched.run->cycles, 0);
+}
+
 // --- A real block ------------------------------------------------------------------------
 
 TEST(ThoroughRun, RealBlockCleanWithCeilingSharesAndEdacRiseSeenDuringTheRun) {

@@ -243,11 +243,14 @@ int main(int argc, char** argv) {
         cycleChecked += double(f.bytesChecked);
         if (f.ceilingShare) cyclePlain += *f.ceilingShare * seconds;
     }
-    row("thorough cycle", cycleSeconds, cycleChecked, cycleChecked / cycleSeconds,
-        t.ceiling ? std::optional(cyclePlain / cycleSeconds) : std::nullopt);
-    std::printf("%-26s %9s %12s %12.2f  (block per second of one cycle)\n", "", "", "",
-                double(plan.bytes) / cycleSeconds / 1e9);
-    std::printf("mismatches: %lld\n", static_cast<long long>(t.mismatchCount));
+    if (cycleSeconds > 0) {
+        row("thorough cycle", cycleSeconds, cycleChecked, cycleChecked / cycleSeconds,
+            t.ceiling ? std::optional(cyclePlain / cycleSeconds) : std::nullopt);
+        std::printf("%-26s %9s %12s %12.2f  (block per second of one cycle)\n", "", "", "",
+                    double(plan.bytes) / cycleSeconds / 1e9);
+    }
+    std::printf("mismatches: %lld%s\n", static_cast<long long>(t.mismatchCount),
+                t.stopped ? "; stopped before the cycle ended" : "");
 
     plan.patterns = diag::PatternSet::design();
     plan.measureCeiling = false;
@@ -255,7 +258,7 @@ int main(int argc, char** argv) {
         if (stop.load()) break;
         if (oneThread) plan.cpus.resize(1);
         const auto design = run(plan, "design");
-        if (!design || design->patterns.empty()) continue;
+        if (!design || design->patterns.empty() || design->patterns[0].elapsedNs <= 0) continue;
         const diag::PatternFigures& f = design->patterns[0];
         const double seconds = double(f.elapsedNs) * 1e-9;
         const double share = t.ceiling && t.ceiling->writeBytesPerSecond
