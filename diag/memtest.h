@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdint>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 #include "platform/backing.h"
 #include "platform/expected.h"
@@ -82,19 +84,35 @@ class TestBlock {
     std::int64_t backedBytes_ = 0;
 };
 
+// The designed phases reach the block through a view. The window's is this volatile one: the
+// test is about the memory, so no store may be dropped because a later phase overwrites it,
+// no load because the compiler knows the value, and none reordered. A test hands over a view
+// of its own that behaves like faulty memory.
+template <class Element>
+struct VolatileElements {
+    volatile Element* block;
+    std::int64_t load(std::int64_t i) const { return block[i]; }
+    void store(std::int64_t i, std::int64_t value) const { block[i] = value; }
+};
+
+// What a check does with a step that held wrong elements: the window only counts them, and
+// this hook compiles to nothing. A hook of another type is called with the step's first
+// element and how many of its elements were wrong, and may read the step again to locate
+// them.
+struct CountOnly {
+    void operator()(std::int64_t, std::int64_t) const {}
+};
+
 // The four phases. Each goes through the elements in ascending order, 8 per step, and ends
 // when the whole block is covered or when `stop()` is true after a step; it returns the
-// number of elements covered. Every access goes through a volatile view: the test is about
-// the memory, so no store may be dropped because a later phase overwrites it, no load
-// because the compiler knows the value, and none reordered. Elements past the last whole
-// step (never there for a block of 128-byte multiples) are left alone.
-template <class Stop>
-std::int64_t writePattern(std::int64_t* block, std::int64_t count, std::int64_t value,
-                          Stop&& stop) {
-    volatile std::int64_t* const memory = block;
+// number of elements covered. Elements past the last whole step (never there for a block of
+// 128-byte multiples) are left alone.
+template <class Elements, class Stop>
+std::int64_t writeElements(const Elements& memory, std::int64_t count, std::int64_t value,
+                           Stop&& stop) {
     std::int64_t i = 0;
     while (i + kElementsPerStep <= count) {
-        for (std::int64_t k = 0; k < kElementsPerStep; ++k) memory[i + k] = value;
+        for (std::int64_t k = 0; k < kElementsPerStep; ++k) memory.store(i + k, value);
         i += kElementsPerStep;
         if (stop()) break;
     }
@@ -102,19 +120,37 @@ std::int64_t writePattern(std::int64_t* block, std::int64_t count, std::int64_t 
 }
 
 // Adds one to `errors` for every element that is not exactly `value`.
-template <class Stop>
-std::int64_t checkPattern(const std::int64_t* block, std::int64_t count, std::int64_t value,
-                          std::int64_t& errors, Stop&& stop) {
-    const volatile std::int64_t* const memory = block;
+template <class Elements, class Stop, class OnWrongStep = CountOnly>
+std::int64_t checkElements(const Elements& memory, std::int64_t count, std::int64_t value,
+                           std::int64_t& errors, Stop&& stop, OnWrongStep&& onWrongStep = {}) {
+    constexpr bool kLocates = !std::is_same_v<std::remove_cvref_t<OnWrongStep>, CountOnly>;
     std::int64_t i = 0;
     std::int64_t found = 0;
     while (i + kElementsPerStep <= count) {
-        for (std::int64_t k = 0; k < kElementsPerStep; ++k) found += memory[i + k] != value;
+        [[maybe_unused]] const std::int64_t before = found;
+        for (std::int64_t k = 0; k < kElementsPerStep; ++k) found += memory.load(i + k) != value;
+        if constexpr (kLocates) {
+            if (found != before) [[unlikely]]
+                onWrongStep(i, found - before);
+        }
         i += kElementsPerStep;
         if (stop()) break;
     }
     errors += found;
     return i;
+}
+
+template <class Stop>
+std::int64_t writePattern(std::int64_t* block, std::int64_t count, std::int64_t value,
+                          Stop&& stop) {
+    return writeElements(VolatileElements<std::int64_t>{block}, count, value, stop);
+}
+
+template <class Stop, class OnWrongStep = CountOnly>
+std::int64_t checkPattern(const std::int64_t* block, std::int64_t count, std::int64_t value,
+                          std::int64_t& errors, Stop&& stop, OnWrongStep&& onWrongStep = {}) {
+    return checkElements(VolatileElements<const std::int64_t>{block}, count, value, errors, stop,
+                         std::forward<OnWrongStep>(onWrongStep));
 }
 
 // The event points of a run: before each slice of the backing, and four times a cycle.

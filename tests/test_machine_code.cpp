@@ -355,3 +355,102 @@ TEST(MachineCode, ReadLoopLoadsOneWordPer32Bytes) {
     EXPECT_EQ(count(step, memory), 1) << listing(step);
     EXPECT_EQ(count(step, operandsStartWith("$0x20,")), 1) << listing(step);
 }
+
+namespace {
+// The loops of `code` with no loop inside them.
+std::vector<Routine> innermostLoops(const Routine& code) {
+    std::vector<Routine> found;
+    for (const Routine& body : loops(code)) {
+        const auto backward = [&](const Instruction& i) {
+            return i.mnemonic[0] == 'j' && i.mnemonic != "jmp" &&
+                   std::stoull(i.operands, nullptr, 16) < i.address;
+        };
+        if (count(body, backward) == 1) found.push_back(body);
+    }
+    return found;
+}
+
+// An instruction that reads or writes memory (lea only computes an address).
+bool touchesMemory(const Instruction& i) {
+    return i.operands.find('(') != std::string::npos && i.mnemonic != "lea" &&
+           !i.mnemonic.starts_with("nop");
+}
+bool storesToMemory(const Instruction& i) {
+    return touchesMemory(i) && i.operands.back() == ')';
+}
+
+const std::string kDirect = "diag::engine::DirectMemory";
+
+std::string kernel(const std::string& name, const std::string& value, const std::string& rest) {
+    return "long diag::engine::" + name + "<" + kDirect +
+           (value.empty() ? "" : ", diag::" + value) + ">(" + kDirect +
+           " const&, diag::engine::Range, " + rest + "std::atomic<bool> const&)";
+}
+
+}  // namespace
+
+// The designed memory test as the window runs it: four loops over an 8-element step, each
+// with one access per element (the volatile view keeps every one) and no call: the hook that
+// locates mismatches for corvane-report compiles away.
+TEST(MachineCode, DesignedMemoryPhasesMakeOneAccessPerElementAndNoCall) {
+    const Routine& code = routine(CORVANE_DIAG_LIBRARY,
+                                  "diag::runMemTestCycles(long*, long, long, diag::MemTestView&)");
+    ASSERT_FALSE(code.empty());
+    int phases = 0;
+    for (const Routine& body : innermostLoops(code)) {
+        if (count(body, touchesMemory) == 0) continue;
+        ++phases;
+        EXPECT_EQ(count(body, touchesMemory), 1) << listing(body);
+        EXPECT_EQ(count(body, mnemonic("call")), 0) << listing(body);
+    }
+    EXPECT_EQ(phases, 4) << listing(code);
+}
+
+// The thorough test's fills and checks of the patterns whose values SSE2 computes are vector
+// loops (16-byte loads and stores), and nothing else is in them: no call, no look at the stop
+// flag. Moving inversions visits one element at a time, its check (load, compare) before its
+// write, as the pattern needs.
+TEST(MachineCode, ThoroughKernelsAreVectorLoopsMovingInversionsChecksEachElementFirst) {
+    const Match vectorLoad = [](const Instruction& i) {
+        return touchesMemory(i) && !storesToMemory(i) &&
+               i.operands.find("%xmm") != std::string::npos;
+    };
+    const Match vectorStore = [](const Instruction& i) {
+        return storesToMemory(i) && i.operands.starts_with("%xmm");
+    };
+    struct Kernel {
+        std::string name;
+        Match work;
+    };
+    std::vector<Kernel> kernels = {
+        {kernel("readAll", "", ""), vectorLoad},
+    };
+    for (const char* value : {"OwnAddressValue", "SolidValue", "CheckerboardValue"}) {
+        kernels.push_back(
+            {kernel("fill", value, std::string("diag::") + value + ", "), vectorStore});
+        kernels.push_back(
+            {kernel("check", value, std::string("diag::") + value + ", diag::engine::Locator&, "),
+             vectorLoad});
+    }
+    for (const Kernel& k : kernels) {
+        SCOPED_TRACE(k.name);
+        const Routine& code = routine(CORVANE_DIAG_LIBRARY, k.name);
+        ASSERT_FALSE(code.empty());
+        const Routine loop = innermostLoop(code, k.work);
+        ASSERT_FALSE(loop.empty()) << listing(code);
+        EXPECT_EQ(count(loop, touchesMemory), count(loop, k.work)) << listing(loop);
+        EXPECT_EQ(count(loop, mnemonic("call")), 0) << listing(loop);
+    }
+    for (const char* sweep : {"checkAndWriteUp", "checkAndWriteDown"}) {
+        SCOPED_TRACE(sweep);
+        const Routine& code =
+            routine(CORVANE_DIAG_LIBRARY,
+                    kernel(sweep, "", "unsigned long, unsigned long, diag::engine::Locator&, "));
+        const Routine loop = innermostLoop(code, storesToMemory);
+        ASSERT_FALSE(loop.empty()) << listing(code);
+        ASSERT_EQ(count(loop, touchesMemory), 2) << listing(loop);
+        const auto load = std::find_if(loop.begin(), loop.end(), touchesMemory);
+        EXPECT_FALSE(storesToMemory(*load)) << listing(loop);
+        EXPECT_TRUE(std::any_of(load, loop.end(), mnemonic("cmp"))) << listing(loop);
+    }
+}
