@@ -393,8 +393,9 @@ std::string kernel(const std::string& name, const std::string& value, const std:
 // with one access per element (the volatile view keeps every one) and no call: the hook that
 // locates mismatches for corvane-report compiles away.
 TEST(MachineCode, DesignedMemoryPhasesMakeOneAccessPerElementAndNoCall) {
-    const Routine& code = routine(CORVANE_DIAG_LIBRARY,
-                                  "diag::runMemTestCycles(long*, long, long, diag::MemTestView&)");
+    const Routine& code = routine(
+        CORVANE_DIAG_LIBRARY,
+        "diag::runMemTestCycles(long*, long, long, diag::MemTestView&, unsigned int (*)())");
     ASSERT_FALSE(code.empty());
     int phases = 0;
     for (const Routine& body : innermostLoops(code)) {
