@@ -3,9 +3,11 @@
 
 #include <sys/utsname.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "platform/system_file.h"
 
@@ -25,17 +27,37 @@ std::optional<std::int64_t> cacheSizeBytes(std::string_view text) {
     return *count * unit;
 }
 
-std::optional<std::int64_t> l2CacheBytesFromOs(const std::filesystem::path& root) {
-    const auto cacheDir = root / "sys/devices/system/cpu/cpu0/cache";
+std::vector<CacheLevel> cachesFromOs(const std::filesystem::path& root) {
+    std::vector<CacheLevel> caches;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(cacheDir, error)) {
-        if (readFirstLine(entry.path() / "level") != "2") continue;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(root / "sys/devices/system/cpu/cpu0/cache", error)) {
+        const auto levelText = readFirstLine(entry.path() / "level");
+        const auto level = levelText ? parseInteger(*levelText, 1, 9) : std::nullopt;
         const auto type = readFirstLine(entry.path() / "type");
-        if (type != "Unified" && type != "Data") continue;
         const auto size = readFirstLine(entry.path() / "size");  // "2048K"
-        return size ? cacheSizeBytes(*size) : std::nullopt;
+        const auto bytes = size ? cacheSizeBytes(*size) : std::nullopt;
+        if (!level || !type || !bytes) continue;
+        caches.push_back({static_cast<int>(*level), cleanText(*type), *bytes});
     }
+    std::sort(caches.begin(), caches.end(), [](const CacheLevel& a, const CacheLevel& b) {
+        return std::tie(a.level, a.type) < std::tie(b.level, b.type);
+    });
+    return caches;
+}
+
+std::optional<std::int64_t> l2CacheBytesFromOs(const std::filesystem::path& root) {
+    for (const CacheLevel& cache : cachesFromOs(root))
+        if (cache.level == 2 && (cache.type == "Unified" || cache.type == "Data"))
+            return cache.bytes;
     return std::nullopt;
+}
+
+std::optional<std::int64_t> lastLevelCacheBytes(const std::vector<CacheLevel>& caches) {
+    std::optional<CacheLevel> last;
+    for (const CacheLevel& cache : caches)
+        if (cache.type != "Instruction" && (!last || cache.level >= last->level)) last = cache;
+    return last ? std::optional(last->bytes) : std::nullopt;
 }
 
 std::optional<double> tscMHzFromOs(const ProcessorFields& fields,

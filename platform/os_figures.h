@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/cpu_description.h"
 
@@ -22,9 +23,25 @@ inline constexpr std::int64_t kMaxCacheBytes = std::int64_t{4} * kKiB * kKiB * k
 // A cache "size" file's text ("2048K", "1M", "512") in bytes.
 std::optional<std::int64_t> cacheSizeBytes(std::string_view text);
 
-// The first processor's level-2 cache in bytes, from
-// <root>/sys/devices/system/cpu/cpu0/cache/index*/{level,type,size}.
+// One cache of the first processor as the system describes it.
+struct CacheLevel {
+    int level = 0;
+    std::string type;  // "Data", "Instruction", "Unified"
+    std::int64_t bytes = 0;
+    friend bool operator==(const CacheLevel&, const CacheLevel&) = default;
+};
+
+// Every cache of the first processor, from
+// <root>/sys/devices/system/cpu/cpu0/cache/index*/{level,type,size}, by level and type; one
+// whose figures cannot be read is left out.
+std::vector<CacheLevel> cachesFromOs(const std::filesystem::path& root);
+
+// The level-2 cache (unified or data) in bytes, of those.
 std::optional<std::int64_t> l2CacheBytesFromOs(const std::filesystem::path& root);
+
+// The largest level's size in bytes: what a memory test must exceed to test memory more than
+// the cache.
+std::optional<std::int64_t> lastLevelCacheBytes(const std::vector<CacheLevel>& caches);
 
 // The time-stamp counter's rate in MHz as the kernel knows it: tsc_freq_khz below `root`
 // where the kernel exports it, otherwise "cpu MHz" of the first processor's `fields`

@@ -169,3 +169,20 @@ std::string scoreCaption(bench::Group group) {
 }
 
 }  // namespace present
+
+namespace present {
+
+std::string cpusRefusedReason(std::string_view given, std::string_view why) {
+    return "--cpus " + std::string(given) + ": " + std::string(why);
+}
+
+std::string cpuChoiceLine(std::string_view cpus, int allowed, double quotaCpus, int chosen,
+                          std::string_view source) {
+    char quota[32];
+    std::snprintf(quota, sizeof quota, "%g", quotaCpus);
+    return "CPUs: " + std::string(cpus) + " (" + std::to_string(chosen) + " of the " +
+           std::to_string(allowed) + " this process may use: its CPU quota, " + quota +
+           " CPUs in " + std::string(source) + ", allows " + std::to_string(chosen) + ")";
+}
+
+}  // namespace present

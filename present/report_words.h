@@ -50,6 +50,9 @@ inline constexpr std::string_view kMemtestHelp =
     "run the memory test on SIZE bytes (suffix K, M or G), or on a share of the memory this "
     "process may use (90%; 99% is the window's size)";
 inline constexpr std::string_view kPassesHelp = "memory test cycles (default 1)";
+inline constexpr std::string_view kCpusHelp =
+    "run the CPU benchmark, the stability test and the memory test on these CPUs: all (every "
+    "CPU this process may use, within its CPU quota) or a list such as 0-3,8";
 
 // Usage errors and refusals, each one line.
 
@@ -58,6 +61,20 @@ std::string notASizeReason(std::string_view given);
 // "--memtest: 1023K is under the smallest test, 1M".
 std::string underSmallestTestReason(std::string_view given);
 inline constexpr std::string_view kCompareHasNoOpenMetrics = "--compare has no OpenMetrics form";
+inline constexpr std::string_view kCpusNeedAJob =
+    "--cpus needs --bench cpu, --stability or --memtest";
+// "--cpus 0-9: CPU 9 is not one this process may run on".
+std::string cpusRefusedReason(std::string_view given, std::string_view why);
+
+// The CPUs a run takes.
+
+// "CPUs: 0-1 (2 of the 4 this process may use: its CPU quota, 2.5 CPUs in
+// /sys/fs/cgroup/cpu.max, allows 2)".
+std::string cpuChoiceLine(std::string_view cpus, int allowed, double quotaCpus, int chosen,
+                          std::string_view source);
+inline constexpr std::string_view kVirtualCpuNote =
+    "Note: this is a virtual machine; a CPU here is a virtual CPU, not necessarily one physical "
+    "core.";
 
 // Why --memtest SIZE cannot run here. "--memtest 2G: " and one of the three below.
 std::string memtestRefusedReason(std::string_view given, std::string_view why);

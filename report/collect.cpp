@@ -53,6 +53,9 @@ CpuFigures collectCpu(const platform::Sources& sources) {
     cpu.l2CacheOs = platform::l2CacheBytesFromOs(sources.root);
     cpu.clockCycles = found.clockCycles;
     cpu.tscMhzOs = platform::tscMHzFromOs(fields, sources.root);
+    cpu.cachesOs = platform::cachesFromOs(sources.root);
+    if (const auto flags = fields.find("flags"); flags != fields.end())
+        cpu.hypervisor = platform::underHypervisor(flags->second);
     if (const double effective = sysinfo::effectiveClockMHz(); effective > 0)
         cpu.effectiveMhz = effective;
     return cpu;
@@ -62,7 +65,8 @@ MemoryFigures collectMemory(const platform::Sources& sources) {
     return {sources.memoryStatus(), sources.memoryAllowance()};
 }
 
-MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory) {
+MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory,
+                              const platform::Sources& sources) {
     MachineFigures machine;
     machine.cpuName = cpu.name;
     machine.identifier = cpu.identifier;
@@ -76,6 +80,12 @@ MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory
     machine.kernelRelease = names.kernelRelease;
     machine.hostname = names.hostname;
     machine.when = platform::utcTimestamp();
+    const platform::CpuTopology topology = sources.cpuTopology();
+    machine.cpus = platform::summarizeMachineCpus(topology, sources.allowedCpus(),
+                                                  sources.cpuQuota(), cpu.hypervisor);
+    machine.logicalCpus =
+        machine.cpus->onlineCpus > 0 ? machine.cpus->onlineCpus : names.logicalCpus;
+    machine.topology = topology.cpus;
     return machine;
 }
 

@@ -22,7 +22,8 @@ CpuFigures collectCpu(const platform::Sources& sources);
 MemoryFigures collectMemory(const platform::Sources& sources);
 // The machine's identity from the figures already collected, the system's names and the
 // time.
-MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory);
+MachineFigures collectMachine(const CpuFigures& cpu, const MemoryFigures& memory,
+                              const platform::Sources& sources);
 
 // One run of the CPU benchmark over `rows` (bench::kKernelTable, or a test's), as one
 // repetition. `rowDone` sees each row as it completes.

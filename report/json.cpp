@@ -36,6 +36,39 @@ void from_json(const nlohmann::json& j, Group& group) {
 
 }  // namespace bench
 
+namespace platform {
+
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE(CacheLevel, level, type, bytes)
+
+void to_json(nlohmann::json& j, const LogicalCpu& c) {
+    const char* kind = c.kind == CoreKind::performance  ? "performance"
+                       : c.kind == CoreKind::efficiency ? "efficiency"
+                                                        : nullptr;
+    j = {{"cpu", c.cpu},
+         {"package", c.package},
+         {"die", c.die},
+         {"core", c.core},
+         {"siblings", formatCpuList(c.siblings)},
+         {"kind", kind ? nlohmann::json(kind) : nlohmann::json(nullptr)},
+         {"known", c.topologyKnown}};
+}
+
+void from_json(const nlohmann::json& j, LogicalCpu& c) {
+    c.cpu = j.at("cpu").get<int>();
+    c.package = j.value("package", 0);
+    c.die = j.value("die", 0);
+    c.core = j.value("core", c.cpu);
+    if (const auto siblings = parseCpuList(j.value("siblings", ""))) c.siblings = *siblings;
+    const auto kind = j.find("kind");
+    const std::string named = kind != j.end() && kind->is_string() ? kind->get<std::string>() : "";
+    c.kind = named == "performance"  ? CoreKind::performance
+             : named == "efficiency" ? CoreKind::efficiency
+                                     : CoreKind::unknown;
+    c.topologyKnown = j.value("known", true);
+}
+
+}  // namespace platform
+
 namespace report {
 namespace {
 
@@ -158,6 +191,7 @@ void to_json(json& j, const CpuFigures& c) {
         {"clock_mhz", orNull(c.clockMhz())},
         {"tsc_mhz_os", orNull(c.tscMhzOs)},
         {"effective_mhz", orNull(c.effectiveMhz)},
+        {"caches_os", c.cachesOs},
     };
 }
 
@@ -175,6 +209,7 @@ void from_json(const json& j, CpuFigures& c) {
     c.clockCycles = optionalAt<std::uint32_t>(j, "clock_cycles");
     c.tscMhzOs = optionalAt<double>(j, "tsc_mhz_os");
     c.effectiveMhz = optionalAt<double>(j, "effective_mhz");
+    c.cachesOs = j.value("caches_os", std::vector<platform::CacheLevel>{});
 }
 
 void to_json(json& j, const MemoryFigures& m) {
@@ -229,6 +264,40 @@ void from_json(const json& j, MemoryFigures& m) {
     }
 }
 
+namespace {
+
+// The CPUs as a saved result records them; files from before they were recorded have none.
+void putMachineCpus(json& j, const platform::MachineCpus& c) {
+    j["physical_cores"] = c.physicalCores;
+    j["packages"] = c.packages;
+    j["smt"] = c.smtActive;
+    j["performance_cpus"] = c.performanceCpus;
+    j["efficiency_cpus"] = c.efficiencyCpus;
+    j["allowed_cpus"] = platform::formatCpuList(c.allowed);
+    j["cpu_quota"] = c.quota ? json(c.quota->cpus) : json(nullptr);
+    j["cpu_quota_source"] = c.quota ? json(c.quota->source) : json(nullptr);
+    j["hypervisor"] = c.hypervisor;
+}
+
+std::optional<platform::MachineCpus> machineCpusFrom(const json& j) {
+    if (!j.contains("physical_cores")) return std::nullopt;
+    platform::MachineCpus c;
+    c.onlineCpus = j.value("logical_cpus", 0);
+    c.physicalCores = j.value("physical_cores", 0);
+    c.packages = j.value("packages", 0);
+    c.smtActive = j.value("smt", false);
+    c.performanceCpus = j.value("performance_cpus", 0);
+    c.efficiencyCpus = j.value("efficiency_cpus", 0);
+    if (const auto allowed = platform::parseCpuList(j.value("allowed_cpus", "")))
+        c.allowed = *allowed;
+    if (const auto quota = optionalAt<double>(j, "cpu_quota"))
+        c.quota = platform::CpuQuota{*quota, j.value("cpu_quota_source", "")};
+    c.hypervisor = j.value("hypervisor", false);
+    return c;
+}
+
+}  // namespace
+
 void to_json(json& j, const MachineFigures& m) {
     j = {
         {"cpu_name", orNull(m.cpuName)},
@@ -241,6 +310,8 @@ void to_json(json& j, const MachineFigures& m) {
         {"kernel_release", m.kernelRelease},
         {"hostname", m.hostname},
     };
+    if (m.cpus) putMachineCpus(j, *m.cpus);
+    if (!m.topology.empty()) j["topology"] = m.topology;
 }
 
 void from_json(const json& j, MachineFigures& m) {
@@ -253,6 +324,8 @@ void from_json(const json& j, MachineFigures& m) {
     m.memoryTotal = optionalAt<std::int64_t>(j, "memory_total");
     m.kernelRelease = j.value("kernel_release", "");
     m.hostname = j.value("hostname", "");
+    m.cpus = machineCpusFrom(j);
+    m.topology = j.value("topology", std::vector<platform::LogicalCpu>{});
 }
 
 void to_json(json& j, const BenchRow& r) {

@@ -119,6 +119,10 @@ Expected<std::optional<report::Report>> checkBeforeRunning(const report::Options
         if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ignored))
             return Failure{present::noSuchDirectoryReason(folder.string())};
     }
+    if (options.cpus) {
+        if (const auto cpus = report::chooseRunCpus(options, sources); !cpus)
+            return Failure{cpus.error()};
+    }
     // Refused before anything is mapped; checked once more before the block is, as the runs
     // before it take memory of their own.
     if (options.memtest()) {
@@ -140,7 +144,7 @@ report::Report identify(const platform::Sources& sources, Interruption& interrup
     report::Report result;
     result.cpu = report::collectCpu(sources);
     result.memory = report::collectMemory(sources);
-    result.machine = report::collectMachine(result.cpu, result.memory);
+    result.machine = report::collectMachine(result.cpu, result.memory, sources);
     interruption.update([&](report::Report& soFar) { soFar = result; });
     return result;
 }

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "diag/memtest.h"
+#include "platform/cpu_choice.h"
 #include "present/report_words.h"
 
 namespace report {
@@ -76,6 +77,8 @@ struct CommandLine {
     int stabilitySeconds = 0;
     std::string memtestSize;
     int memtestPasses = 1;
+    std::string cpus;
+    CLI::Option* cpusOption = nullptr;
     CLI::Option* benchOption = nullptr;
     CLI::Option* saveOption = nullptr;
     CLI::Option* compareOption = nullptr;
@@ -121,6 +124,8 @@ void addTestOptions(CommandLine& c) {
     c.app.add_option("--passes", c.memtestPasses, std::string(present::kPassesHelp))
         ->check(CLI::Range(1, 1'000'000))
         ->needs(c.memtestOption);
+    c.cpusOption =
+        c.app.add_option("--cpus", c.cpus, std::string(present::kCpusHelp))->type_name("all|LIST");
 }
 
 // The output options as read; a comparison has no OpenMetrics form.
@@ -145,6 +150,13 @@ platform::Expected<void, EarlyExit> takeJobs(const CommandLine& c, Options& opti
     options.repeat = c.repeat;
     if (c.stabilityOption->count() > 0) options.stabilitySeconds = c.stabilitySeconds;
     options.memtestPasses = c.memtestPasses;
+    if (c.cpusOption->count() > 0) {
+        if (!options.benchCpu && !options.stabilitySeconds && c.memtestOption->count() == 0)
+            return usageError(std::string(present::kCpusNeedAJob));
+        if (const auto request = platform::parseCpuRequest(c.cpus); !request)
+            return usageError(present::cpusRefusedReason(c.cpus, request.error()));
+        options.cpus = c.cpus;
+    }
     if (c.memtestOption->count() == 0) return {};
     options.memtestSize = c.memtestSize;
     options.memtestPercent = parsePercent(c.memtestSize);
@@ -178,6 +190,19 @@ platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::strin
     if (const auto output = takeOutput(c, options); !output) return Refusal{output.error()};
     if (const auto jobs = takeJobs(c, options); !jobs) return Refusal{jobs.error()};
     return options;
+}
+
+}  // namespace report
+
+namespace report {
+
+platform::Expected<platform::CpuChoice, std::string> chooseRunCpus(
+    const Options& options, const platform::Sources& sources) {
+    const std::string request = options.cpus.value_or("all");
+    auto choice = platform::chooseCpus(request, sources.allowedCpus(), sources.cpuQuota(),
+                                       sources.cpuTopology());
+    if (!choice) return platform::Unexpected{present::cpusRefusedReason(request, choice.error())};
+    return choice;
 }
 
 }  // namespace report

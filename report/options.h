@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/cpu_choice.h"
 #include "platform/expected.h"
+#include "platform/sources.h"
 
 namespace report {
 
@@ -36,6 +38,8 @@ struct Options {
     std::optional<std::int64_t> memtestBytes;
     std::optional<int> memtestPercent;
     int memtestPasses = 1;
+    // --cpus as given: "all" or a cpulist; the run resolves it (chooseRunCpus).
+    std::optional<std::string> cpus;
 
     bool memtest() const { return memtestBytes || memtestPercent; }
 };
@@ -65,5 +69,10 @@ std::optional<int> parsePercent(const std::string& text);
 // process killed by its memory cgroup, or make the desktop thrash, instead of testing.
 platform::Expected<std::int64_t, std::string> memtestBlock(const Options& options,
                                                            std::optional<std::int64_t> allowance);
+
+// The CPUs --cpus asks for ("all" without it) on the machine of `sources`, or the reason the
+// list is refused: a CPU this process may not run on.
+platform::Expected<platform::CpuChoice, std::string> chooseRunCpus(
+    const Options& options, const platform::Sources& sources);
 
 }  // namespace report

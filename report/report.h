@@ -18,8 +18,10 @@
 #include "bench/kernel_table.h"
 #include "diag/memtest.h"
 #include "membench/memory_speed.h"
+#include "platform/cpu_choice.h"
 #include "platform/memory_limits.h"
 #include "platform/memory_status.h"
+#include "platform/os_figures.h"
 #include "present/captions.h"
 #include "sysinfo/memory_monitor.h"
 #include "sysinfo/probes.h"
@@ -70,6 +72,8 @@ struct CpuFigures {
     std::optional<std::uint32_t> clockCycles;    // across the half-second sleep
     std::optional<double> tscMhzOs;
     std::optional<double> effectiveMhz;
+    std::vector<platform::CacheLevel> cachesOs;  // every level the system describes
+    bool hypervisor = false;                     // the processor says it runs under a hypervisor
 
     // The core clock the cycles across the half-second sleep give.
     std::optional<double> clockMhz() const;
@@ -97,6 +101,9 @@ struct MachineFigures {
     std::string kernelRelease;
     std::string hostname;
     std::string when;  // ISO 8601, UTC
+    // The CPUs: how many of which kind, which this process may use, and where each one sits.
+    std::optional<platform::MachineCpus> cpus;
+    std::vector<platform::LogicalCpu> topology;
 };
 
 struct BenchRow {

@@ -568,7 +568,7 @@ TEST(ReportCollect, ReadsCpuinfoOnceForEveryFigure) {
     sources.clock.sleepMs = noSleep;
 
     const report::CpuFigures cpu = report::collectCpu(sources);
-    const report::MachineFigures machine = report::collectMachine(cpu, {});
+    const report::MachineFigures machine = report::collectMachine(cpu, {}, sources);
     EXPECT_EQ(tree.opens(), 1);
     EXPECT_EQ(cpu.name, "Watched EPYC");
     EXPECT_EQ(cpu.ratedMhz, 2096);
