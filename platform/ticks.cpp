@@ -4,14 +4,9 @@
 #include <sched.h>
 #include <time.h>
 
-#include <atomic>
 #include <cerrno>
 
 namespace platform {
-namespace {
-std::atomic<TickSource> currentSource{&monotonicTicks};
-std::atomic<NanosecondSource> currentNanosecondSource{&monotonicNanoseconds};
-}  // namespace
 
 std::uint32_t monotonicTicks() {
     timespec now{};
@@ -19,10 +14,6 @@ std::uint32_t monotonicTicks() {
     const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
                     static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000u;
     return static_cast<std::uint32_t>(ms);
-}
-
-std::uint32_t tickCount() {
-    return currentSource.load(std::memory_order_relaxed)();
 }
 
 std::uint64_t nanosecondsOf(clockid_t clock) {
@@ -34,10 +25,6 @@ std::uint64_t nanosecondsOf(clockid_t clock) {
 
 std::uint64_t monotonicNanoseconds() {
     return nanosecondsOf(CLOCK_MONOTONIC);
-}
-
-std::uint64_t nanosecondCount() {
-    return currentNanosecondSource.load(std::memory_order_relaxed)();
 }
 
 void sleepMs(std::uint32_t ms) {
@@ -53,19 +40,6 @@ void sleepMs(std::uint32_t ms) {
 
 void yieldSlice() {
     sched_yield();
-}
-
-ScopedTickSource::ScopedTickSource(TickSource source) : previous_(currentSource.exchange(source)) {}
-
-ScopedTickSource::~ScopedTickSource() {
-    currentSource.store(previous_);
-}
-
-ScopedNanosecondSource::ScopedNanosecondSource(NanosecondSource source)
-    : previous_(currentNanosecondSource.exchange(source)) {}
-
-ScopedNanosecondSource::~ScopedNanosecondSource() {
-    currentNanosecondSource.store(previous_);
 }
 
 }  // namespace platform

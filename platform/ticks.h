@@ -3,7 +3,8 @@
 // The millisecond tick counter every timing in Corvane is taken from, plus sleeping.
 //
 // Callers only ever subtract two readings in 32-bit arithmetic, so the counter may wrap.
-// Tests swap the source with ScopedTickSource to drive every elapsed time exactly.
+// Code under test takes its tick source as a parameter (platform::Clock), so a test drives
+// every elapsed time exactly.
 
 #include <time.h>
 
@@ -15,9 +16,6 @@ using TickSource = std::uint32_t (*)();
 
 // Milliseconds of CLOCK_MONOTONIC, truncated to 32 bits.
 std::uint32_t monotonicTicks();
-
-// The counter as the program reads it: monotonicTicks() unless a test replaced it.
-std::uint32_t tickCount();
 
 // end - start as the callers expect it: a 32-bit difference, right across a wrap.
 inline std::uint32_t ticksBetween(std::uint32_t start, std::uint32_t end) {
@@ -51,38 +49,11 @@ std::uint64_t monotonicNanoseconds();
 // calling thread ran.
 std::uint64_t nanosecondsOf(clockid_t clock);
 
-// The finer clock as the program reads it: monotonicNanoseconds() unless a test replaced it.
-std::uint64_t nanosecondCount();
-
 // The processor's time-stamp counter.
 inline std::uint64_t readTimeStampCounter() {
     std::uint32_t low = 0, high = 0;
     asm volatile("rdtsc" : "=a"(low), "=d"(high));
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
-
-// Replaces the tick source for the lifetime of the object; not thread-safe, tests only.
-class ScopedTickSource {
-  public:
-    explicit ScopedTickSource(TickSource source);
-    ~ScopedTickSource();
-    ScopedTickSource(const ScopedTickSource&) = delete;
-    ScopedTickSource& operator=(const ScopedTickSource&) = delete;
-
-  private:
-    TickSource previous_;
-};
-
-// The same for the nanosecond clock.
-class ScopedNanosecondSource {
-  public:
-    explicit ScopedNanosecondSource(NanosecondSource source);
-    ~ScopedNanosecondSource();
-    ScopedNanosecondSource(const ScopedNanosecondSource&) = delete;
-    ScopedNanosecondSource& operator=(const ScopedNanosecondSource&) = delete;
-
-  private:
-    NanosecondSource previous_;
-};
 
 }  // namespace platform

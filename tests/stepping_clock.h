@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "platform/sources.h"
-#include "platform/ticks.h"
 
 inline std::uint32_t tickValue = 0, tickStep = 0;
 
@@ -16,13 +15,11 @@ inline std::uint32_t steppingTicks() {
     return std::exchange(tickValue, tickValue + tickStep);
 }
 
-// Sets the readings to come; steppingTicks() gives them to code that takes its tick source,
-// and the program-wide counter gives them for the object's lifetime.
+// Sets the readings to come; steppingTicks() (and `clock`) give them to code that takes its
+// tick source.
 struct SteppingClock {
     SteppingClock(std::uint32_t first, std::uint32_t step) {
         std::tie(tickValue, tickStep) = std::tie(first, step);
     }
-    static std::uint32_t next() { return std::exchange(tickValue, tickValue + tickStep); }
-    platform::Clock clock{.ticks = &next};
-    platform::ScopedTickSource scoped{&next};
+    platform::Clock clock{.ticks = &steppingTicks};
 };
