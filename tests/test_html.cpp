@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -11,6 +12,7 @@
 #include "present/words.h"
 #include "report/page/markup.h"
 #include "report/page/page.h"
+#include "report/page/svg.h"
 
 namespace {
 
@@ -336,6 +338,80 @@ TEST(PageCache, MarksEachSizeOnTheSweepOrSaysItIsBeyond) {
     result["cpu"].erase("caches_os");
     result["cpu"]["l2_cache_os"] = 524288;
     EXPECT_TRUE(has(report::renderPage(result), "L2: 512 KiB (system)"));
+}
+
+// The numbers of attribute `name` of each element of `klass` in an SVG, in order.
+std::vector<double> attributes(const std::string& svg, const std::string& klass,
+                               const std::string& name) {
+    std::vector<double> values;
+    const std::string mark = "class=\"" + klass + "\"";
+    for (auto at = svg.find(mark); at != std::string::npos; at = svg.find(mark, at + 1)) {
+        const auto open = svg.rfind('<', at);
+        const auto found = svg.find(" " + name + "=\"", open);
+        if (found != std::string::npos && found < at)
+            values.push_back(std::stod(svg.substr(found + name.size() + 3)));
+    }
+    return values;
+}
+
+TEST(SvgCharts, BarsWhiskersAndTheReferenceShareOneScale) {
+    report::page::BarChart chart;
+    chart.bars = {{"half", 50.0, "50", std::nullopt, std::nullopt, false, ""},
+                  {"whole", 100.0, "100", 90.0, 110.0, false, ""},
+                  {"wrong", 25.0, "25", std::nullopt, std::nullopt, true, ""}};
+    chart.reference = 100;
+    const std::string svg = report::page::barChart(chart);
+    const auto x = attributes(svg, "bar", "x");
+    const auto widths = attributes(svg, "bar", "width");
+    ASSERT_EQ(widths.size(), 2u);
+    EXPECT_NEAR(widths[1], 2 * widths[0], 0.2);
+    const auto faulty = attributes(svg, "bar faulty", "width");
+    ASSERT_EQ(faulty.size(), 1u);
+    EXPECT_NEAR(faulty[0], widths[0] / 2, 0.2);
+    // The reference line stands where the whole bar ends; the whisker spans 90 to 110.
+    const auto reference = attributes(svg, "reference", "x1");
+    ASSERT_EQ(reference.size(), 1u);
+    EXPECT_NEAR(reference[0], x[1] + widths[1], 0.2);
+    const auto whiskers = attributes(svg, "whisker", "x1");
+    ASSERT_EQ(whiskers.size(), 3u);
+    EXPECT_NEAR(whiskers[0], x[1] + widths[1] * 0.9, 0.2);
+    EXPECT_NEAR(attributes(svg, "whisker", "x2")[0], x[1] + widths[1] * 1.1, 0.2);
+}
+
+TEST(SvgCharts, SweepMarksSitOnALogarithmicScale) {
+    report::page::SweepChart chart;
+    for (double kib = 8; kib <= 16384; kib *= 2) chart.points.push_back({kib, 1000.0, 900.0});
+    chart.marks = {{256, "timed", true}, {48, "L1", false}, {32768, "L3", false}};
+    const std::string svg = report::page::sweepChart(chart);
+    const auto grid = attributes(svg, "grid", "x1");
+    const auto timed = attributes(svg, "mark timed", "x1");
+    const auto system = attributes(svg, "mark system", "x1");
+    ASSERT_EQ(timed.size(), 1u);
+    // One mark on the curve; the 32 MiB one is past its end.
+    ASSERT_EQ(system.size(), 1u);
+    // The vertical grid lines come after the horizontal ones, one a power of two from 8 KiB.
+    ASSERT_GE(grid.size(), 12u);
+    const std::vector<double> columns(grid.end() - 12, grid.end());
+    EXPECT_NEAR(timed[0], columns[5], 0.2);  // 256 KiB
+    // 48 KiB lies log2(1.5) of the way from 32 to 64 KiB.
+    EXPECT_NEAR(system[0], columns[2] + (columns[3] - columns[2]) * std::log2(1.5), 0.2);
+}
+
+TEST(SvgCharts, ANoiseBandIsCentredOnNoChange) {
+    report::page::ChangeChart chart;
+    chart.changes = {{"row", 8.0, 2.5, "+8.0 % * higher", true}};
+    const std::string svg = report::page::changeChart(chart);
+    const auto zero = attributes(svg, "zero", "x1");
+    const auto band = attributes(svg, "band", "x");
+    const auto bandWidth = attributes(svg, "band", "width");
+    const auto change = attributes(svg, "change marked", "x");
+    const auto changeWidth = attributes(svg, "change marked", "width");
+    ASSERT_EQ(zero.size(), 1u);
+    ASSERT_EQ(band.size(), 1u);
+    ASSERT_EQ(change.size(), 1u);
+    EXPECT_NEAR(band[0] + bandWidth[0] / 2, zero[0], 0.2);
+    EXPECT_NEAR(change[0], zero[0], 0.2);
+    EXPECT_NEAR(changeWidth[0], bandWidth[0] / 2 * 8.0 / 2.5, 0.3);
 }
 
 TEST(PageWords, UnitsAndSizes) {
