@@ -32,13 +32,12 @@ std::string bare(std::string_view caption) {
 
 std::optional<bench::Group> groupOf(const json& row) {
     if (const auto group = textAt(row, "group")) {
-        if (*group == "ALU") return bench::Group::Alu;
-        if (*group == "FPU") return bench::Group::Fpu;
-        if (*group == "INSTR") return bench::Group::Instr;
+        for (const auto known : {bench::Group::Alu, bench::Group::Fpu, bench::Group::Instr})
+            if (*group == bench::groupName(known)) return known;
     }
     const auto number = integerAt(row, "row");
     if (number && *number >= 1 && *number <= bench::kRowCount)
-        return bench::kernelTable()[static_cast<std::size_t>(*number - 1)].group;
+        return bench::kKernelTable[static_cast<std::size_t>(*number - 1)].group;
     return std::nullopt;
 }
 
