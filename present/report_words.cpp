@@ -49,8 +49,9 @@ std::string allowanceUnderSmallestReason(std::int64_t allowanceBytes) {
     return allowanceReason(allowanceBytes) + ", under the smallest test, 1M";
 }
 
-std::string compareRefusedReason(std::string_view file, std::string_view why) {
-    return "--compare: " + text(file) + ": " + text(why);
+std::string savedFileRefusedReason(std::string_view option, std::string_view file,
+                                   std::string_view why) {
+    return text(option) + ": " + text(file) + ": " + text(why);
 }
 
 std::string newerSchemaReason(std::string_view found, int ours) {
@@ -61,13 +62,13 @@ std::string tooLargeReason(std::int64_t maxBytes) {
     return "larger than " + mibText(maxBytes) + ", " + text(kNotAResult);
 }
 
-std::string noSuchDirectoryReason(std::string_view directory) {
-    return "--save: " + text(directory) + ": no such directory";
+std::string noSuchDirectoryReason(std::string_view option, std::string_view directory) {
+    return text(option) + ": " + text(directory) + ": no such directory";
 }
 
-std::string saveFailedReason(std::string_view step, std::string_view file,
+std::string saveFailedReason(std::string_view option, std::string_view step, std::string_view file,
                              std::string_view systemReason) {
-    return "--save: " + text(step) + " " + text(file) + ": " + text(systemReason);
+    return text(option) + ": " + text(step) + " " + text(file) + ": " + text(systemReason);
 }
 
 std::string outputFailedReason(std::string_view systemReason) {

@@ -50,6 +50,10 @@ inline constexpr std::string_view kMemtestHelp =
     "run the memory test on SIZE bytes (suffix K, M or G), or on a share of the memory this "
     "process may use (90%; 99% is the window's size)";
 inline constexpr std::string_view kPassesHelp = "memory test cycles (default 1)";
+inline constexpr std::string_view kHtmlHelp =
+    "also write one self-contained HTML page of the figures, with charts, to FILE";
+inline constexpr std::string_view kFromHelp =
+    "measure nothing: render the result saved in FILE (any output format, --html, --compare)";
 inline constexpr std::string_view kCpusHelp =
     "run the CPU benchmark, the stability test and the memory test on these CPUs: all (every "
     "CPU this process may use, within its CPU quota) or a list such as 0-3,8";
@@ -61,6 +65,10 @@ std::string notASizeReason(std::string_view given);
 // "--memtest: 1023K is under the smallest test, 1M".
 std::string underSmallestTestReason(std::string_view given);
 inline constexpr std::string_view kCompareHasNoOpenMetrics = "--compare has no OpenMetrics form";
+inline constexpr std::string_view kFromMeasuresNothing =
+    "--from renders a saved result and measures nothing: it takes no --bench, --stability, "
+    "--memtest or --cpus";
+inline constexpr std::string_view kCompareNeedsBench = "--compare requires --bench or --from";
 inline constexpr std::string_view kCpusNeedAJob =
     "--cpus needs --bench cpu, --stability or --memtest";
 // "--cpus 0-9: CPU 9 is not one this process may run on".
@@ -86,7 +94,8 @@ std::string allowanceReason(std::int64_t allowanceBytes);
 std::string allowanceUnderSmallestReason(std::int64_t allowanceBytes);
 
 // "--compare: FILE: " and why FILE cannot be compared with.
-std::string compareRefusedReason(std::string_view file, std::string_view why);
+std::string savedFileRefusedReason(std::string_view option, std::string_view file,
+                                   std::string_view why);
 inline constexpr std::string_view kNotJson = "not JSON";
 inline constexpr std::string_view kNotAResult = "not a corvane-report result";
 // "schema 3 is newer than this program's 2".
@@ -95,12 +104,12 @@ std::string newerSchemaReason(std::string_view found, int ours);
 std::string tooLargeReason(std::int64_t maxBytes);
 
 // "--save: DIR: no such directory".
-std::string noSuchDirectoryReason(std::string_view directory);
+std::string noSuchDirectoryReason(std::string_view option, std::string_view directory);
 // "--save: cannot write FILE: No space left on device", with one of the three steps.
 inline constexpr std::string_view kCannotCreateTemporary = "cannot create a temporary file for";
 inline constexpr std::string_view kCannotWrite = "cannot write";
 inline constexpr std::string_view kCannotReplace = "cannot replace";
-std::string saveFailedReason(std::string_view step, std::string_view file,
+std::string saveFailedReason(std::string_view option, std::string_view step, std::string_view file,
                              std::string_view systemReason);
 
 // "cannot write the output: No space left on device"; the system's reason, or kWriteError

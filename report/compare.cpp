@@ -145,9 +145,10 @@ platform::Expected<std::string, std::string> userFileText(const std::string& pat
 
 }  // namespace
 
-platform::Expected<Report, std::string> loadSaved(const std::string& path) {
-    const auto failure = [&path](std::string_view why) {
-        return platform::Unexpected{present::compareRefusedReason(path, why)};
+platform::Expected<Report, std::string> loadSaved(const std::string& path,
+                                                  std::string_view option) {
+    const auto failure = [&path, option](std::string_view why) {
+        return platform::Unexpected{present::savedFileRefusedReason(option, path, why)};
     };
     const auto text = userFileText(path);
     if (!text) return failure(text.error());

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/expected.h"
@@ -22,7 +23,8 @@ inline constexpr double kSingleRunThreshold = 5.0;
 inline constexpr std::int64_t kMaxUserFileBytes = std::int64_t{64} << 20;
 
 // The saved result, or the reason, in one line, why FILE cannot be compared with.
-platform::Expected<Report, std::string> loadSaved(const std::string& path);
+platform::Expected<Report, std::string> loadSaved(const std::string& path,
+                                                  std::string_view option = "--compare");
 
 struct CompareLine {
     std::string kind;     // "row", "score" or "ram"

@@ -467,6 +467,7 @@ void to_json(json& j, const Report& r) {
     if (r.ramBench) j["ram_bench"] = *r.ramBench;
     if (r.stability) j["stability"] = *r.stability;
     if (r.memtest) j["memtest"] = *r.memtest;
+    if (r.from) j["from"] = {{"file", *r.from}};
 }
 
 void from_json(const json& j, Report& r) {
@@ -481,6 +482,8 @@ void from_json(const json& j, Report& r) {
     r.ramBench = optionalAt<RamBenchFigures>(j, "ram_bench");
     r.stability = optionalAt<StabilityFigures>(j, "stability");
     r.memtest = optionalAt<MemtestFigures>(j, "memtest");
+    if (const auto from = j.find("from"); from != j.end() && from->is_object())
+        r.from = from->value("file", "");
 }
 
 }  // namespace report

@@ -20,6 +20,7 @@
 #include "report/compare.h"
 #include "report/options.h"
 #include "report/output.h"
+#include "report/page/page.h"
 #include "report/repeat.h"
 #include "report/save.h"
 #include "sysinfo/sweep.h"
@@ -102,23 +103,46 @@ Expected<std::int64_t> memtestBlock(const report::Options& options,
                                 allowance ? std::optional(allowance->bytes) : std::nullopt);
 }
 
-// Everything that can make the run useless, checked before it starts: the file to compare
-// with, the folder to save in and the memory test's block. The saved result, where one is
-// to be compared with.
-Expected<std::optional<report::Report>> checkBeforeRunning(const report::Options& options,
-                                                           const platform::Sources& sources) {
-    std::optional<report::Report> saved;
-    if (options.compareFile) {
-        auto loaded = report::loadSaved(*options.compareFile);
-        if (!loaded) return Failure{loaded.error()};
-        saved = std::move(*loaded);
-    }
-    if (options.saveFile) {
-        const auto folder = std::filesystem::path(*options.saveFile).parent_path();
-        std::error_code ignored;
-        if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ignored))
-            return Failure{present::noSuchDirectoryReason(folder.string())};
-    }
+// The saved results a run reads: the one to compare with, the one to render instead of
+// measuring.
+struct SavedResults {
+    std::optional<report::Report> compared;
+    std::optional<report::Report> rendered;
+};
+
+// A file is written only into a folder that exists: found now, not after the run.
+Expected<void> folderExists(const std::optional<std::string>& file, std::string_view option) {
+    if (!file) return {};
+    const auto folder = std::filesystem::path(*file).parent_path();
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(folder.empty() ? "." : folder, ignored))
+        return Failure{present::noSuchDirectoryReason(option, folder.string())};
+    return {};
+}
+
+Expected<std::optional<report::Report>> loadIf(const std::optional<std::string>& file,
+                                               std::string_view option) {
+    if (!file) return std::optional<report::Report>();
+    auto loaded = report::loadSaved(*file, option);
+    if (!loaded) return Failure{loaded.error()};
+    return std::optional(std::move(*loaded));
+}
+
+// Everything that can make the run useless, checked before it starts: the files to read, the
+// folders to write in, the CPUs and the memory test's block.
+Expected<SavedResults> checkBeforeRunning(const report::Options& options,
+                                          const platform::Sources& sources) {
+    SavedResults saved;
+    auto compared = loadIf(options.compareFile, "--compare");
+    if (!compared) return Failure{compared.error()};
+    saved.compared = std::move(*compared);
+    auto rendered = loadIf(options.fromFile, "--from");
+    if (!rendered) return Failure{rendered.error()};
+    saved.rendered = std::move(*rendered);
+    if (saved.rendered) saved.rendered->from = *options.fromFile;
+    for (const auto& [file, option] :
+         {std::pair{options.saveFile, "--save"}, std::pair{options.htmlFile, "--html"}})
+        if (const auto exists = folderExists(file, option); !exists) return Failure{exists.error()};
     if (options.cpus) {
         if (const auto cpus = report::chooseRunCpus(options, sources); !cpus)
             return Failure{cpus.error()};
@@ -231,17 +255,24 @@ Expected<report::Report> collect(const report::Options& options, const platform:
     return result;
 }
 
-// The figures on standard output, compared with the saved result where there is one, and
-// in the --save file.
+// The figures on standard output, compared with the saved result where there is one; in the
+// --save file; and as the page of --html.
 platform::Expected<void, std::string> write(const report::Report& result,
                                             const report::Options& options,
-                                            const std::optional<report::Report>& saved) {
+                                            const std::optional<report::Report>& compared) {
     std::optional<report::Comparison> comparison;
-    if (saved) comparison = report::compareResults(*saved, result, *options.compareFile);
+    if (compared) comparison = report::compareResults(*compared, result, *options.compareFile);
     const auto written =
         report::writeAll(stdout, report::rendered(result, options.format, comparison));
-    if (!written || !options.saveFile) return written;
-    return report::saveAtomically(*options.saveFile, report::jsonText(result));
+    if (!written) return written;
+    if (options.saveFile) {
+        const auto saved = report::saveAtomically(*options.saveFile, report::jsonText(result));
+        if (!saved) return saved;
+    }
+    if (!options.htmlFile) return {};
+    nlohmann::json page = result;
+    if (comparison) page["compare"] = report::compareJson(*comparison);
+    return report::saveAtomically(*options.htmlFile, report::renderPage(page), "--html");
 }
 
 int exitStatus(const report::Report& result) {
@@ -257,10 +288,11 @@ int main(int argc, char** argv) {
     const auto saved = checkBeforeRunning(*options, sources);
     if (!saved) return fail(saved.error());
     Interruption interruption(options->format);
-    const auto result = collect(*options, sources, interruption);
+    const auto result = saved->rendered ? Expected<report::Report>(*saved->rendered)
+                                        : collect(*options, sources, interruption);
     if (!result) return fail(result.error());
     interruption.finishing();
-    if (const auto written = write(*result, *options, *saved); !written)
+    if (const auto written = write(*result, *options, saved->compared); !written)
         return fail(written.error());
     return exitStatus(*result);
 }

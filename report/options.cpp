@@ -73,7 +73,7 @@ struct CommandLine {
     bool json = false;
     std::string bench;
     int repeat = 1;
-    std::string saveFile, compareFile;
+    std::string saveFile, compareFile, htmlFile, fromFile;
     int stabilitySeconds = 0;
     std::string memtestSize;
     int memtestPasses = 1;
@@ -81,6 +81,8 @@ struct CommandLine {
     CLI::Option* cpusOption = nullptr;
     CLI::Option* benchOption = nullptr;
     CLI::Option* saveOption = nullptr;
+    CLI::Option* htmlOption = nullptr;
+    CLI::Option* fromOption = nullptr;
     CLI::Option* compareOption = nullptr;
     CLI::Option* stabilityOption = nullptr;
     CLI::Option* memtestOption = nullptr;
@@ -93,6 +95,10 @@ void addOutputOptions(CommandLine& c) {
     c.app.add_flag("--json", c.json, std::string(present::kJsonHelp))->excludes(format);
     c.saveOption =
         c.app.add_option("--save", c.saveFile, std::string(present::kSaveHelp))->type_name("FILE");
+    c.htmlOption =
+        c.app.add_option("--html", c.htmlFile, std::string(present::kHtmlHelp))->type_name("FILE");
+    c.fromOption =
+        c.app.add_option("--from", c.fromFile, std::string(present::kFromHelp))->type_name("FILE");
     c.app.set_version_flag("--version", present::reportVersionLine(),
                            std::string(present::kVersionHelp));
     c.app.footer(std::string(present::kReportExitStatus));
@@ -108,8 +114,7 @@ void addBenchmarkOptions(CommandLine& c) {
         ->needs(c.benchOption);
     c.compareOption =
         c.app.add_option("--compare", c.compareFile, std::string(present::kCompareHelp))
-            ->type_name("FILE")
-            ->needs(c.benchOption);
+            ->type_name("FILE");
 }
 
 // --stability, --memtest, --passes.
@@ -135,6 +140,8 @@ platform::Expected<void, EarlyExit> takeOutput(const CommandLine& c, Options& op
                      : format == "openmetrics" ? Format::OpenMetrics
                                                : Format::Text;
     if (c.saveOption->count() > 0) options.saveFile = c.saveFile;
+    if (c.htmlOption->count() > 0) options.htmlFile = c.htmlFile;
+    if (c.fromOption->count() > 0) options.fromFile = c.fromFile;
     if (c.compareOption->count() > 0) {
         if (options.format == Format::OpenMetrics)
             return usageError(std::string(present::kCompareHasNoOpenMetrics));
@@ -168,6 +175,17 @@ platform::Expected<void, EarlyExit> takeJobs(const CommandLine& c, Options& opti
     return {};
 }
 
+// A run renders a saved result or measures, never both; and a comparison needs benchmarks to
+// compare, measured now or in the saved result.
+platform::Expected<void, EarlyExit> checkSource(const CommandLine& c, const Options& options) {
+    const bool measures = c.benchOption->count() > 0 || c.stabilityOption->count() > 0 ||
+                          c.memtestOption->count() > 0 || c.cpusOption->count() > 0;
+    if (options.fromFile && measures) return usageError(std::string(present::kFromMeasuresNothing));
+    if (options.compareFile && !options.fromFile && c.benchOption->count() == 0)
+        return usageError(std::string(present::kCompareNeedsBench));
+    return {};
+}
+
 }  // namespace
 
 platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::string>& arguments) {
@@ -189,6 +207,7 @@ platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::strin
     Options options;
     if (const auto output = takeOutput(c, options); !output) return Refusal{output.error()};
     if (const auto jobs = takeJobs(c, options); !jobs) return Refusal{jobs.error()};
+    if (const auto source = checkSource(c, options); !source) return Refusal{source.error()};
     return options;
 }
 

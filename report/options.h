@@ -29,6 +29,8 @@ struct Options {
     int repeat = 1;
     std::optional<std::string> saveFile;
     std::optional<std::string> compareFile;
+    std::optional<std::string> htmlFile;  // the page of the figures
+    std::optional<std::string> fromFile;  // render this saved result instead of measuring
     bool benchCpu = false;
     bool benchRam = false;
     std::optional<int> stabilitySeconds;

@@ -238,6 +238,8 @@ struct Report {
     int benchRevision = bench::kBenchRevision;  // of the build that measured
     // Cut short by the user: what is here was measured, the rest was not.
     bool incomplete = false;
+    // The saved file this result was read from (--from); empty for a run's own figures.
+    std::optional<std::string> from;
 
     // Whether a stability or memory test counted an error or a benchmark row's work came out
     // wrong.

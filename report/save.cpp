@@ -12,10 +12,12 @@
 namespace report {
 
 platform::Expected<void, std::string> saveAtomically(const std::string& path,
-                                                     const std::string& text) {
+                                                     const std::string& text,
+                                                     std::string_view option) {
     const std::string temporary = path + ".tmp-" + std::to_string(getpid());
     const auto failed = [&](std::string_view step) {
-        return platform::Unexpected{present::saveFailedReason(step, path, std::strerror(errno))};
+        return platform::Unexpected{
+            present::saveFailedReason(option, step, path, std::strerror(errno))};
     };
     // O_EXCL: never write through a link or over someone else's file of that name.
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "platform/expected.h"
 
@@ -13,7 +14,8 @@ namespace report {
 // and a rename, so that `path` holds either its earlier content or all of `text`. On
 // failure, the reason in one line.
 platform::Expected<void, std::string> saveAtomically(const std::string& path,
-                                                     const std::string& text);
+                                                     const std::string& text,
+                                                     std::string_view option = "--save");
 
 // Writes `text` to `stream` and flushes it; on failure, the reason.
 platform::Expected<void, std::string> writeAll(std::FILE* stream, const std::string& text);

@@ -577,3 +577,35 @@ TEST(ReportCollect, ReadsCpuinfoOnceForEveryFigure) {
     EXPECT_EQ(machine.cpuName, "Watched EPYC");
     EXPECT_EQ(machine.tscMhz, 2096.04);
 }
+
+// --from measures nothing: a saved result renders in every format, round-trips through JSON
+// apart from the note of where it came from, and gives a page; what is not a result is
+// refused as --compare refuses it, and a page that cannot be written is status 2.
+TEST_F(ReportProgram, FromRendersASavedResultAndHtmlWritesItsPage) {
+    const fs::path saved = fs::temp_directory_path() / ("corvane-" + name + ".json");
+    const fs::path page = fs::temp_directory_path() / ("corvane-" + name + ".html");
+    const std::string fixture = std::string(CORVANE_FIXTURES) + "/report_after.json";
+    ASSERT_TRUE(exitedWith(runProgram({"--from", fixture, "--json"}, saved), 0));
+    ASSERT_TRUE(exitedWith(runProgram({"--from", saved, "--json", "--html", page}, out), 0));
+    nlohmann::json again = nlohmann::json::parse(contents(out));
+    EXPECT_EQ(again["from"]["file"], saved.string());
+    again.erase("from");
+    nlohmann::json first = nlohmann::json::parse(contents(saved));
+    first.erase("from");
+    EXPECT_EQ(again, first);
+    const std::string html = contents(page);
+    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>")) << html.substr(0, 80);
+    EXPECT_NE(html.find(saved.filename().string()), std::string::npos);
+
+    const Finished notAResult = runProgram({"--from", page}, out);
+    EXPECT_TRUE(exitedWith(notAResult, 2));
+    EXPECT_NE(notAResult.err.find("--from: " + page.string() + ": not JSON"), std::string::npos)
+        << notAResult.err;
+    const Finished noFolder = runProgram({"--from", saved, "--html", "/nowhere/page.html"}, out);
+    EXPECT_TRUE(exitedWith(noFolder, 2));
+    EXPECT_NE(noFolder.err.find("--html: /nowhere: no such directory"), std::string::npos)
+        << noFolder.err;
+    EXPECT_TRUE(exitedWith(runProgram({"--from", saved, "--bench", "cpu"}, out), 2));
+    fs::remove(saved);
+    fs::remove(page);
+}
