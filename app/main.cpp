@@ -6,9 +6,9 @@
 #include "app/look.h"
 #include "app/tform1.h"
 #include "app/tform2.h"
-#include "platform/qt_widgets.h"
 #include "platform/x87.h"
 #include "present/captions.h"
+#include "widgets/controls.h"
 
 int main(int argc, char** argv) {
     // Invalid operation, division by zero and overflow fault on the x87 unit from here on;
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(platform::qtext(present::kProgramName));
+    QApplication::setApplicationName(widgets::qtext(present::kProgramName));
     app::applyLook();
 
     TForm1 form;

@@ -20,10 +20,10 @@
 #include "diag/potok1.h"
 #include "membench/memory_speed.h"
 #include "platform/jobs.h"
-#include "platform/qt_widgets.h"
 #include "platform/sources.h"
 #include "sysinfo/identification.h"
 #include "sysinfo/memory_monitor.h"
+#include "widgets/controls.h"
 
 // What the window measures with besides its job runner: the machine it reads, and the
 // workloads its runs are made of. The program hands in the live machine's; a test hands in
@@ -99,8 +99,8 @@ class TForm1 : public QWidget {
     void Button9Click();
 
     // Tab controls and pages.
-    platform::PageControl* PageControl1;
-    platform::PageControl* PageControl2;
+    widgets::PageControl* PageControl1;
+    widgets::PageControl* PageControl2;
     QWidget* TabSheet1;
     QWidget* TabSheet2;
     QWidget* TabSheet3;
@@ -122,16 +122,16 @@ class TForm1 : public QWidget {
 
     // "CPU Info".
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
-    platform::Panel *Panel1, *Panel2, *Panel3, *Panel4, *Panel5, *Panel6;
-    platform::Panel* Panel15;
-    platform::Panel* Panel16;
-    platform::Picture* Image2;
+    widgets::Panel *Panel1, *Panel2, *Panel3, *Panel4, *Panel5, *Panel6;
+    widgets::Panel* Panel15;
+    widgets::Panel* Panel16;
+    widgets::Picture* Image2;
 
     // "RAM Info".
     QLabel *Label7, *Label8, *Label9, *Label10, *Label11, *Label12;
-    platform::Panel *Panel7, *Panel8, *Panel9, *Panel10, *Panel11, *Panel12;
-    platform::Panel* Panel13;
-    platform::Picture* Image1;
+    widgets::Panel *Panel7, *Panel8, *Panel9, *Panel10, *Panel11, *Panel12;
+    widgets::Panel* Panel13;
+    widgets::Picture* Image1;
     QLabel *Label26, *Label27;
 
     // "About".
@@ -146,7 +146,7 @@ class TForm1 : public QWidget {
     QLabel *Label35, *Label36, *Label37, *Label38, *Label39, *Label40, *Label91;
     QLabel *Label56, *Label57, *Label58, *Label59, *Label60, *Label61, *Label62, *Label63;
     QLabel *Label64, *Label65, *Label66, *Label67, *Label68, *Label69, *Label70;
-    platform::Panel* Panel14;
+    widgets::Panel* Panel14;
     QPushButton *Button1, *Button2;
 
     // "RAM Benchmark".

@@ -5,12 +5,12 @@
 
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
-#include "platform/qt_events.h"
-#include "platform/qt_widgets.h"
 #include "present/captions.h"
 #include "present/words.h"
+#include "widgets/controls.h"
+#include "widgets/events.h"
 
-using platform::qtext;
+using widgets::qtext;
 
 namespace {
 
@@ -43,8 +43,7 @@ void TForm1::Button1Click() {
             callbacks.reset = [this] {
                 post([this] {
                     for (int row = 1; row <= bench::kRowCount; ++row)
-                        platform::setLabelCaption(resultLabel(row),
-                                                  std::string(present::kNoResult));
+                        widgets::setLabelCaption(resultLabel(row), std::string(present::kNoResult));
                     for (auto group : {bench::Group::Alu, bench::Group::Fpu, bench::Group::Instr})
                         groupBox(*this, group)->setTitle(qtext(present::groupTitle(group)));
                     Panel14->setCaption(qtext(present::kBenchmarking));
@@ -53,7 +52,7 @@ void TForm1::Button1Click() {
             callbacks.rowDone = [this](const bench::RowResult& row) {
                 post([this, number = row.place.row,
                       caption = present::resultText(row.place.group, row.shown)] {
-                    platform::setLabelCaption(resultLabel(number), caption);
+                    widgets::setLabelCaption(resultLabel(number), caption);
                 });
             };
             callbacks.groupDone = [this](bench::Group group, std::int32_t score) {
@@ -71,7 +70,7 @@ void TForm1::Button1Click() {
             // Every figure stands as measured; wrong work is said once, after the run.
             post([this, wrong = present::wrongResultsMessage(result)] {
                 resumeClockRefresh();
-                if (!wrong.empty()) platform::showError(QString::fromStdString(wrong));
+                if (!wrong.empty()) widgets::showError(QString::fromStdString(wrong));
             });
         },
         [this] { benchmarkRunning_ = false; });

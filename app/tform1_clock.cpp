@@ -6,7 +6,7 @@
 #include "present/words.h"
 #include "sysinfo/identification.h"
 
-using platform::qtext;
+using widgets::qtext;
 
 // The same clock step as the start-up identification's, so both are replaced together where
 // the half-second measurement must not run. It runs as a job: between the steps of a run

@@ -7,12 +7,12 @@
 #include "app/tform1.h"
 #include "diag/memtest.h"
 #include "diag/potok1.h"
-#include "platform/qt_widgets.h"
 #include "present/words.h"
+#include "widgets/controls.h"
 
 namespace {
 
-using platform::setLabelCaption;
+using widgets::setLabelCaption;
 
 // A worker's updates, handed to the window's thread: one queued call per update, posted
 // from the worker's own thread, so they arrive in the order the worker made them. The

@@ -39,7 +39,7 @@ void TForm1::FormShow() {
 // a value is missing, the cache panel when no sweep is slower than the one before by the drop
 // ratio, the clock when both sleeps were disturbed.
 void TForm1::showIdentification(const sysinfo::Identification& found) {
-    using platform::qtext;
+    using widgets::qtext;
     if (const auto& registry = found.registry) {
         if (registry->identifier) Panel2->setCaption(qtext(*registry->identifier));
         if (registry->vendor) Panel3->setCaption(qtext(*registry->vendor));

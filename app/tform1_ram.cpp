@@ -5,18 +5,18 @@
 #include "app/tform1.h"
 #include "membench/memory_speed.h"
 #include "platform/memory_status.h"
-#include "platform/qt_canvas.h"
 #include "present/captions.h"
 #include "present/words.h"
+#include "widgets/canvas_image.h"
 
-using platform::qtext;
-using platform::setLabelCaption;
+using widgets::qtext;
+using widgets::setLabelCaption;
 
 // A report that cannot be read shows "-" everywhere and leaves the chart as it was.
 void TForm1::Timer2Timer() {
     const std::optional<sysinfo::MemoryFigures> figures =
         memoryMonitor_.tick(inputs_.sources.memoryStatus());
-    platform::Panel* const panels[] = {Panel7, Panel8, Panel9, Panel10, Panel11, Panel12};
+    widgets::Panel* const panels[] = {Panel7, Panel8, Panel9, Panel10, Panel11, Panel12};
     for (std::size_t i = 0; i < std::size(panels); ++i) {
         panels[i]->setCaption(figures ? qtext(present::kbyteText(figures->panels[i]))
                                       : qtext(present::kNoFigure));
@@ -25,7 +25,7 @@ void TForm1::Timer2Timer() {
                                      : std::string(present::kNoFigure));
     setLabelCaption(Label27, figures ? present::loadText(figures->loadPercent)
                                      : std::string(present::kNoFigure));
-    if (figures) Image1->setImage(platform::toImage(memoryMonitor_.chart()));
+    if (figures) Image1->setImage(widgets::toImage(memoryMonitor_.chart()));
 }
 
 // The two measurements are a job. RUN stays enabled: a click during a run queues a second

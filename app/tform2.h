@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "platform/qt_widgets.h"
+#include "widgets/controls.h"
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -18,7 +18,7 @@ class TForm2 : public QWidget {
     ~TForm2() override;
 
     // One column wider than the window, so the stretched picture's last column is cut.
-    platform::Picture* Image1;
+    widgets::Picture* Image1;
 };
 
 // The splash window, as the main window's shown handler reaches it; null when none exists.

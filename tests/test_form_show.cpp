@@ -137,7 +137,7 @@ TEST_F(FormShowOrder, ShowingTheWindowRunsItOnceAndFailuresKeepTheDashes) {
     EXPECT_EQ(form->size(), QSize(393, 490));
     form->resize(800, 600);
     EXPECT_EQ(form->size(), QSize(393, 490));
-    for (platform::Panel* panel : {form->Panel1, form->Panel2, form->Panel3, form->Panel5})
+    for (widgets::Panel* panel : {form->Panel1, form->Panel2, form->Panel3, form->Panel5})
         EXPECT_EQ(panel->caption(), "-");
     EXPECT_EQ(form->Panel4->caption(), "x86");
     EXPECT_FALSE(splash->isVisible());

@@ -30,7 +30,7 @@ class WindowWithoutMouse : public WindowTest {
     QString focused() const {
         QWidget* focus = form->focusWidget();
         if (!focus) return "<none>";
-        if (auto* tab = qobject_cast<platform::PageTab*>(focus)) return tab->text().trimmed();
+        if (auto* tab = qobject_cast<widgets::PageTab*>(focus)) return tab->text().trimmed();
         return focus->objectName();
     }
 
@@ -145,7 +145,7 @@ TEST_F(WindowWithoutMouse, ValuePanelsAreNamedByTheirCaptionAndReadAsTheirText) 
     form->Panel6->setCaption("2096.62");
     form->Panel12->setCaption("6427396 Kbyte");
     const struct {
-        platform::Panel* panel;
+        widgets::Panel* panel;
         const char* name;
     } panels[] = {{form->Panel1, "CPU Name"},         {form->Panel2, "Family Id"},
                   {form->Panel3, "Vendor"},           {form->Panel4, "Instructions"},
@@ -182,7 +182,7 @@ TEST_F(WindowWithoutMouse, ValuePanelsAreNamedByTheirCaptionAndReadAsTheirText) 
 TEST_F(WindowWithoutMouse, TabsAreReadWithoutTheirPaddingAndShowWhichIsSelected) {
     const QStringList names[] = {{"CPU Info", "RAM Info", "About"},
                                  {"CPU Benchmark", "RAM Benchmark", "Diagnostic"}};
-    platform::PageControl* const controls[] = {form->PageControl1, form->PageControl2};
+    widgets::PageControl* const controls[] = {form->PageControl1, form->PageControl2};
     for (int c = 0; c < 2; ++c) {
         for (int i = 0; i < 3; ++i) {
             QAccessibleInterface* tab = viewOf(controls[c]->tabButton(i));

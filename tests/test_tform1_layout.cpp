@@ -18,7 +18,7 @@ namespace {
 
 QString captionOf(QWidget* w) {
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    if (auto* p = qobject_cast<platform::Panel*>(w)) return p->caption();
+    if (auto* p = qobject_cast<widgets::Panel*>(w)) return p->caption();
     if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     return "<no caption>";

@@ -74,8 +74,8 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
     form->Timer2Timer();
     const char* expected[] = {"137438953472 Kbyte", "312456 Kbyte",   "24692544 Kbyte",
                               "6692996 Kbyte",      "16303940 Kbyte", "6427396 Kbyte"};
-    platform::Panel* const panels[] = {form->Panel7,  form->Panel8,  form->Panel9,
-                                       form->Panel10, form->Panel11, form->Panel12};
+    widgets::Panel* const panels[] = {form->Panel7,  form->Panel8,  form->Panel9,
+                                      form->Panel10, form->Panel11, form->Panel12};
     for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(panels[i]->caption(), expected[i]);
     EXPECT_EQ(form->Label26->text(), "9645 Mb");
     EXPECT_EQ(form->Label27->text(), "39%");  // 39.42 %
@@ -86,7 +86,7 @@ TEST_F(RamPages, TicksWriteTheFiguresAndChartAndAnUnreadableReportShowsDashes) {
 
     report.reset();
     form->Timer2Timer();
-    for (platform::Panel* panel : panels) EXPECT_EQ(panel->caption(), "-");
+    for (widgets::Panel* panel : panels) EXPECT_EQ(panel->caption(), "-");
     EXPECT_EQ(form->Label26->text(), "-");
     EXPECT_EQ(form->Label27->text(), "-");
     EXPECT_EQ(form->Image1->image(), chart);

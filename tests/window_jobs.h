@@ -169,7 +169,7 @@ class CaptionLog : public QObject {
         std::map<std::string, std::string> state;
         for (auto* label : form_.findChildren<QLabel*>())
             state[label->objectName().toStdString()] = "=" + label->text().toStdString();
-        for (auto* panel : form_.findChildren<platform::Panel*>())
+        for (auto* panel : form_.findChildren<widgets::Panel*>())
             state[panel->objectName().toStdString()] = "=" + panel->caption().toStdString();
         for (auto* box : form_.findChildren<QGroupBox*>())
             state[box->objectName().toStdString()] = "=" + box->title().toStdString();

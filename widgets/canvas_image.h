@@ -6,9 +6,9 @@
 
 #include "platform/canvas.h"
 
-namespace platform {
+namespace widgets {
 
 // A copy of the canvas's pixels as an opaque 32-bit image of the same size.
-QImage toImage(const Canvas& canvas);
+QImage toImage(const platform::Canvas& canvas);
 
-}  // namespace platform
+}  // namespace widgets

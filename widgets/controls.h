@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace widgets {
 
 // A caption for Qt from the UTF-8 text the rest of the program words it in.
 inline QString qtext(std::string_view text) {
@@ -155,4 +155,4 @@ class PageControl : public QWidget {
 // the moment (the tabs of pages not shown) get their place too, for when they do.
 void setFocusOrder(std::initializer_list<QWidget*> widgets);
 
-}  // namespace platform
+}  // namespace widgets

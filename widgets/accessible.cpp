@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/qt_accessible.h"
+#include "widgets/accessible.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -8,9 +8,9 @@
 #include <QStyle>
 #include <functional>
 
-#include "platform/qt_widgets.h"
+#include "widgets/controls.h"
 
-namespace platform {
+namespace widgets {
 
 namespace {
 
@@ -157,7 +157,7 @@ class PageTabView : public NamedWidget {
 };
 
 QAccessibleInterface* accessibleView(const QString& className, QObject* object) {
-    if (className == QLatin1String("platform::Panel")) {
+    if (className == QLatin1String("widgets::Panel")) {
         auto* panel = static_cast<Panel*>(object);
         switch (panel->kind()) {
             case Panel::Kind::Value:
@@ -168,15 +168,15 @@ QAccessibleInterface* accessibleView(const QString& className, QObject* object) 
                 return new NamedWidget(panel, QAccessible::Pane);
         }
     }
-    if (className == QLatin1String("platform::FigureLabel")) {
+    if (className == QLatin1String("widgets::FigureLabel")) {
         auto* label = static_cast<FigureLabel*>(object);
         return new ShownText(label, label->alignment(), [label] { return label->text(); });
     }
-    if (className == QLatin1String("platform::Picture"))
+    if (className == QLatin1String("widgets::Picture"))
         return new PictureView(static_cast<Picture*>(object));
-    if (className == QLatin1String("platform::PageTab"))
+    if (className == QLatin1String("widgets::PageTab"))
         return new PageTabView(static_cast<PageTab*>(object));
-    if (className == QLatin1String("platform::TabRow"))
+    if (className == QLatin1String("widgets::TabRow"))
         return new NamedWidget(static_cast<QWidget*>(object), QAccessible::PageTabList);
     return nullptr;
 }
@@ -204,4 +204,4 @@ void announceTextChange(QObject* control, const QString& before, const QString& 
     }
 }
 
-}  // namespace platform
+}  // namespace widgets

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/qt_widgets.h"
+#include "widgets/controls.h"
 
 #include <QAccessible>
 #include <QFontMetrics>
@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/qt_accessible.h"
+#include "widgets/accessible.h"
 
-namespace platform {
+namespace widgets {
 
 namespace {
 // Draws one bevel of width 1 around `r`: light on top and left for a raised bevel.
@@ -264,4 +264,4 @@ void setFocusOrder(std::initializer_list<QWidget*> widgets) {
     for (const auto& [widget, policy] : policies) widget->setFocusPolicy(policy);
 }
 
-}  // namespace platform
+}  // namespace widgets

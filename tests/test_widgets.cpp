@@ -5,10 +5,10 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "platform/qt_widgets.h"
 #include "qt_test_app.h"
+#include "widgets/controls.h"
 
-using platform::Panel;
+using widgets::Panel;
 
 namespace {
 
@@ -34,7 +34,7 @@ struct SmallWindow : ApplicationFirst {
     }
 
     QWidget window;
-    platform::PageControl* pages = new platform::PageControl(&window);
+    widgets::PageControl* pages = new widgets::PageControl(&window);
     Panel* panel = new Panel(&window, Panel::Kind::Button, "ON");
     QPushButton* button = new QPushButton("RUN", &window);
 };

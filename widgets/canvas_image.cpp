@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/qt_canvas.h"
+#include "widgets/canvas_image.h"
 
-namespace platform {
+namespace widgets {
 
-QImage toImage(const Canvas& canvas) {
+QImage toImage(const platform::Canvas& canvas) {
     QImage image(canvas.width(), canvas.height(), QImage::Format_RGB32);
     for (int y = 0; y < canvas.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < canvas.width(); ++x) {
-            const Rgb colour = canvas.pixel(x, y);
+            const platform::Rgb colour = canvas.pixel(x, y);
             line[x] = qRgb(colour.red, colour.green, colour.blue);
         }
     }
     return image;
 }
 
-}  // namespace platform
+}  // namespace widgets

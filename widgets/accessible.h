@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-namespace platform {
+namespace widgets {
 
 // Lets Qt ask for the accessible view of the controls in qt_widgets.h; called by their
 // constructors, so it is in place before anything is read. Installs once.
@@ -16,4 +16,4 @@ void installAccessibility();
 // change where they read the control's text, a new name where its caption is its name.
 void announceTextChange(QObject* control, const QString& before, const QString& after);
 
-}  // namespace platform
+}  // namespace widgets

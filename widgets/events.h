@@ -5,7 +5,7 @@
 #include <QString>
 #include <exception>
 
-namespace platform {
+namespace widgets {
 
 // The general error display: a message box over the main window.
 void showError(const QString& message);
@@ -21,4 +21,4 @@ void runHandler(Handler&& handler) {
     }
 }
 
-}  // namespace platform
+}  // namespace widgets
