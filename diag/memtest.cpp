@@ -108,6 +108,17 @@ std::optional<PhaseSpeed> phaseSpeed(std::int64_t covered, std::int64_t count, s
     return PhaseSpeed{*speed, {count * static_cast<std::int64_t>(sizeof(std::int64_t)), elapsedMs}};
 }
 
+// A check of the whole block for `value`, through the view's locating hook when it has one.
+template <class Stop>
+std::int64_t checkBlock(const std::int64_t* block, std::int64_t count, std::int64_t value,
+                        std::int64_t& errors, Stop&& stop, MemTestView& view) {
+    if (!view.locatesMismatches()) return checkPattern(block, count, value, errors, stop);
+    return checkPattern(block, count, value, errors, stop,
+                        [&](std::int64_t first, std::int64_t wrong) {
+                            view.wrongStep(block, first, value, wrong);
+                        });
+}
+
 }  // namespace
 
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
@@ -124,7 +135,7 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         view.processEvents(EventPoint::AfterWriteOnes);
 
         start = ticks();
-        covered = checkPattern(block, count, 1, totals.errors, stop);
+        covered = checkBlock(block, count, 1, totals.errors, stop, view);
         end = ticks();
         if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
             view.showCheckSpeed(*speed);
@@ -134,7 +145,7 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         writePattern(block, count, 0, stop);
         view.processEvents(EventPoint::AfterWriteZeros);
 
-        checkPattern(block, count, 0, totals.errors, stop);
+        checkBlock(block, count, 0, totals.errors, stop, view);
         view.showPasses(++totals.passes);
         view.processEvents(EventPoint::AfterCheckZeros);
 
