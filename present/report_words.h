@@ -34,8 +34,8 @@ inline constexpr std::string_view kReportDescription =
 inline constexpr std::string_view kReportExitStatus =
     "Exit status:\n"
     "  0    all went well\n"
-    "  1    a stability test found an error, a memory test found an error, or a benchmark\n"
-    "       row's work came out wrong\n"
+    "  1    a stability test found an error, a memory test found a mismatch or an EDAC\n"
+    "       count rose, or a benchmark row's work came out wrong\n"
     "  2    a usage error, an unusable --compare file or a failed write\n"
     "  130  interrupted by Ctrl-C";
 inline constexpr std::string_view kFormatHelp = "text, json (one JSON object) or openmetrics";
