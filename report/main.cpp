@@ -262,13 +262,19 @@ report::StabilityFigures stabilityTest(int seconds, Interruption& interruption) 
 Expected<report::MemtestFigures> designedTest(const report::Options& options,
                                               const platform::Sources& sources, std::int64_t bytes,
                                               Interruption& interruption) {
-    if (options.cpus) platform::allowCurrentThread(report::chooseRunCpus(options, sources)->cpus);
+    std::optional<platform::CpuList> cpus;
+    if (options.cpus) {
+        const auto choice = report::chooseRunCpus(options, sources);
+        if (!choice) return Failure{choice.error()};
+        cpus = choice->cpus;
+        platform::allowCurrentThread(*cpus);
+    }
     const auto keep = [&](const report::MemtestFigures& figures) {
         interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
     };
     auto memtest = report::runMemtest(bytes, options.memtestPasses, progress, sources, keep);
     if (!memtest) return Failure{present::memtestNoBlockReason(options.memtestSize)};
-    if (options.cpus) memtest->cpus = *options.cpus;
+    if (cpus) memtest->cpus = platform::formatCpuList(*cpus);
     return *memtest;
 }
 
