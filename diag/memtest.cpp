@@ -108,12 +108,26 @@ std::optional<PhaseSpeed> phaseSpeed(std::int64_t covered, std::int64_t count, s
     return PhaseSpeed{*speed, {count * static_cast<std::int64_t>(sizeof(std::int64_t)), elapsedMs}};
 }
 
+// The check of a view that locates mismatches: apart, so that the window's checks keep
+// their loops free of any call.
+[[gnu::noinline]] std::int64_t locatingCheck(const std::int64_t* block, std::int64_t count,
+                                             std::int64_t value, std::int64_t& errors,
+                                             MemTestView& view) {
+    return checkPattern(
+        block, count, value, errors, [] { return stopRequested(); },
+        [&](std::int64_t first, std::int64_t wrong) {
+            view.wrongStep(block, first, value, wrong);
+        });
+}
+
 }  // namespace
 
 MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int64_t sizeMiB,
                                MemTestView& view, platform::TickSource ticks) {
     MemTestTotals totals;
     const auto stop = [] { return stopRequested(); };
+    // Asked once, outside the timed phases.
+    const bool locates = view.locatesMismatches();
     do {
         // Nothing but the phase itself between the two tick readings.
         std::uint32_t start = ticks();
@@ -124,7 +138,8 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         view.processEvents(EventPoint::AfterWriteOnes);
 
         start = ticks();
-        covered = checkPattern(block, count, 1, totals.errors, stop);
+        covered = locates ? locatingCheck(block, count, 1, totals.errors, view)
+                          : checkPattern(block, count, 1, totals.errors, stop);
         end = ticks();
         if (const auto speed = phaseSpeed(covered, count, sizeMiB, platform::elapsedMs(start, end)))
             view.showCheckSpeed(*speed);
@@ -134,7 +149,10 @@ MemTestTotals runMemTestCycles(std::int64_t* block, std::int64_t count, std::int
         writePattern(block, count, 0, stop);
         view.processEvents(EventPoint::AfterWriteZeros);
 
-        checkPattern(block, count, 0, totals.errors, stop);
+        if (locates)
+            locatingCheck(block, count, 0, totals.errors, view);
+        else
+            checkPattern(block, count, 0, totals.errors, stop);
         view.showPasses(++totals.passes);
         view.processEvents(EventPoint::AfterCheckZeros);
 

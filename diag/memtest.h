@@ -182,6 +182,13 @@ class MemTestView {
     virtual void cycleEnded(std::int64_t cycles) = 0;  // after the cycle's errors were shown
     virtual void refused(const NoBlock& why) = 0;      // no block to test; ended() follows
     virtual void ended() = 0;                          // the run ends; before the block is released
+
+    // A view that locates mismatches says so, and is then handed each check's steps that held
+    // `wrong` elements other than `expected`: the 8 elements from `first` in `block`, which it
+    // may read again. The window's view only counts, and its checks stay as lean as before.
+    virtual bool locatesMismatches() const { return false; }
+    virtual void wrongStep(const std::int64_t* /*block*/, std::int64_t /*first*/,
+                           std::int64_t /*expected*/, std::int64_t /*wrong*/) {}
 };
 
 struct MemTestTotals {

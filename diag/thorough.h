@@ -66,6 +66,7 @@ struct PatternFigures {
     // Of those, checked and written again in place (moving inversions): each line is read and
     // written back once, as a plain write does.
     std::int64_t bytesRewritten = 0;
+    std::int64_t errors = 0;                      // mismatches its checks found, located or not
     std::optional<double> checkedBytesPerSecond;  // absent for an elapsed time of 0
     // The time the ceiling's plain write and read would take to move the same lines, over the
     // time the pattern took: 1 is as fast as the memory allows. Absent without a ceiling.

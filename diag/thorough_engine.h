@@ -73,6 +73,7 @@ struct ThreadLog {
     std::vector<Mismatch> kept;
     std::int64_t total = 0;
     std::array<std::int64_t, 64> bitCounts{};
+    std::array<std::int64_t, kPatternOrder.size()> patternErrors{};
     std::optional<platform::FrameUnknown> physicalUnknown;
 };
 
@@ -141,6 +142,7 @@ class Locator {
 
     void record(Mismatch& m, std::int64_t count) {
         log_.total += count;
+        log_.patternErrors[static_cast<std::size_t>(m.pattern)] += count;
         for (int bit = 0; bit < 64; ++bit)
             if ((m.xorBits >> bit & 1) != 0) ++log_.bitCounts[static_cast<std::size_t>(bit)];
         if (log_.kept.size() >= kKeptMismatches) return;
@@ -616,6 +618,8 @@ class Runner {
             f.bytesWritten = a.written;
             f.bytesChecked = a.checked;
             f.bytesRewritten = a.rewritten;
+            for (std::size_t k = 0; k < started_; ++k)
+                f.errors += workers_[k].log.patternErrors[static_cast<std::size_t>(pattern)];
             f.checkedBytesPerSecond = perSecond(a.checked, a.elapsedNs);
             if (result.ceiling && result.ceiling->writeBytesPerSecond &&
                 result.ceiling->readBytesPerSecond && a.elapsedNs > 0) {

@@ -99,6 +99,8 @@ EdacChange edacChange(const EdacCounts& before, const EdacCounts& after) {
                                        [&](const EdacController& c) { return c.name == now.name; });
         EdacRise r =
             then == before.controllers.end() ? EdacRise{} : riseOf(then->counters, now.counters);
+        if (then != before.controllers.end()) r.before = then->counters;
+        r.after = now.counters;
         r.controller = now.name;
         change.controllers.push_back(std::move(r));
     }
@@ -108,6 +110,8 @@ EdacChange edacChange(const EdacCounts& before, const EdacCounts& after) {
                 return d.controller == now.controller && d.name == now.name;
             });
         EdacRise r = then == before.dimms.end() ? EdacRise{} : riseOf(then->counters, now.counters);
+        if (then != before.dimms.end()) r.before = then->counters;
+        r.after = now.counters;
         r.controller = now.controller;
         r.dimm = now.name;
         r.label = now.label;

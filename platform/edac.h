@@ -50,6 +50,8 @@ struct EdacRise {
     std::optional<std::string> label;
     std::int64_t corrected = 0;
     std::int64_t uncorrected = 0;
+    // The two readings themselves, for a report that shows the counts beside the rise.
+    EdacCounters before, after;
 };
 
 struct EdacChange {

@@ -2,7 +2,9 @@
 #include "present/report_words.h"
 
 #include <cstdio>
+#include <type_traits>
 
+#include "present/captions.h"
 #include "present/words.h"
 #include "version.h"
 
@@ -184,6 +186,161 @@ std::string cpuChoiceLine(std::string_view cpus, int allowed, double quotaCpus, 
     return "CPUs: " + std::string(cpus) + " (" + std::to_string(chosen) + " of the " +
            std::to_string(allowed) + " this process may use: its CPU quota, " + quota +
            " CPUs in " + std::string(source) + ", allows " + std::to_string(chosen) + ")";
+}
+
+}  // namespace present
+
+namespace present {
+
+// Thorough memory test
+
+namespace {
+
+std::string joined(std::span<const std::string_view> names) {
+    std::string out;
+    for (const std::string_view name : names) out += (out.empty() ? "" : ", ") + std::string(name);
+    return out;
+}
+
+// "a", "a and b", "a, b and c".
+template <class T>
+std::string listed(std::span<const T> items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out += i + 1 == items.size() ? " and " : ", ";
+        if constexpr (std::is_arithmetic_v<T>)
+            out += std::to_string(items[i]);
+        else
+            out += items[i];
+    }
+    return out;
+}
+
+std::string gbPerSecond(std::optional<double> bytesPerSecond) {
+    if (!bytesPerSecond) return std::string(kNoFigure);
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.2f GB/s", *bytesPerSecond / 1e9);
+    return figure;
+}
+
+std::string countOf(std::int64_t count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+std::string countedFigure(const std::optional<std::int64_t>& count) {
+    return count ? std::to_string(*count) : std::string(kNoFigure);
+}
+
+}  // namespace
+
+std::string patternsHelp(std::span<const std::string_view> choices) {
+    return "memory test patterns: design (the window's 1/0 cycle, the default), thorough (all "
+           "six) or a comma-separated list; the names: " +
+           joined(choices);
+}
+
+std::string unknownPatternReason(std::string_view given, std::string_view name,
+                                 std::span<const std::string_view> choices) {
+    return "--patterns " + std::string(given) + ": no pattern is named " + std::string(name) +
+           "; the choices are " + joined(choices);
+}
+
+std::string emptyPatternReason(std::string_view given) {
+    return "--patterns " + std::string(given) + ": a pattern name is empty";
+}
+
+std::string notASeedReason(std::string_view given) {
+    return "--seed " + std::string(given) + ": not a number (decimal, or hexadecimal after 0x)";
+}
+
+std::string seedProgressLine(std::string_view seed) {
+    return "Memory test seed " + std::string(seed) + " (--seed repeats the run)";
+}
+
+std::string memtestStageLine(std::string_view stage, double seconds) {
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.2f s", seconds);
+    return std::string(stage) + ": " + figure;
+}
+
+std::string memtestPhaseLine(std::int64_t cycle, std::string_view pattern, int phase, int phases,
+                             double seconds, std::int64_t mismatches) {
+    char figure[32];
+    std::snprintf(figure, sizeof figure, "%.2f s", seconds);
+    return "Cycle " + std::to_string(cycle) + " " + std::string(pattern) + " phase " +
+           std::to_string(phase + 1) + "/" + std::to_string(phases) + ": " + figure + ", " +
+           countOf(mismatches, "mismatch", "mismatches") + " so far";
+}
+
+std::string noBackingReason(std::string_view given, std::int64_t offset) {
+    return "--memtest " + std::string(given) + ": the kernel could not back the block " +
+           std::to_string(offset) + " bytes in";
+}
+
+std::string memtestSetLine(std::string_view set, const std::optional<std::string>& seed,
+                           std::int64_t cycles, int threads, std::string_view cpus) {
+    return "Patterns " + std::string(set) + (seed ? ", seed " + *seed : "") + ", " +
+           countOf(cycles, "cycle", "cycles") + ", " + countOf(threads, "thread", "threads") +
+           " on CPUs " + std::string(cpus);
+}
+
+std::string notLockedLine(std::string_view reason) {
+    return "The block was not locked in memory: " + std::string(reason) + ".";
+}
+
+std::string ceilingLine(std::optional<double> writeBytesPerSecond,
+                        std::optional<double> readBytesPerSecond) {
+    return "Ceiling: plain write " + gbPerSecond(writeBytesPerSecond) + ", plain read " +
+           gbPerSecond(readBytesPerSecond);
+}
+
+std::string patternSpeedLine(std::string_view pattern, std::optional<double> bytesPerSecond,
+                             std::optional<double> shareOfCeiling, std::int64_t errors,
+                             double seconds) {
+    char share[32] = "-";
+    if (shareOfCeiling) std::snprintf(share, sizeof share, "%.0f %%", *shareOfCeiling * 100);
+    char time[32];
+    std::snprintf(time, sizeof time, "%.2f s", seconds);
+    return "Pattern " + std::string(pattern) + ": " + gbPerSecond(bytesPerSecond) + " checked, " +
+           share + " of the ceiling, " + countOf(errors, "error", "errors") + " (" + time + ")";
+}
+
+std::string mismatchLine(const MismatchWords& m) {
+    return "Mismatch " + std::string(m.pattern) + " cycle " + std::to_string(m.cycle) +
+           " element " + m.offset + " virtual " + m.virtualAddress + " physical " + m.physical +
+           " expected " + m.expected + " got " + m.got + " xor " + m.xorBits + " reread " +
+           m.reread + " CPU " + (m.cpu >= 0 ? std::to_string(m.cpu) : std::string(kNoFigure));
+}
+
+std::string wrongReadLine(std::string_view pattern, std::int64_t cycle, std::string_view offset,
+                          std::string_view xorBits) {
+    return "Wrong read " + std::string(pattern) + " cycle " + std::to_string(cycle) +
+           " in the chunk at element " + std::string(offset) + ": bits " + std::string(xorBits) +
+           " differed, and no element was wrong when read again";
+}
+
+std::string notListedLine(std::int64_t count) {
+    return "... and " + countOf(count, "more mismatch", "more mismatches") + " not listed";
+}
+
+std::string mismatchSummaryLine(std::int64_t count, std::span<const int> bits,
+                                std::span<const std::string> patterns) {
+    if (count == 0) return "No mismatches.";
+    return countOf(count, "mismatch", "mismatches") + ", in " +
+           (bits.size() == 1 ? "bit " : "bits ") + listed(bits) + ", found by " + listed(patterns);
+}
+
+std::string physicalUnknownLine(std::string_view reason) {
+    return "Physical address " + std::string(kNoFigure) + ": " + std::string(reason);
+}
+
+std::string edacLine(int controller, std::string_view dimm, const std::optional<std::string>& label,
+                     std::optional<std::int64_t> ceBefore, std::optional<std::int64_t> ceAfter,
+                     std::optional<std::int64_t> ueBefore, std::optional<std::int64_t> ueAfter) {
+    return "EDAC mc" + std::to_string(controller) + " " + std::string(dimm) +
+           (label ? " (" + *label + ")" : "") + ": corrected " + countedFigure(ceBefore) + " -> " +
+           countedFigure(ceAfter) + ", uncorrected " + countedFigure(ueBefore) + " -> " +
+           countedFigure(ueAfter);
 }
 
 }  // namespace present

@@ -34,8 +34,8 @@ inline constexpr std::string_view kReportDescription =
 inline constexpr std::string_view kReportExitStatus =
     "Exit status:\n"
     "  0    all went well\n"
-    "  1    a stability test found an error, a memory test found an error, or a benchmark\n"
-    "       row's work came out wrong\n"
+    "  1    a stability test found an error, a memory test found a mismatch or an EDAC\n"
+    "       count rose, or a benchmark row's work came out wrong\n"
     "  2    a usage error, an unusable --compare file or a failed write\n"
     "  130  interrupted by Ctrl-C";
 inline constexpr std::string_view kFormatHelp = "text, json (one JSON object) or openmetrics";
@@ -49,7 +49,8 @@ inline constexpr std::string_view kStabilityHelp = "run the CPU stability test f
 inline constexpr std::string_view kMemtestHelp =
     "run the memory test on SIZE bytes (suffix K, M or G), or on a share of the memory this "
     "process may use (90%; 99% is the window's size)";
-inline constexpr std::string_view kPassesHelp = "memory test cycles (default 1)";
+inline constexpr std::string_view kPassesHelp =
+    "memory test cycles of the chosen patterns (default 1)";
 inline constexpr std::string_view kHtmlHelp =
     "also write one self-contained HTML page of the figures, with charts, to FILE";
 inline constexpr std::string_view kFromHelp =
@@ -196,5 +197,93 @@ std::string changedFootnote(double singleRunPercent);
 // What the comparison calls a score: "ALU score", "INSTR. score"; the CPU score is
 // kCpuScoreName.
 std::string scoreCaption(bench::Group group);
+
+}  // namespace present
+
+namespace present {
+
+// Thorough memory test
+
+// --patterns and --seed in --help; `choices` are diag::patternChoices().
+std::string patternsHelp(std::span<const std::string_view> choices);
+inline constexpr std::string_view kSeedHelp =
+    "seed of the random pattern, decimal or 0x hex (default: a random seed, printed)";
+// "--patterns solid,walk: no pattern is named walk; the choices are design, thorough, ...".
+std::string unknownPatternReason(std::string_view given, std::string_view name,
+                                 std::span<const std::string_view> choices);
+// "--patterns solid,: a pattern name is empty".
+std::string emptyPatternReason(std::string_view given);
+// "--seed 12x: not a number (decimal, or hexadecimal after 0x)".
+std::string notASeedReason(std::string_view given);
+
+// Progress on standard error.
+// "Memory test seed 0x5eed0c0ffee (--seed repeats the run)".
+std::string seedProgressLine(std::string_view seed);
+inline constexpr std::string_view kBackingStage = "Backing the block";
+inline constexpr std::string_view kFirstWriteStage = "First write of the block";
+inline constexpr std::string_view kCeilingWriteStage = "Plain write (ceiling)";
+inline constexpr std::string_view kCeilingReadStage = "Plain read (ceiling)";
+// "Plain write (ceiling): 0.41 s".
+std::string memtestStageLine(std::string_view stage, double seconds);
+// "Cycle 1 solid phase 2/4: 0.12 s, 0 mismatches so far".
+std::string memtestPhaseLine(std::int64_t cycle, std::string_view pattern, int phase, int phases,
+                             double seconds, std::int64_t mismatches);
+// "--memtest 2G: a thread could not be started" and the other ways the run cannot begin.
+inline constexpr std::string_view kNoThreadReason = "no thread could be started";
+// "--memtest 2G: the kernel could not back the block 0x1000 bytes in".
+std::string noBackingReason(std::string_view given, std::int64_t offset);
+
+// The text output.
+// "Patterns thorough, seed 0x5eed0c0ffee, 1 cycle, 2 threads on CPUs 0-1".
+std::string memtestSetLine(std::string_view set, const std::optional<std::string>& seed,
+                           std::int64_t cycles, int threads, std::string_view cpus);
+inline constexpr std::string_view kBlockLockedLine = "The block was locked in memory.";
+// "The block was not locked in memory: " and one of the reasons below.
+std::string notLockedLine(std::string_view reason);
+inline constexpr std::string_view kLockNotPermitted =
+    "locking needs root or a large enough RLIMIT_MEMLOCK";
+inline constexpr std::string_view kLockOverLimit = "the block is larger than RLIMIT_MEMLOCK";
+inline constexpr std::string_view kLockUnsupported = "the kernel cannot lock pages on fault";
+inline constexpr std::string_view kLockFailed = "the system refused";
+inline constexpr std::string_view kSmallBlockLine =
+    "The block is smaller than four times the last-level cache: it tests the caches more "
+    "than the memory.";
+// "Ceiling: plain write 14.20 GB/s, plain read 18.90 GB/s"; "-" for a speed not measured.
+std::string ceilingLine(std::optional<double> writeBytesPerSecond,
+                        std::optional<double> readBytesPerSecond);
+// "Pattern solid: 10.32 GB/s checked, 62 % of the ceiling, 3 errors (5.20 s)".
+std::string patternSpeedLine(std::string_view pattern, std::optional<double> bytesPerSecond,
+                             std::optional<double> shareOfCeiling, std::int64_t errors,
+                             double seconds);
+// One located mismatch; the addresses and values are hexadecimal texts, `physical` "-" where
+// it is not known.
+struct MismatchWords {
+    std::string_view pattern;
+    std::int64_t cycle = 0;
+    std::string offset, virtualAddress, physical, expected, got, xorBits, reread;
+    int cpu = -1;
+};
+std::string mismatchLine(const MismatchWords& m);
+// A chunk that read wrong while none of its elements was wrong when read again.
+std::string wrongReadLine(std::string_view pattern, std::int64_t cycle, std::string_view offset,
+                          std::string_view xorBits);
+// "... and 12 more mismatches not listed".
+std::string notListedLine(std::int64_t count);
+// "5 mismatches, in bits 7 and 18, found by solid and walking"; "No mismatches.".
+std::string mismatchSummaryLine(std::int64_t count, std::span<const int> bits,
+                                std::span<const std::string> patterns);
+inline constexpr std::string_view kPhysicalNeedsRoot =
+    "the kernel shows frame numbers only to root";
+inline constexpr std::string_view kPhysicalNotPresent = "the page was not in memory when read";
+inline constexpr std::string_view kPhysicalUnreadable = "/proc/self/pagemap could not be read";
+// "Physical address -: the kernel shows frame numbers only to root".
+std::string physicalUnknownLine(std::string_view reason);
+inline constexpr std::string_view kGuestPhysicalLine =
+    "Physical addresses are the guest's: under a hypervisor the host places the memory "
+    "elsewhere.";
+// "EDAC mc0 dimm0 (CPU_SrcID#0_Ha#0_Chan#0_DIMM#0): corrected 0 -> 3, uncorrected 0 -> 0".
+std::string edacLine(int controller, std::string_view dimm, const std::optional<std::string>& label,
+                     std::optional<std::int64_t> ceBefore, std::optional<std::int64_t> ceAfter,
+                     std::optional<std::int64_t> ueBefore, std::optional<std::int64_t> ueAfter);
 
 }  // namespace present

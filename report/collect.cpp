@@ -17,6 +17,7 @@
 #include "present/captions.h"
 #include "present/report_words.h"
 #include "present/words.h"
+#include "report/memtest_thorough.h"
 #include "sysinfo/cache_detection.h"
 #include "sysinfo/clock.h"
 #include "sysinfo/effective_clock.h"
@@ -163,34 +164,6 @@ class StabilityTally : public diag::StabilityReport {
     std::map<std::thread::id, std::int64_t> perThread_;
 };
 
-// Keeps what the window would show, and stops the run after the cycles asked for.
-class MemtestRecorder : public diag::MemTestView {
-  public:
-    MemtestRecorder(int cycles, MemtestFigures& figures, const Progress& progress,
-                    const std::function<void(const MemtestFigures&)>& soFar)
-        : cycles_(cycles), figures_(figures), progress_(progress), soFar_(soFar) {}
-
-    void showSize(std::int64_t) override {}
-    void showWriteSpeed(const diag::PhaseSpeed& speed) override { figures_.write = speed; }
-    void showCheckSpeed(const diag::PhaseSpeed& speed) override { figures_.read = speed; }
-    void showPasses(std::int64_t passes) override { figures_.passes = passes; }
-    void showErrors(std::int64_t errors) override { figures_.errors = errors; }
-    void processEvents(diag::EventPoint) override {}
-    void refused(const diag::NoBlock&) override {}
-    void cycleEnded(std::int64_t cycles) override {
-        progress_(present::memtestCycleLine(cycles, figures_.errors));
-        if (soFar_) soFar_(figures_);
-        if (cycles >= cycles_) diag::memTestStop.store(1);
-    }
-    void ended() override {}
-
-  private:
-    int cycles_;
-    MemtestFigures& figures_;
-    const Progress& progress_;
-    const std::function<void(const MemtestFigures&)>& soFar_;
-};
-
 }  // namespace
 
 StabilityFigures runStability(int seconds, const Progress& progress,
@@ -227,12 +200,16 @@ platform::Expected<MemtestFigures, diag::NoBlock> runMemtest(
     const std::function<void(const MemtestFigures&)>& soFar) {
     MemtestFigures figures;
     figures.bytes = bytes / diag::kBlockGranule * diag::kBlockGranule;
-    MemtestRecorder recorder(passes, figures, progress, soFar);
+    figures.patternsSet = "design";
+    figures.cycles = 0;
+    figures.threads = 1;
+    DesignedRecorder recorder(passes, figures, progress, soFar, sources.root);
     diag::memTestStop.store(0);
     const diag::MemTestRun run = diag::runMemTestOnBlock(figures.bytes, recorder, sources);
     if (!run) return platform::Unexpected{run.error()};
     figures.passes = run->passes;
     figures.errors = run->errors;
+    figures.cycles = run->cycles;
     return figures;
 }
 

@@ -38,10 +38,24 @@ std::vector<std::int64_t> measuredRuns(const std::vector<std::optional<std::int3
     return values;
 }
 
+bool MemtestEdac::rose() const {
+    const auto up = [](const std::optional<std::int64_t>& before,
+                       const std::optional<std::int64_t>& after) {
+        return before && after && *after > *before;
+    };
+    return up(ceBefore, ceAfter) || up(ueBefore, ueAfter);
+}
+
+bool MemtestFigures::foundErrors() const {
+    return errors > 0 || mismatchesNotListed > 0 || !mismatches.empty() ||
+           (edac && std::any_of(edac->begin(), edac->end(),
+                                [](const MemtestEdac& dimm) { return dimm.rose(); }));
+}
+
 bool Report::foundErrors() const {
     const bool wrongRow = bench && std::any_of(bench->rows.begin(), bench->rows.end(),
                                                [](const BenchRow& row) { return !row.valid; });
-    return wrongRow || (stability && stability->errors > 0) || (memtest && memtest->errors > 0);
+    return wrongRow || (stability && stability->errors > 0) || (memtest && memtest->foundErrors());
 }
 
 }  // namespace report

@@ -7,6 +7,7 @@
 
 #include "present/captions.h"
 #include "present/words.h"
+#include "report/memtest_json.h"
 #include "report/report.h"
 #include "version.h"
 
@@ -444,6 +445,7 @@ void to_json(json& j, const MemtestFigures& m) {
     j = {{"bytes", m.bytes}};
     for (const MemtestCount& count : kMemtestCounts) j[count.key] = m.*count.count;
     for (const MemtestPhase& phase : kMemtestPhases) putPhase(j, phase.key, m.*phase.phase);
+    putLocated(j, m);
 }
 
 void from_json(const json& j, MemtestFigures& m) {
@@ -452,6 +454,7 @@ void from_json(const json& j, MemtestFigures& m) {
     for (const MemtestCount& count : kMemtestCounts)
         m.*count.count = j.value(count.key, std::int64_t{0});
     for (const MemtestPhase& phase : kMemtestPhases) m.*phase.phase = phaseFrom(j, phase.key);
+    takeLocated(j, m);
 }
 
 void to_json(json& j, const Report& r) {

@@ -8,16 +8,20 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench/kernel_table.h"
+#include "diag/memtest.h"
+#include "diag/thorough.h"
 #include "platform/sources.h"
 #include "platform/x87.h"
 #include "present/report_words.h"
 #include "report/collect.h"
 #include "report/compare.h"
+#include "report/memtest_thorough.h"
 #include "report/options.h"
 #include "report/output.h"
 #include "report/page/page.h"
@@ -51,7 +55,9 @@ int exitEarly(const report::EarlyExit& early) {
 
 // Ctrl-C: prints the figures measured so far, marked incomplete, and ends with status 130.
 // A thread of its own takes the signal, so printing is ordinary code rather than a signal
-// handler; the main thread keeps the copy it prints up to date.
+// handler; the main thread keeps the copy it prints up to date. A memory test stops on a
+// flag instead: the signal sets it at once, and the test hands back what it found, within a
+// second, for the main thread to print.
 class Interruption {
   public:
     explicit Interruption(Format format) : format_(format) {
@@ -63,6 +69,11 @@ class Interruption {
         std::thread([this, set] {
             int signal = 0;
             sigwait(&set, &signal);
+            // Before anything that could wait: the test's threads look at the flags after
+            // every chunk.
+            stop_.store(true);
+            diag::memTestStop.store(1);
+            if (testStops()) return;
             printSoFar();
             _exit(report::kExitInterrupted);
         }).detach();
@@ -74,6 +85,23 @@ class Interruption {
         change(soFar_);
     }
 
+    // The memory test that stops on the flag; between these two calls Ctrl-C leaves the
+    // printing to testEnded, once the test has handed over its figures.
+    const diag::StopFlag& testStarts() {
+        std::lock_guard lock(mutex_);
+        testRunning_ = true;
+        return stop_;
+    }
+    void testEnded() {
+        {
+            std::lock_guard lock(mutex_);
+            testRunning_ = false;
+            if (!interrupted_) return;
+        }
+        printSoFar();
+        _exit(report::kExitInterrupted);
+    }
+
     // The complete output is about to be written: Ctrl-C from now on only ends the program.
     void finishing() {
         std::lock_guard lock(mutex_);
@@ -81,6 +109,12 @@ class Interruption {
     }
 
   private:
+    bool testStops() {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        return testRunning_;
+    }
+
     void printSoFar() {
         std::lock_guard lock(mutex_);
         if (finishing_) return;
@@ -92,6 +126,9 @@ class Interruption {
     Format format_;
     std::mutex mutex_;
     report::Report soFar_;
+    diag::StopFlag stop_{false};
+    bool testRunning_ = false;
+    bool interrupted_ = false;
     bool finishing_ = false;
 };
 
@@ -221,19 +258,59 @@ report::StabilityFigures stabilityTest(int seconds, Interruption& interruption) 
     return figures;
 }
 
+// The designed cycle as the window runs it, on the chosen CPUs where --cpus names them.
+Expected<report::MemtestFigures> designedTest(const report::Options& options,
+                                              const platform::Sources& sources, std::int64_t bytes,
+                                              Interruption& interruption) {
+    std::optional<platform::CpuList> cpus;
+    if (options.cpus) {
+        const auto choice = report::chooseRunCpus(options, sources);
+        if (!choice) return Failure{choice.error()};
+        cpus = choice->cpus;
+        platform::allowCurrentThread(*cpus);
+    }
+    const auto keep = [&](const report::MemtestFigures& figures) {
+        interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
+    };
+    auto memtest = report::runMemtest(bytes, options.memtestPasses, progress, sources, keep);
+    if (!memtest) return Failure{present::memtestNoBlockReason(options.memtestSize)};
+    if (cpus) memtest->cpus = platform::formatCpuList(*cpus);
+    return *memtest;
+}
+
+// A seed drawn for each run that is not given one; printed, so the run can be repeated.
+std::uint64_t drawnSeed() {
+    std::random_device entropy;
+    return std::uint64_t{entropy()} << 32 | entropy();
+}
+
+Expected<report::MemtestFigures> thoroughTest(const report::Options& options,
+                                              const platform::Sources& sources, std::int64_t bytes,
+                                              const diag::StopFlag& stop) {
+    report::ThoroughRequest request;
+    request.bytes = bytes;
+    request.patterns = options.patterns;
+    request.patternsText = options.patternsText;
+    request.cycles = options.memtestPasses;
+    request.seed = options.seed ? *options.seed : drawnSeed();
+    const auto cpus = report::chooseRunCpus(options, sources);
+    if (!cpus) return Failure{cpus.error()};
+    request.cpus = cpus->cpus;
+    return report::runThoroughMemtest(request, stop, progress, sources, options.memtestSize);
+}
+
 Expected<report::MemtestFigures> memoryTest(const report::Options& options,
                                             const platform::Sources& sources,
                                             Interruption& interruption) {
     const auto bytes = memtestBlock(options, sources);
     if (!bytes) return Failure{bytes.error()};
     progress(std::string(present::kMemtestProgress));
-    const auto memtest = report::runMemtest(
-        *bytes, options.memtestPasses, progress, sources,
-        [&](const report::MemtestFigures& figures) {
-            interruption.update([&](report::Report& soFar) { soFar.memtest = figures; });
-        });
-    if (!memtest) return Failure{present::memtestNoBlockReason(options.memtestSize)};
-    return *memtest;
+    const diag::StopFlag& stop = interruption.testStarts();
+    auto memtest = options.designedMemtest() ? designedTest(options, sources, *bytes, interruption)
+                                             : thoroughTest(options, sources, *bytes, stop);
+    if (memtest) interruption.update([&](report::Report& soFar) { soFar.memtest = *memtest; });
+    interruption.testEnded();
+    return memtest;
 }
 
 // The jobs the options ask for, in the order of the window's pages.

@@ -223,6 +223,46 @@ void addStability(Exposition& e, const StabilityFigures& s) {
           static_cast<double>(s.errors));
 }
 
+// A pattern run's own figures: each pattern's errors and speed, how often each bit failed,
+// and what the memory controllers counted.
+void addMemtestPatterns(Exposition& e, const MemtestFigures& m) {
+    if (m.cycles)
+        e.add("corvane_memtest_cycles", "Complete cycles of the memory test's patterns.", {},
+              static_cast<double>(*m.cycles));
+    for (const MemtestPattern& p : m.patterns) {
+        const Labels labels{{"pattern", p.name}};
+        e.add("corvane_memtest_pattern_errors", "Mismatches a memory test pattern found.", labels,
+              static_cast<double>(p.errors));
+        if (p.bytesPerSecond)
+            e.add("corvane_memtest_pattern_checked_bytes_per_second",
+                  "Bytes a memory test pattern checked per second.", labels, *p.bytesPerSecond);
+        if (p.shareOfCeiling)
+            e.add("corvane_memtest_pattern_ceiling_ratio",
+                  "A pattern's speed over the plain write and read of the same block (1: as "
+                  "fast as the memory allows).",
+                  labels, *p.shareOfCeiling);
+    }
+    for (std::size_t bit = 0; bit < m.bitCounts.size(); ++bit)
+        e.add("corvane_memtest_bit_errors",
+              "Mismatches in which this bit position of the 64-bit element was wrong.",
+              {{"bit", std::to_string(bit)}}, static_cast<double>(m.bitCounts[bit]));
+    if (!m.edac) return;
+    for (const MemtestEdac& d : *m.edac) {
+        const Labels labels{{"controller", std::to_string(d.controller)},
+                            {"dimm", d.dimm},
+                            {"label", d.label.value_or("")}};
+        const auto rise = [](const auto& before, const auto& after) {
+            return before && after ? static_cast<double>(*after - *before) : 0.0;
+        };
+        e.add("corvane_memtest_edac_corrected_rise",
+              "Corrected errors a memory controller counted during the memory test.", labels,
+              rise(d.ceBefore, d.ceAfter));
+        e.add("corvane_memtest_edac_uncorrected_rise",
+              "Uncorrected errors a memory controller counted during the memory test.", labels,
+              rise(d.ueBefore, d.ueAfter));
+    }
+}
+
 void addMemtest(Exposition& e, const MemtestFigures& m) {
     e.add("corvane_memtest_size_bytes", "Block the memory test ran on.", {},
           static_cast<double>(m.bytes));
@@ -234,6 +274,7 @@ void addMemtest(Exposition& e, const MemtestFigures& m) {
         if (const auto rate = bytesPerSecond(measured->timed))
             e.add(phase.metric, phase.help, {}, *rate);
     }
+    addMemtestPatterns(e, m);
 }
 
 }  // namespace

@@ -31,6 +31,16 @@ std::optional<std::int64_t> parseSize(const std::string& text) {
     return value << shift;
 }
 
+std::optional<std::uint64_t> parseSeed(const std::string& text) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const char* begin = text.data() + (hex ? 2 : 0);
+    const char* end = text.data() + text.size();
+    std::uint64_t value = 0;
+    const auto [at, failure] = std::from_chars(begin, end, value, hex ? 16 : 10);
+    if (failure != std::errc() || at != end || begin == end) return std::nullopt;
+    return value;
+}
+
 std::optional<int> parsePercent(const std::string& text) {
     if (!text.ends_with('%')) return std::nullopt;
     int value = 0;
@@ -77,7 +87,10 @@ struct CommandLine {
     int stabilitySeconds = 0;
     std::string memtestSize;
     int memtestPasses = 1;
+    std::string patterns = "design";
+    std::string seed;
     std::string cpus;
+    CLI::Option* seedOption = nullptr;
     CLI::Option* cpusOption = nullptr;
     CLI::Option* benchOption = nullptr;
     CLI::Option* saveOption = nullptr;
@@ -117,7 +130,7 @@ void addBenchmarkOptions(CommandLine& c) {
             ->type_name("FILE");
 }
 
-// --stability, --memtest, --passes.
+// --stability, --memtest, --passes, --patterns, --seed.
 void addTestOptions(CommandLine& c) {
     c.stabilityOption =
         c.app.add_option("--stability", c.stabilitySeconds, std::string(present::kStabilityHelp))
@@ -129,6 +142,12 @@ void addTestOptions(CommandLine& c) {
     c.app.add_option("--passes", c.memtestPasses, std::string(present::kPassesHelp))
         ->check(CLI::Range(1, 1'000'000))
         ->needs(c.memtestOption);
+    c.app.add_option("--patterns", c.patterns, present::patternsHelp(diag::patternChoices()))
+        ->type_name("design|thorough|NAME,...")
+        ->needs(c.memtestOption);
+    c.seedOption = c.app.add_option("--seed", c.seed, std::string(present::kSeedHelp))
+                       ->type_name("N")
+                       ->needs(c.memtestOption);
     c.cpusOption =
         c.app.add_option("--cpus", c.cpus, std::string(present::kCpusHelp))->type_name("all|LIST");
 }
@@ -175,6 +194,23 @@ platform::Expected<void, EarlyExit> takeJobs(const CommandLine& c, Options& opti
     return {};
 }
 
+// The patterns by name and the seed as a number.
+platform::Expected<void, EarlyExit> takePatterns(const CommandLine& c, Options& options) {
+    const auto patterns = diag::parsePatternSet(c.patterns);
+    if (!patterns) {
+        if (patterns.error().kind == diag::PatternSetError::Kind::Empty)
+            return usageError(present::emptyPatternReason(c.patterns));
+        return usageError(present::unknownPatternReason(c.patterns, patterns.error().name,
+                                                        diag::patternChoices()));
+    }
+    options.patternsText = c.patterns;
+    options.patterns = *patterns;
+    if (c.seedOption->count() == 0) return {};
+    options.seed = parseSeed(c.seed);
+    if (!options.seed) return usageError(present::notASeedReason(c.seed));
+    return {};
+}
+
 // A run renders a saved result or measures, never both; and a comparison needs benchmarks to
 // compare, measured now or in the saved result.
 platform::Expected<void, EarlyExit> checkSource(const CommandLine& c, const Options& options) {
@@ -207,6 +243,7 @@ platform::Expected<Options, EarlyExit> parseOptions(const std::vector<std::strin
     Options options;
     if (const auto output = takeOutput(c, options); !output) return Refusal{output.error()};
     if (const auto jobs = takeJobs(c, options); !jobs) return Refusal{jobs.error()};
+    if (const auto patterns = takePatterns(c, options); !patterns) return Refusal{patterns.error()};
     if (const auto source = checkSource(c, options); !source) return Refusal{source.error()};
     return options;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/patterns.h"
 #include "platform/cpu_choice.h"
 #include "platform/expected.h"
 #include "platform/sources.h"
@@ -39,11 +40,18 @@ struct Options {
     std::string memtestSize;
     std::optional<std::int64_t> memtestBytes;
     std::optional<int> memtestPercent;
-    int memtestPasses = 1;
+    int memtestPasses = 1;  // cycles of the chosen patterns
+    // --patterns as given and as parsed; "design" is the window's own cycle.
+    std::string patternsText = "design";
+    diag::PatternSet patterns = diag::PatternSet::design();
+    // --seed; without it the run draws one and prints it.
+    std::optional<std::uint64_t> seed;
     // --cpus as given: "all" or a cpulist; the run resolves it (chooseRunCpus).
     std::optional<std::string> cpus;
 
     bool memtest() const { return memtestBytes || memtestPercent; }
+    // The window's designed cycle alone, which keeps its own run and output.
+    bool designedMemtest() const { return patterns == diag::PatternSet::design(); }
 };
 
 // What parsing asks the program to do instead of running: exit with `status`, after
@@ -62,6 +70,9 @@ inline constexpr std::int64_t kMinMemtestBytes = std::int64_t{1} << 20;
 // "512M", "1G", "65536", "64K": binary multiples; nullopt for anything else, 0, or a size
 // that does not fit in 64 bits.
 std::optional<std::int64_t> parseSize(const std::string& text);
+
+// "12345" or "0x5eed": a seed of 64 bits; nullopt for anything else.
+std::optional<std::uint64_t> parseSeed(const std::string& text);
 
 // "90%": a whole percentage from 1 to 100; nullopt for anything else.
 std::optional<int> parsePercent(const std::string& text);

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The report as text, under the window's own captions and in its own words: one function a
 // page of the window, in the order the report prints them.
+#include <algorithm>
 #include <sstream>
 
 #include "diag/memtest.h"
 #include "present/captions.h"
 #include "present/report_words.h"
 #include "present/words.h"
+#include "report/memtest_json.h"
 #include "report/repeat.h"
 #include "report/report.h"
 
@@ -139,8 +141,71 @@ void stability(std::ostringstream& out, const StabilityFigures& s) {
         << present::kErrors << " " << s.errors << "\n";
 }
 
-// "    Diagnostic    ": the RAM TEST box, its counts and phases in the window's order.
-void memtest(std::ostringstream& out, const MemtestFigures& m) {
+// The setting of a pattern run: its set and seed, the lock, the block against the caches, the
+// ceiling and each pattern's speed.
+void memtestSetting(std::ostringstream& out, const MemtestFigures& m) {
+    out << present::memtestSetLine(
+               *m.patternsSet, m.seed ? std::optional(hexJson(*m.seed)) : std::nullopt,
+               m.cycles.value_or(0), m.threads.value_or(0), m.cpus.value_or(kNone))
+        << "\n";
+    if (m.locked)
+        out << (*m.locked ? std::string(present::kBlockLockedLine)
+                          : present::notLockedLine(m.lockReason.value_or(kNone)))
+            << "\n";
+    if (m.smallerThanFourCaches.value_or(false)) out << present::kSmallBlockLine << "\n";
+    if (m.ceiling)
+        out << present::ceilingLine(m.ceiling->writeBytesPerSecond, m.ceiling->readBytesPerSecond)
+            << "\n";
+    for (const MemtestPattern& p : m.patterns)
+        out << present::patternSpeedLine(p.name, p.bytesPerSecond, p.shareOfCeiling, p.errors,
+                                         p.seconds)
+            << "\n";
+}
+
+std::string mismatchText(const diag::Mismatch& m) {
+    const std::string_view pattern = diag::patternName(m.pattern);
+    if (!m.located)
+        return present::wrongReadLine(pattern, m.cycle,
+                                      hexJson(static_cast<std::uint64_t>(m.offset)),
+                                      hexJson(m.xorBits, 16));
+    return present::mismatchLine(
+        {pattern, m.cycle, hexJson(static_cast<std::uint64_t>(m.offset)), hexJson(m.virtualAddress),
+         m.physicalAddress ? hexJson(*m.physicalAddress) : kNone, hexJson(m.expected, 16),
+         hexJson(m.got, 16), hexJson(m.xorBits, 16), hexJson(m.reread, 16), m.cpu});
+}
+
+// The closing line: how many, which bits, which patterns.
+std::string mismatchSummary(const MemtestFigures& m) {
+    std::vector<int> bits;
+    for (std::size_t bit = 0; bit < m.bitCounts.size(); ++bit)
+        if (m.bitCounts[bit] > 0) bits.push_back(static_cast<int>(bit));
+    std::vector<std::string> patterns;
+    for (const MemtestPattern& p : m.patterns)
+        if (p.errors > 0) patterns.push_back(p.name);
+    // The designed run has no pattern rows: its mismatches name it.
+    for (const diag::Mismatch& found : m.mismatches) {
+        const std::string name(diag::patternName(found.pattern));
+        if (std::find(patterns.begin(), patterns.end(), name) == patterns.end())
+            patterns.push_back(name);
+    }
+    return present::mismatchSummaryLine(m.errors, bits, patterns);
+}
+
+// One line a located mismatch, the rest counted, the summary, and once what the physical
+// addresses are not.
+void memtestMismatches(std::ostringstream& out, const MemtestFigures& m, bool hypervisor) {
+    for (const diag::Mismatch& found : m.mismatches) out << mismatchText(found) << "\n";
+    if (m.mismatchesNotListed > 0) out << present::notListedLine(m.mismatchesNotListed) << "\n";
+    out << mismatchSummary(m) << "\n";
+    if (m.mismatches.empty()) return;
+    if (m.physicalUnknownReason)
+        out << present::physicalUnknownLine(*m.physicalUnknownReason) << "\n";
+    if (hypervisor) out << present::kGuestPhysicalLine << "\n";
+}
+
+// "    Diagnostic    ": the RAM TEST box, its counts and phases in the window's order; then
+// what a pattern run adds, and the designed run's mismatches where it found any.
+void memtest(std::ostringstream& out, const MemtestFigures& m, bool hypervisor) {
     out << "\n"
         << present::kRamTestBox << " (" << present::testingMemoryText(diag::memTestSizeMiB(m.bytes))
         << ")";
@@ -152,6 +217,15 @@ void memtest(std::ostringstream& out, const MemtestFigures& m) {
                    return present::testSpeedText(speed.mbPerSec);
                });
     out << "\n";
+    const bool patterns = m.patternsSet && *m.patternsSet != "design";
+    if (patterns) memtestSetting(out, m);
+    if (patterns || !m.mismatches.empty() || m.mismatchesNotListed > 0)
+        memtestMismatches(out, m, hypervisor);
+    if (!m.edac) return;
+    for (const MemtestEdac& e : *m.edac)
+        out << present::edacLine(e.controller, e.dimm, e.label, e.ceBefore, e.ceAfter, e.ueBefore,
+                                 e.ueAfter)
+            << "\n";
 }
 
 }  // namespace
@@ -164,7 +238,7 @@ std::string renderText(const Report& r) {
     if (r.bench) benchmark(out, *r.bench);
     if (r.ramBench) ramBenchmark(out, *r.ramBench);
     if (r.stability) stability(out, *r.stability);
-    if (r.memtest) memtest(out, *r.memtest);
+    if (r.memtest) memtest(out, *r.memtest, r.cpu.hypervisor);
     if (r.incomplete) out << "\n" << present::kIncompleteLine << "\n";
     return out.str();
 }

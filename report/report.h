@@ -17,6 +17,7 @@
 #include "bench/golden.h"
 #include "bench/kernel_table.h"
 #include "diag/memtest.h"
+#include "diag/thorough.h"
 #include "membench/memory_speed.h"
 #include "platform/cpu_choice.h"
 #include "platform/memory_limits.h"
@@ -189,11 +190,59 @@ struct StabilityFigures {
     std::vector<std::int64_t> threadPasses;  // each thread's own count; the window shows one
 };
 
+// One pattern of the memory test: how long its runs took, what they checked and how fast, as
+// a share of the plain write and read of the same block (1: as fast as the memory allows).
+struct MemtestPattern {
+    std::string name;  // diag::patternName
+    double seconds = 0;
+    std::int64_t bytesChecked = 0;
+    std::optional<double> bytesPerSecond;
+    std::optional<double> shareOfCeiling;
+    std::int64_t errors = 0;
+};
+
+// The plain multi-threaded write and read of the block, measured in the same run.
+struct MemtestCeiling {
+    std::optional<double> writeBytesPerSecond, readBytesPerSecond;
+};
+
+// A memory controller's module (or the controller itself, where it names no module): its
+// error counts before and after the run, and the label the firmware gives its slot.
+struct MemtestEdac {
+    int controller = 0;
+    std::string dimm;
+    std::optional<std::string> label;
+    std::optional<std::int64_t> ceBefore, ceAfter, ueBefore, ueAfter;
+
+    bool rose() const;
+};
+
 struct MemtestFigures {
     std::int64_t bytes = 0;
-    std::int64_t passes = 0;
+    std::int64_t passes = 0;  // checks of the designed cycle, two a cycle
     std::int64_t errors = 0;
     std::optional<diag::PhaseSpeed> write, read;  // the last whole timed phases
+
+    // Where and how the mismatches were found; absent in results from before they were
+    // located. The reasons are worded when measured, as the run knew them.
+    std::optional<std::string> patternsSet;  // "design", "thorough", "solid,walking"
+    std::optional<std::uint64_t> seed;       // of the random pattern
+    std::optional<std::int64_t> cycles;
+    std::optional<int> threads;
+    std::optional<std::string> cpus;  // a cpulist
+    std::optional<bool> locked;
+    std::optional<std::string> lockReason;
+    std::optional<bool> smallerThanFourCaches;
+    std::optional<MemtestCeiling> ceiling;
+    std::vector<MemtestPattern> patterns;
+    std::vector<diag::Mismatch> mismatches;  // the first diag::kKeptMismatches
+    std::int64_t mismatchesNotListed = 0;
+    std::optional<std::string> physicalUnknownReason;
+    std::vector<std::int64_t> bitCounts;           // 64 when located, else empty
+    std::optional<std::vector<MemtestEdac>> edac;  // absent without EDAC
+
+    // A mismatch, or a memory controller that counted an error during the run.
+    bool foundErrors() const;
 };
 
 // The memory test's counts and timed phases, in the order the window shows them. A new one
@@ -249,7 +298,10 @@ struct Report {
 // The layout of the JSON output: raised when a key goes away or changes its meaning. 2:
 // "panel1" is "name_text"; "extensions", "l2_cache_kib", "clock_cycles" and the speeds'
 // bytes and milliseconds are new.
-inline constexpr int kSchema = 2;
+// 3: memtest has "patterns_set", "seed", "cycles", "threads", "cpus", "locked", "lock_reason",
+// "smaller_than_4x_llc", "ceiling", "patterns", "mismatches", "mismatches_not_listed",
+// "physical_unknown_reason", "bit_counts" and "edac".
+inline constexpr int kSchema = 3;
 // The oldest layout --compare still reads.
 inline constexpr int kOldestSchema = 1;
 

@@ -2,7 +2,8 @@
 # The memory test under a 1 GiB memory cgroup, as in a container or a systemd slice with
 # MemoryMax: the window's RUN in "RAM TEST" tests a block under the limit, still runs 10 s
 # later and ends on STOP; corvane-report refuses --memtest 2G with one line and status 2, and
-# runs --memtest 50% to the end. The kernel's out-of-memory killer never fires.
+# runs --memtest 50% (and 90% with the thorough patterns) to the end. The kernel's
+# out-of-memory killer never fires.
 #
 # Needs a child group of this test's own memory cgroup, which only a privileged user can
 # make; without one the test is skipped (status 77).
@@ -102,6 +103,11 @@ echo "$message (status 2)"
 out=$(in_cgroup "$REPORT" --memtest 50% --passes 1 2>/dev/null) || fail "--memtest 50% ended with $?"
 grep -q "Errors found: 0" <<<"$out" || fail "--memtest 50%: $out"
 grep "^RAM TEST" <<<"$out"
+# The thorough patterns size their block by the same allowance, and their threads back it.
+out=$(in_cgroup "$REPORT" --memtest 90% --patterns thorough 2>/dev/null) ||
+  fail "--memtest 90% --patterns thorough ended with $?"
+grep -q "^No mismatches.$" <<<"$out" || fail "--memtest 90% --patterns thorough: $out"
+grep "^Patterns thorough" <<<"$out"
 
 # Label81, the pass count of "RAM TEST", and Label80, its size, in window coordinates.
 PASSES=(100 14 52 388)

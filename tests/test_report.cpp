@@ -189,7 +189,7 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
 
     EXPECT_EQ(json["bench_revision"], bench::kBenchRevision);
     // The figures, each where the JSON output keeps it, and the texts beside them.
-    const auto expected = R"({"schema": 2, "when": "2026-12-07T01:02:03Z", "incomplete": false,
+    const auto expected = R"({"schema": 3, "when": "2026-12-07T01:02:03Z", "incomplete": false,
         "cpu": {"name_text": "3200 Mhz Example CPU", "clock_text": "3192.01",
                 "clock_cycles": 1596006150},
         "bench": {"cpu_score": 4677, "cpu_text": "Your CPU score: 4677 Mark!",
@@ -398,8 +398,11 @@ TEST(ReportCompare, ReadsWhatThePreviousReleaseSavedAndWhatThisOneSaves) {
 
     report::Report now = sampleReport();
     now.stability = report::StabilityFigures{10, 201, 0, {100, 101}};
-    now.memtest =
-        report::MemtestFigures{1 << 20, 2, 1, diag::PhaseSpeed{1132, {1 << 20, 250}}, std::nullopt};
+    now.memtest.emplace();
+    now.memtest->bytes = 1 << 20;
+    now.memtest->passes = 2;
+    now.memtest->errors = 1;
+    now.memtest->write = diag::PhaseSpeed{1132, {1 << 20, 250}};
     const nlohmann::json saved = now;
     EXPECT_EQ(nlohmann::json(saved.get<report::Report>()), saved);
     // A count the file was saved without reads as none.

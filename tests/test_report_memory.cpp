@@ -119,8 +119,11 @@ TEST(OpenMetricsUnits, EveryFigureIsInTheUnitItsNameSays) {
     ram.read = membench::Speed{7992, {999 * 8 * MiB, 1000}};
     r.stability = report::StabilityFigures{10, 201, 0, {100, 101}};
     // A 283 MiB block written in 250 ms and checked in 125 ms.
-    r.memtest = report::MemtestFigures{283 * MiB, 2, 0, diag::PhaseSpeed{1132, {283 * MiB, 250}},
-                                       diag::PhaseSpeed{2264, {283 * MiB, 125}}};
+    r.memtest.emplace();
+    r.memtest->bytes = 283 * MiB;
+    r.memtest->passes = 2;
+    r.memtest->write = diag::PhaseSpeed{1132, {283 * MiB, 250}};
+    r.memtest->read = diag::PhaseSpeed{2264, {283 * MiB, 125}};
 
     const std::map<std::string, double> expected = {
         {"corvane_cpu_tsc_hertz", 2'096'040'000},
