@@ -7,6 +7,7 @@
 #include "bench/benchmark_run.h"
 #include "present/captions.h"
 #include "present/words.h"
+#include "sysinfo/sweep.h"
 #include "widgets/controls.h"
 #include "widgets/events.h"
 
@@ -37,6 +38,8 @@ void TForm1::Button1Click() {
     benchmarkRunning_ = true;
     runJob(
         [this] {
+            const sysinfo::SweepBufferUse sweepBuffer;
+            sysinfo::backSweepBuffer();
             post([this] { pauseClockRefresh(); });
             bench::RunCallbacks callbacks;
             callbacks.beforeRow = [this] { eventPoint(); };

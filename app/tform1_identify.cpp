@@ -4,6 +4,7 @@
 #include "app/tform2.h"
 #include "present/words.h"
 #include "sysinfo/identification.h"
+#include "sysinfo/sweep.h"
 
 // The window is made visible only once the identification has ended; until then the splash
 // stands in for it. The first request to show it starts the identification.
@@ -25,6 +26,7 @@ void TForm1::FormShow() {
     move(300, 100);
     runJob(
         [this] {
+            const sysinfo::SweepBufferUse sweepBuffer;  // the cache sweeps' steps back it
             const sysinfo::Identification found = sysinfo::identify(inputs_.identification);
             post([this, found] { showIdentification(found); });
         },

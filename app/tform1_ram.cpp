@@ -7,6 +7,7 @@
 #include "platform/memory_status.h"
 #include "present/captions.h"
 #include "present/words.h"
+#include "sysinfo/sweep.h"
 #include "widgets/canvas_image.h"
 
 using widgets::qtext;
@@ -33,6 +34,8 @@ void TForm1::Timer2Timer() {
 // measurements, and never beside one; the outer run then shows its own read speed last.
 void TForm1::Button3Click() {
     runJob([this] {
+        const sysinfo::SweepBufferUse sweepBuffer;  // the write measurement's block
+        sysinfo::backSweepBuffer();
         post([this] {
             setLabelCaption(Label73, std::string(present::kNoResult));
             setLabelCaption(Label74, std::string(present::kNoResult));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sysinfo/sweep.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -28,6 +30,22 @@ void backSweepBuffer() {
         elements[i] = elements[i];
     }
     elements[kSweepBufferElements - 1] = elements[kSweepBufferElements - 1];
+}
+
+namespace {
+int sweepBufferUses = 0;
+}  // namespace
+
+SweepBufferUse::SweepBufferUse() {
+    ++sweepBufferUses;
+}
+
+SweepBufferUse::~SweepBufferUse() {
+    if (--sweepBufferUses > 0) return;
+    // Whole pages only: the element past 16 MiB shares its page with other data.
+    constexpr std::size_t kWholePages = sizeof(sweepBuffer) / 4096 * 4096;
+    // Advice, not a need: where the system declines, the pages just stay.
+    madvise(sweepBuffer, kWholePages, MADV_DONTNEED);
 }
 
 std::int64_t sweepPassCount(std::int32_t blockLength, std::int32_t volumeFactor) {

@@ -18,8 +18,21 @@ extern std::int64_t sweepBuffer[kSweepBufferElements];
 extern volatile std::int32_t sweepSink;
 
 // Writes every page of the sweep buffer once so that it is backed by its own memory;
-// called before the first sweep. The contents stay zero.
+// called before the first sweep. The contents stay as they were.
 void backSweepBuffer();
+
+// Held by each job that works in the sweep buffer (identification, the CPU and RAM
+// benchmarks). When the last use ends the buffer's pages go back to the system: an idle
+// window has no use for 16 MiB, and the buffer then reads as zero, as at start. A job backs
+// the buffer again before it times anything in it. A nested job holds a use of its own, so
+// the pages stay until the outermost job ends. Uses are taken on one thread at a time.
+class SweepBufferUse {
+  public:
+    SweepBufferUse();
+    ~SweepBufferUse();
+    SweepBufferUse(const SweepBufferUse&) = delete;
+    SweepBufferUse& operator=(const SweepBufferUse&) = delete;
+};
 
 // The untimed inner work of a sweep: `passes` passes over elements 0 to blockLength of
 // `buffer`. sweepBlock below, or a test's recorder.

@@ -137,3 +137,24 @@ TEST(BackSweepBuffer, GivesEveryPageItsOwnMemoryAndKeepsTheContents) {
     EXPECT_EQ(sysinfo::sweepBuffer[2'097'152], 0);
     sysinfo::sweepBuffer[12'345] = 0;
 }
+
+// The last use of the buffer gives its pages back, the contents with them; a nested use keeps
+// them until the outer one ends, and backing makes them resident again.
+TEST(SweepBufferUse, TheLastUseGivesThePagesBackANestedOneDoesNot) {
+    const void* begin = sysinfo::sweepBuffer;
+    const void* end = sysinfo::sweepBuffer + sysinfo::kSweepBufferElements;
+    {
+        const sysinfo::SweepBufferUse outer;
+        sysinfo::backSweepBuffer();
+        sysinfo::sweepBuffer[12'345] = 99;
+        { const sysinfo::SweepBufferUse nested; }
+        EXPECT_GE(anonymousKilobytes(begin, end), 16'384);
+        EXPECT_EQ(sysinfo::sweepBuffer[12'345], 99);
+    }
+    // What stays is other static data in the same mapping, and the page the last element
+    // shares with it.
+    EXPECT_LE(anonymousKilobytes(begin, end), 64);
+    EXPECT_EQ(sysinfo::sweepBuffer[12'345], 0);
+    sysinfo::backSweepBuffer();
+    EXPECT_GE(anonymousKilobytes(begin, end), 16'388);
+}
