@@ -7,12 +7,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/tform1.h"
 #include "bench/benchmark_run.h"
 #include "fake_benchmark_rows.h"
 #include "membench/memory_speed.h"
 #include "report/collect.h"
+#include "report/compare.h"
 #include "report/report.h"
 #include "sysinfo/identification.h"
 #include "window_jobs.h"
@@ -140,6 +142,68 @@ TEST_F(BenchmarkPage, TheReportWordsEveryFigureAsTheWindowShowsIt) {
         EXPECT_NE(text.find(box->title().toStdString() + "\n"), std::string::npos)
             << box->title().toStdString();
     EXPECT_NE(text.find("Calcul factorial......... 1714285 Mark\n"), std::string::npos) << text;
+}
+
+namespace {
+
+// A row 3 of another kind: twice as quick as the example's, and leaving 4 where its new
+// check wants 5.
+bench::KernelOutcome changedKernel(const bench::KernelContext&) {
+    return {750, {{4}}};
+}
+bench::Golden changedGolden() {
+    return bench::exactly({5});
+}
+
+}  // namespace
+
+// A row is its entry in the table: changing row 3's kernel and check there, and nowhere else,
+// changes what the window shows, what every format of corvane-report gives, and what its
+// comparison with a run of the unchanged table says.
+TEST_F(BenchmarkPage, OneEntryOfTheTableReachesTheWindowEveryFormatAndTheComparison) {
+    report::Report before;
+    before.bench = report::runCpuBenchmark(rows, [](const std::string&) {});
+    auto changed = rows;
+    changed[2].kernel = changedKernel;
+    changed[2].golden = changedGolden;
+    WindowInputs inputs;
+    inputs.benchmarkRows = changed;
+    rebuild(std::move(inputs));
+    QStringList shown;
+    QTimer closer;  // the error display the wrong row brings up
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown << box->text();
+            box->close();
+        }
+    });
+    closer.start(10);
+    run();
+    ASSERT_TRUE(processUntil([&] { return !shown.empty(); }));
+    EXPECT_EQ(shown,
+              QStringList{"Formula Ferma: wrong result; the processor made an error under load"});
+    // 12,000,000 / 750 ms; the window shows the figure of a wrong row as it came.
+    EXPECT_EQ(label(3).toStdString(), "16000 Mark");
+    EXPECT_EQ(form->GroupBox5->title().toStdString(), "ALU GROUP      score: 9142");
+
+    report::Report after;
+    after.bench = report::runCpuBenchmark(changed, [](const std::string&) {});
+    const nlohmann::json json = after;
+    const nlohmann::json& row = json["bench"]["rows"][2];
+    EXPECT_EQ(row["text"], "16000 Mark");
+    EXPECT_EQ(row["valid"], false);
+    EXPECT_EQ(row["wrong"]["expected"], 5);
+    EXPECT_EQ(row["wrong"]["got"], 4);
+    EXPECT_NE(report::renderText(after).find("16000 Mark"), std::string::npos);
+    EXPECT_NE(
+        report::renderOpenMetrics(after).find("corvane_bench_row_valid{row=\"3\",group=\"ALU\""),
+        std::string::npos);
+    const report::Comparison comparison = report::compareResults(before, after, "before.json");
+    const auto line = std::find_if(comparison.lines.begin(), comparison.lines.end(),
+                                   [](const auto& l) { return l.kind == "row" && l.key == "3"; });
+    ASSERT_NE(line, comparison.lines.end());
+    EXPECT_EQ(line->saved, 8000);
+    EXPECT_EQ(line->now, 16'000);
 }
 
 TEST_F(BenchmarkPage, AClickOnRunDuringARunIsIgnored) {
