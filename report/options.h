@@ -42,6 +42,8 @@ struct Options {
     int memtestPasses = 1;
     // --cpus as given: "all" or a cpulist; the run resolves it (chooseRunCpus).
     std::optional<std::string> cpus;
+    // What the stability test with --cpus runs: "loop", "kernels", "vector" or "all".
+    std::string workload = "loop";
 
     bool memtest() const { return memtestBytes || memtestPercent; }
 };
