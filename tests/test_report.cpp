@@ -189,7 +189,7 @@ TEST(ReportJson, ParsesCarriesTheTextOutputsNumbersAndNullForWhatIsMissing) {
 
     EXPECT_EQ(json["bench_revision"], bench::kBenchRevision);
     // The figures, each where the JSON output keeps it, and the texts beside them.
-    const auto expected = R"({"schema": 2, "when": "2026-12-07T01:02:03Z", "incomplete": false,
+    const auto expected = R"({"schema": 3, "when": "2026-12-07T01:02:03Z", "incomplete": false,
         "cpu": {"name_text": "3200 Mhz Example CPU", "clock_text": "3192.01",
                 "clock_cycles": 1596006150},
         "bench": {"cpu_score": 4677, "cpu_text": "Your CPU score: 4677 Mark!",
