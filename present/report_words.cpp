@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "present/report_words.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "present/captions.h"
@@ -341,6 +344,144 @@ std::string edacLine(int controller, std::string_view dimm, const std::optional<
            (label ? " (" + *label + ")" : "") + ": corrected " + countedFigure(ceBefore) + " -> " +
            countedFigure(ceAfter) + ", uncorrected " + countedFigure(ueBefore) + " -> " +
            countedFigure(ueAfter);
+}
+
+}  // namespace present
+
+// Every core
+namespace present {
+namespace {
+
+std::string fixed(double value, int decimals) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    return buffer;
+}
+
+std::string scalingText(std::optional<double> scaling) {
+    return scaling ? "x" + fixed(*scaling, 2) : std::string(kNoFigure);
+}
+
+// A double to every digit it has, and its bits: "100.00000000000001 (0x4059000000000001)".
+std::string exactText(double value) {
+    char buffer[96];
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    std::snprintf(buffer, sizeof buffer, "%.17g (0x%016llx)", value,
+                  static_cast<unsigned long long>(bits));
+    return buffer;
+}
+
+std::string optionalInt(std::optional<std::int64_t> value) {
+    return value ? std::to_string(*value) : std::string(kNoFigure);
+}
+
+std::string padLeft(std::string value, std::size_t width) {
+    return value.size() >= width ? value : std::string(width - value.size(), ' ') + value;
+}
+
+}  // namespace
+
+std::string copiesProgressLine(int copies) {
+    return "CPU benchmark on " + std::to_string(copies) + " CPUs at once...";
+}
+
+std::string multiRowLine(int row, bench::Group group, std::optional<std::int64_t> multi,
+                         std::optional<double> scaling) {
+    const std::string figure =
+        multi ? resultText(group, static_cast<std::int32_t>(std::min<std::int64_t>(
+                                      *multi, std::numeric_limits<std::int32_t>::max())))
+              : std::string(kNoResult);
+    return text(rowCaption(row)) + " multi-core " + figure + " (" + scalingText(scaling) + ")";
+}
+
+std::string wrongCopyLine(int row, int copy, int cpu) {
+    return text(rowCaption(row)) + ": wrong result in copy " + std::to_string(copy) + ", on CPU " +
+           std::to_string(cpu);
+}
+
+std::string multiCoreLine(int copies, std::int32_t alu, std::int32_t fpu, std::int32_t instr,
+                          std::int64_t score) {
+    return "Multi-core scores (" + std::to_string(copies) + " copies at once): ALU " +
+           std::to_string(alu) + ", FPU " + std::to_string(fpu) + ", INSTR " +
+           std::to_string(instr) + "; multi-core score " + std::to_string(score);
+}
+
+std::string scalingLine(int row, std::int64_t single, std::optional<std::int64_t> multi,
+                        std::optional<double> scaling, std::optional<int> slowest,
+                        std::optional<int> fastest) {
+    std::string caption(rowCaption(row));
+    caption.resize(26, ' ');
+    const auto copy = [](std::optional<int> index) {
+        return index ? std::to_string(*index) : std::string(kNoFigure);
+    };
+    return caption + padLeft(std::to_string(single), 8) + padLeft(optionalInt(multi), 11) +
+           padLeft(scalingText(scaling), 9) + padLeft(copy(slowest), 9) + padLeft(copy(fastest), 9);
+}
+
+std::string copyClockLine(int copy, int cpu, int package, int core, std::optional<double> mhz) {
+    return "Copy " + std::to_string(copy) + " on CPU " + std::to_string(cpu) + " (package " +
+           std::to_string(package) + ", core " + std::to_string(core) + "): effective clock " +
+           (mhz ? mhzText(*mhz) : std::string(kNoFigure));
+}
+
+std::string slowCopyLine(int copy, int cpu, double percentBelow) {
+    return "Copy " + std::to_string(copy) + " on CPU " + std::to_string(cpu) +
+           ": effective clock " + fixed(percentBelow, 1) + " % below the copies' median";
+}
+
+std::string retestProgressLine(int cpu) {
+    return "Retesting CPU " + std::to_string(cpu) + " alone...";
+}
+
+std::string workloadLine(std::string_view workload, std::size_t cpus) {
+    return "Workload: " + text(workload) + ", " + std::to_string(cpus) + " CPUs";
+}
+
+std::string stabilityCpuLine(int cpu, int package, int die, int core, std::string_view siblings,
+                             std::int64_t passes, std::int64_t errors,
+                             std::optional<double> celsius) {
+    return "CPU " + std::to_string(cpu) + " (package " + std::to_string(package) + ", die " +
+           std::to_string(die) + ", core " + std::to_string(core) + "; CPUs " + text(siblings) +
+           "): " + std::to_string(passes) + " passes, " + std::to_string(errors) + " errors" +
+           (celsius ? ", max " + fixed(*celsius, 1) + " C" : "");
+}
+
+std::string firstMismatchLine(double seconds, std::int64_t pass,
+                              std::optional<std::int64_t> iteration,
+                              std::optional<std::string_view> value, std::optional<int> row,
+                              std::optional<double> expected, std::optional<double> got) {
+    std::string line = "  first error at " + fixed(seconds, 1) + " s, pass " + std::to_string(pass);
+    if (row) line += ": row " + text(rowCaption(*row));
+    if (iteration) line += ": iteration " + std::to_string(*iteration);
+    if (value) line += ", " + text(*value);
+    if (expected && got) line += ", expected " + exactText(*expected) + ", got " + exactText(*got);
+    return line;
+}
+
+std::string retestLine(std::string_view retest) {
+    return "  retest: " + text(retest);
+}
+
+std::string faultyCpuText(int cpu, int package, int die, int core) {
+    return "CPU " + std::to_string(cpu) + " (package " + std::to_string(package) + ", die " +
+           std::to_string(die) + ", core " + std::to_string(core) + ")";
+}
+
+std::string faultyCpusLine(const std::vector<std::string>& cpus) {
+    if (cpus.empty()) return text(kNoFaultyCpu);
+    std::string line = "Faulty: ";
+    for (std::size_t i = 0; i < cpus.size(); ++i) line += (i ? ", " : "") + cpus[i];
+    return line;
+}
+
+std::string multiCoreNotComparedNote(int saved, int now) {
+    return "multi-core scores not compared: " + std::to_string(saved) + " copies saved, " +
+           std::to_string(now) + " now";
+}
+
+std::string multiCoreScoreCaption(bench::Group group) {
+    return "Multi-core " + scoreCaption(group);
 }
 
 }  // namespace present

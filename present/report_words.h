@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bench/kernel_table.h"
 
@@ -57,7 +58,15 @@ inline constexpr std::string_view kFromHelp =
     "measure nothing: render the result saved in FILE (any output format, --html, --compare)";
 inline constexpr std::string_view kCpusHelp =
     "run the CPU benchmark, the stability test and the memory test on these CPUs: all (every "
-    "CPU this process may use, within its CPU quota) or a list such as 0-3,8";
+    "CPU this process may use, within its CPU quota) or a list such as 0-3,8. The benchmark "
+    "runs once alone, then one copy a CPU at once (a multi-core score, with each row's "
+    "scaling); the stability test runs one pinned worker a CPU, names each CPU that made an "
+    "error and retests it alone. A retest that does not reproduce an error does not make the "
+    "CPU sound: heat and boost change when the other cores rest";
+inline constexpr std::string_view kWorkloadHelp =
+    "what the stability test with --cpus runs: loop (the designed loop, default), kernels "
+    "(the benchmark's 29 rows, checked), vector (AVX2 with FMA, or AVX-512), or all (one "
+    "pass of each in turn)";
 
 // Usage errors and refusals, each one line.
 
@@ -70,6 +79,9 @@ inline constexpr std::string_view kFromMeasuresNothing =
     "--from renders a saved result and measures nothing: it takes no --bench, --stability, "
     "--memtest or --cpus";
 inline constexpr std::string_view kCompareNeedsBench = "--compare requires --bench or --from";
+inline constexpr std::string_view kWorkloadNeedsCpus = "--workload needs --stability and --cpus";
+inline constexpr std::string_view kNoVectorUnit =
+    "--workload vector: this processor has neither AVX2 with FMA nor AVX-512";
 inline constexpr std::string_view kCpusNeedAJob =
     "--cpus needs --bench cpu, --stability or --memtest";
 // "--cpus 0-9: CPU 9 is not one this process may run on".
@@ -197,6 +209,58 @@ std::string changedFootnote(double singleRunPercent);
 // What the comparison calls a score: "ALU score", "INSTR. score"; the CPU score is
 // kCpuScoreName.
 std::string scoreCaption(bench::Group group);
+
+// Every core: the benchmark's copies and the stability test on each chosen CPU.
+
+// "CPU benchmark on 4 CPUs at once..."
+std::string copiesProgressLine(int copies);
+// "Fibonachi digit's........ multi-core 17000 Mark (x1.98)"; "-" without a figure.
+std::string multiRowLine(int row, bench::Group group, std::optional<std::int64_t> multi,
+                         std::optional<double> scaling);
+// "Fibonachi digit's........: wrong result in copy 1, on CPU 3".
+std::string wrongCopyLine(int row, int copy, int cpu);
+// "Multi-core scores (4 copies at once): ALU 60000, FPU 30000, INSTR 9000; multi-core score
+// 40000" : never called the CPU score, which is one copy's.
+std::string multiCoreLine(int copies, std::int32_t alu, std::int32_t fpu, std::int32_t instr,
+                          std::int64_t score);
+inline constexpr std::string_view kScalingHeader =
+    "Row                         single      multi  scaling  slowest  fastest";
+// One row of the scaling table.
+std::string scalingLine(int row, std::int64_t single, std::optional<std::int64_t> multi,
+                        std::optional<double> scaling, std::optional<int> slowest,
+                        std::optional<int> fastest);
+// "Copy 2 on CPU 2 (package 0, core 2): effective clock 3400.0 MHz".
+std::string copyClockLine(int copy, int cpu, int package, int core, std::optional<double> mhz);
+// "Copy 2 on CPU 2: effective clock 6.1 % below the copies' median".
+std::string slowCopyLine(int copy, int cpu, double percentBelow);
+// "Retesting CPU 3 alone..."
+std::string retestProgressLine(int cpu);
+inline constexpr std::string_view kRetestConfirmed = "confirmed";
+inline constexpr std::string_view kRetestNotReproduced = "not reproduced in the retest";
+// "Workload: loop, 2 CPUs".
+std::string workloadLine(std::string_view workload, std::size_t cpus);
+// "CPU 3 (package 0, die 0, core 3; CPUs 3,9): 120 passes, 2 errors, max 71.0 C".
+std::string stabilityCpuLine(int cpu, int package, int die, int core, std::string_view siblings,
+                             std::int64_t passes, std::int64_t errors,
+                             std::optional<double> celsius);
+// "  first error at 41.3 s, pass 51: iteration 77, before_rounding, expected 100 (0x4059...),
+// got 100.00000000000001 (0x4059...)"; with a row instead of an iteration for the kernels.
+std::string firstMismatchLine(double seconds, std::int64_t pass,
+                              std::optional<std::int64_t> iteration,
+                              std::optional<std::string_view> value, std::optional<int> row,
+                              std::optional<double> expected, std::optional<double> got);
+// "  retest: confirmed".
+std::string retestLine(std::string_view retest);
+// "Faulty: CPU 3 (package 0, die 0, core 3), CPU 5 (...)"; kNoFaultyCpu without one.
+std::string faultyCpusLine(const std::vector<std::string>& cpus);
+std::string faultyCpuText(int cpu, int package, int die, int core);
+inline constexpr std::string_view kNoFaultyCpu = "No CPU made an error.";
+// The comparison of multi-core scores.
+// "multi-core scores not compared: 2 copies saved, 4 now".
+std::string multiCoreNotComparedNote(int saved, int now);
+inline constexpr std::string_view kMultiCoreScoreName = "Multi-core score";
+// "Multi-core ALU score".
+std::string multiCoreScoreCaption(bench::Group group);
 
 }  // namespace present
 

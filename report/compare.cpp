@@ -85,6 +85,29 @@ void compareMachines(const MachineFigures& saved, const MachineFigures& now, Com
     compare(present::kHostnameFigure, saved.hostname, now.hostname);
 }
 
+// The multi-core scores, only between runs of as many copies: another count of copies
+// measures another machine load. A single value a side: the single-run threshold.
+void compareMultiCore(const BenchFigures& saved, const BenchFigures& now, Comparison& c) {
+    if (!saved.multiCore && !now.multiCore) return;
+    const int savedCopies = saved.multiCore ? saved.multiCore->copies : 0;
+    const int nowCopies = now.multiCore ? now.multiCore->copies : 0;
+    if (savedCopies != nowCopies) {
+        c.notes.push_back(present::multiCoreNotComparedNote(savedCopies, nowCopies));
+        return;
+    }
+    const auto one = [](std::int64_t value) { return Side{value, kSingleRunThreshold}; };
+    const MultiCoreScores& a = *saved.multiCore;
+    const MultiCoreScores& b = *now.multiCore;
+    const std::pair<std::int64_t, std::int64_t> groups[] = {
+        {a.alu, b.alu}, {a.fpu, b.fpu}, {a.instr, b.instr}};
+    for (std::size_t g = 0; g < std::size(kGroupScores); ++g)
+        addLine(c, "multi_core", kGroupScores[g].key,
+                present::multiCoreScoreCaption(kGroupScores[g].group), one(groups[g].first),
+                one(groups[g].second));
+    addLine(c, "multi_core", "cpu_score", std::string(present::kMultiCoreScoreName),
+            one(a.cpuScore), one(b.cpuScore));
+}
+
 // Each row both hold, then the group scores and the CPU score.
 void compareBench(const BenchFigures& saved, const BenchFigures& now, Comparison& c) {
     for (const BenchRow& rowNow : now.rows) {
@@ -100,6 +123,7 @@ void compareBench(const BenchFigures& saved, const BenchFigures& now, Comparison
                 scoreSide(saved.*group.score), scoreSide(now.*group.score));
     addLine(c, "score", "cpu_score", std::string(present::kCpuScoreName), scoreSide(saved.cpuScore),
             scoreSide(now.cpuScore));
+    compareMultiCore(saved, now, c);
 }
 
 // The speeds both runs measured.

@@ -3,7 +3,10 @@
 // it, in report.h). The numbers are the data; the texts beside them ("text", "cpu_text",
 // "l2_cache" ...) are what the window shows, worded by the presentation module, and are
 // never read back.
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 
 #include "present/captions.h"
 #include "present/words.h"
@@ -329,6 +332,77 @@ void from_json(const json& j, MachineFigures& m) {
     m.topology = j.value("topology", std::vector<platform::LogicalCpu>{});
 }
 
+namespace {
+
+// A ratio to three decimals, as saved; read back it stays the same.
+json ratioJson(const std::optional<double>& ratio) {
+    return ratio ? json(std::round(*ratio * 1000) / 1000) : json(nullptr);
+}
+
+// What a row adds with copies on several CPUs; null for a run of one copy.
+void putCopiesOfRow(json& j, const BenchRow& r) {
+    j["multi"] = orNull(r.multi);
+    j["scaling"] = ratioJson(r.scaling);
+    j["slowest_copy"] = orNull(r.slowestCopy);
+    j["fastest_copy"] = orNull(r.fastestCopy);
+    j["wrong_copy"] = orNull(r.wrongCopy);
+    j["wrong_cpu"] = orNull(r.wrongCpu);
+}
+
+void copiesOfRowFrom(const json& j, BenchRow& r) {
+    r.multi = optionalAt<std::int64_t>(j, "multi");
+    r.scaling = optionalAt<double>(j, "scaling");
+    r.slowestCopy = optionalAt<int>(j, "slowest_copy");
+    r.fastestCopy = optionalAt<int>(j, "fastest_copy");
+    r.wrongCopy = optionalAt<int>(j, "wrong_copy");
+    r.wrongCpu = optionalAt<int>(j, "wrong_cpu");
+}
+
+// A copy's own row: one run, no repetitions.
+json copyRowJson(const BenchRow& r) {
+    return {{"row", r.row},
+            {"raw", orNull(r.raw)},
+            {"result", r.result()},
+            {"valid", r.valid},
+            {"wrong", wrongJson(r.wrong)}};
+}
+
+BenchRow copyRowFrom(const json& j) {
+    BenchRow r;
+    r.row = j.at("row").get<int>();
+    if (r.row >= 1 && r.row <= bench::kRowCount)
+        r.group = bench::kKernelTable[static_cast<std::size_t>(r.row - 1)].group;
+    r.raw = optionalAt<std::int32_t>(j, "raw");
+    r.runs = {r.raw};
+    r.valid = j.value("valid", true);
+    r.wrong = wrongFrom(j);
+    return r;
+}
+
+json copyJson(const BenchCopy& c) {
+    json rows = json::array();
+    for (const BenchRow& row : c.rows) rows.push_back(copyRowJson(row));
+    return {{"copy", c.copy},
+            {"cpu", c.cpu},
+            {"core", c.core},
+            {"package", c.package},
+            {"effective_mhz", orNull(c.effectiveMhz)},
+            {"rows", rows}};
+}
+
+BenchCopy copyFrom(const json& j) {
+    BenchCopy c;
+    c.copy = j.at("copy").get<int>();
+    c.cpu = j.at("cpu").get<int>();
+    c.core = j.value("core", c.cpu);
+    c.package = j.value("package", 0);
+    c.effectiveMhz = optionalAt<double>(j, "effective_mhz");
+    for (const json& row : j.value("rows", json::array())) c.rows.push_back(copyRowFrom(row));
+    return c;
+}
+
+}  // namespace
+
 void to_json(json& j, const BenchRow& r) {
     j = {{"row", r.row},
          {"group", r.group},
@@ -340,6 +414,7 @@ void to_json(json& j, const BenchRow& r) {
          {"runs", r.runs},
          {"valid", r.valid},
          {"wrong", wrongJson(r.wrong)}};
+    putCopiesOfRow(j, r);
 }
 
 void from_json(const json& j, BenchRow& r) {
@@ -349,6 +424,7 @@ void from_json(const json& j, BenchRow& r) {
     r.runs = j.at("runs").get<std::vector<std::optional<std::int32_t>>>();
     r.valid = j.value("valid", true);
     r.wrong = wrongFrom(j);
+    copiesOfRowFrom(j, r);
 }
 
 void to_json(json& j, const BenchFigures& b) {
@@ -362,6 +438,15 @@ void to_json(json& j, const BenchFigures& b) {
         j[group.key] = (b.*group.score).value;
         j["runs"][group.key] = (b.*group.score).runs;
     }
+    if (b.copies.empty()) return;
+    j["copies"] = json::array();
+    for (const BenchCopy& copy : b.copies) j["copies"].push_back(copyJson(copy));
+    if (const auto& m = b.multiCore)
+        j["multi_core"] = {{"copies", m->copies},
+                           {"alu", m->alu},
+                           {"fpu", m->fpu},
+                           {"instr", m->instr},
+                           {"cpu_score", m->cpuScore}};
 }
 
 void from_json(const json& j, BenchFigures& b) {
@@ -373,6 +458,14 @@ void from_json(const json& j, BenchFigures& b) {
                           runs.at(group.key).get<std::vector<std::int32_t>>()};
     b.cpuScore = {j.at("cpu_score").get<std::int64_t>(),
                   runs.at("cpu_score").get<std::vector<std::int64_t>>()};
+    b.copies.clear();
+    for (const json& copy : j.value("copies", json::array())) b.copies.push_back(copyFrom(copy));
+    b.multiCore.reset();
+    if (const auto multi = j.find("multi_core"); multi != j.end() && multi->is_object())
+        b.multiCore = MultiCoreScores{
+            multi->at("copies").get<int>(), multi->at("alu").get<std::int32_t>(),
+            multi->at("fpu").get<std::int32_t>(), multi->at("instr").get<std::int32_t>(),
+            multi->at("cpu_score").get<std::int64_t>()};
 }
 
 namespace {
@@ -427,11 +520,90 @@ void from_json(const json& j, RamBenchFigures& r) {
     }
 }
 
+namespace {
+
+// A double's bits as text, so that a NaN (null in JSON) keeps what it held.
+json bitsJson(const std::optional<double>& value) {
+    if (!value) return nullptr;
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%016llx",
+                  static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(*value)));
+    return text;
+}
+
+std::optional<double> doubleFrom(const json& j, const char* key, const char* bitsKey) {
+    if (const auto bits = optionalAt<std::string>(j, bitsKey))
+        return std::bit_cast<double>(std::stoull(*bits, nullptr, 16));
+    return optionalAt<double>(j, key);
+}
+
+json mismatchJson(const std::optional<CpuMismatch>& m) {
+    if (!m) return nullptr;
+    return {{"pass", m->pass},
+            {"iteration", orNull(m->iteration)},
+            {"value", orNull(m->value)},
+            {"row", orNull(m->row)},
+            {"expected", orNull(m->expected)},
+            {"got", orNull(m->got)},
+            {"expected_bits", bitsJson(m->expected)},
+            {"got_bits", bitsJson(m->got)}};
+}
+
+std::optional<CpuMismatch> mismatchFrom(const json& j) {
+    const auto found = j.find("first_mismatch");
+    if (found == j.end() || found->is_null()) return std::nullopt;
+    return CpuMismatch{found->at("pass").get<std::int64_t>(),
+                       optionalAt<std::int64_t>(*found, "iteration"),
+                       optionalAt<std::string>(*found, "value"),
+                       optionalAt<int>(*found, "row"),
+                       doubleFrom(*found, "expected", "expected_bits"),
+                       doubleFrom(*found, "got", "got_bits")};
+}
+
+json stabilityCpuJson(const StabilityCpu& c) {
+    return {{"cpu", c.cpu},
+            {"core", c.core},
+            {"package", c.package},
+            {"die", c.die},
+            {"siblings", platform::formatCpuList(c.siblings)},
+            {"passes", c.passes},
+            {"errors", c.errors},
+            {"first_mismatch", mismatchJson(c.firstMismatch)},
+            {"first_error_seconds", orNull(c.firstErrorSeconds)},
+            {"retest", orNull(c.retest)},
+            {"max_celsius", orNull(c.maxCelsius)},
+            {"effective_mhz", orNull(c.effectiveMhz)}};
+}
+
+StabilityCpu stabilityCpuFrom(const json& j) {
+    StabilityCpu c;
+    c.cpu = j.at("cpu").get<int>();
+    c.core = j.value("core", c.cpu);
+    c.package = j.value("package", 0);
+    c.die = j.value("die", 0);
+    if (const auto siblings = platform::parseCpuList(j.value("siblings", "")))
+        c.siblings = *siblings;
+    c.passes = j.value("passes", std::int64_t{0});
+    c.errors = j.value("errors", std::int64_t{0});
+    c.firstMismatch = mismatchFrom(j);
+    c.firstErrorSeconds = optionalAt<double>(j, "first_error_seconds");
+    c.retest = optionalAt<std::string>(j, "retest");
+    c.maxCelsius = optionalAt<double>(j, "max_celsius");
+    c.effectiveMhz = optionalAt<double>(j, "effective_mhz");
+    return c;
+}
+
+}  // namespace
+
 void to_json(json& j, const StabilityFigures& s) {
     j = {{"seconds", s.seconds},
          {"passes", s.passes},
          {"passes_per_thread", s.threadPasses},
          {"errors", s.errors}};
+    if (!s.workload) return;
+    j["workload"] = *s.workload;
+    j["cpus"] = json::array();
+    for (const StabilityCpu& cpu : s.cpus) j["cpus"].push_back(stabilityCpuJson(cpu));
 }
 
 void from_json(const json& j, StabilityFigures& s) {
@@ -439,6 +611,9 @@ void from_json(const json& j, StabilityFigures& s) {
     s.passes = j.at("passes").get<std::int64_t>();
     s.threadPasses = j.at("passes_per_thread").get<std::vector<std::int64_t>>();
     s.errors = j.at("errors").get<std::int64_t>();
+    s.workload = optionalAt<std::string>(j, "workload");
+    s.cpus.clear();
+    for (const json& cpu : j.value("cpus", json::array())) s.cpus.push_back(stabilityCpuFrom(cpu));
 }
 
 void to_json(json& j, const MemtestFigures& m) {

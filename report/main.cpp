@@ -21,6 +21,8 @@
 #include "present/report_words.h"
 #include "report/collect.h"
 #include "report/compare.h"
+#include "report/copies_bench.h"
+#include "report/cpu_stability.h"
 #include "report/memtest_thorough.h"
 #include "report/options.h"
 #include "report/output.h"
@@ -73,6 +75,8 @@ class Interruption {
             // every chunk.
             stop_.store(true);
             diag::memTestStop.store(1);
+            // No copy outlives the report, nor runs on while it prints.
+            report::killLiveCopies();
             if (testStops()) return;
             printSoFar();
             _exit(report::kExitInterrupted);
@@ -210,21 +214,54 @@ report::Report identify(const platform::Sources& sources, Interruption& interrup
     return result;
 }
 
+// The CPUs --cpus chose, said on standard error when the quota took fewer than allowed.
+std::optional<platform::CpuList> runCpus(const report::Options& options,
+                                         const platform::Sources& sources) {
+    if (!options.cpus) return std::nullopt;
+    const auto choice = report::chooseRunCpus(options, sources);
+    if (!choice) return std::nullopt;  // refused before the run started
+    if (const auto& note = choice->quotaNote)
+        progress(present::cpuChoiceLine(platform::formatCpuList(choice->cpus), note->allowedCpus,
+                                        note->quotaCpus, note->chosenCpus, note->source));
+    return choice->cpus;
+}
+
+// One repetition: the single copy, then with --cpus one copy a CPU at once. An
+// interruption in the first repetition prints its rows as they come.
+Expected<report::BenchFigures> benchRepetition(const std::optional<platform::CpuList>& cpus,
+                                               const platform::Sources& sources,
+                                               const report::Progress& lines, bool first,
+                                               Interruption& interruption) {
+    report::BenchFigures partial;
+    const auto keep = [&](const report::BenchFigures& figures) {
+        if (first) interruption.update([&](report::Report& soFar) { soFar.bench = figures; });
+    };
+    const auto rowDone = [&](const report::BenchRow& row) {
+        partial.rows.push_back(row);
+        keep(partial);
+    };
+    report::BenchFigures single = report::runCpuBenchmark(bench::kKernelTable, lines, rowDone);
+    if (!cpus) return single;
+    keep(single);
+    auto copies = report::runCopiesBenchmark(single, *cpus, sources.cpuTopology(), lines, keep);
+    if (!copies) return Failure{copies.error()};
+    return *copies;
+}
+
 // The CPU benchmark `repeat` times; an interruption prints the first repetition's rows as
 // they come, and the repetitions that completed after it.
-report::BenchFigures cpuBenchmark(int repeat, Interruption& interruption) {
+Expected<report::BenchFigures> cpuBenchmark(const report::Options& options,
+                                            const platform::Sources& sources,
+                                            Interruption& interruption) {
     progress(std::string(present::kCpuBenchmarkProgress));
+    const auto cpus = runCpus(options, sources);
     std::vector<report::BenchFigures> repetitions;
     report::BenchFigures combined;
-    for (int k = 1; k <= repeat; ++k) {
-        report::BenchFigures partial;
-        const auto rowDone = [&](const report::BenchRow& row) {
-            partial.rows.push_back(row);
-            if (repetitions.empty())
-                interruption.update([&](report::Report& soFar) { soFar.bench = partial; });
-        };
-        repetitions.push_back(
-            report::runCpuBenchmark(bench::kKernelTable, repetitionProgress(k, repeat), rowDone));
+    for (int k = 1; k <= options.repeat; ++k) {
+        auto repetition = benchRepetition(cpus, sources, repetitionProgress(k, options.repeat),
+                                          repetitions.empty(), interruption);
+        if (!repetition) return Failure{repetition.error()};
+        repetitions.push_back(std::move(*repetition));
         combined = report::combineBench(repetitions);
         interruption.update([&](report::Report& soFar) { soFar.bench = combined; });
     }
@@ -242,6 +279,27 @@ report::RamBenchFigures ramBenchmark(int repeat, const platform::Sources& source
         interruption.update([&](report::Report& soFar) { soFar.ramBench = combined; });
     }
     return combined;
+}
+
+// The stability test with --cpus: one pinned worker a chosen CPU.
+Expected<report::StabilityFigures> stabilityOnCpus(const report::Options& options,
+                                                   const platform::Sources& sources,
+                                                   Interruption& interruption) {
+    const auto keep = [&](const report::StabilityFigures& figures) {
+        interruption.update([&](report::Report& soFar) { soFar.stability = figures; });
+    };
+    report::CpuStabilityPlan plan;
+    plan.seconds = *options.stabilitySeconds;
+    plan.workload = options.workload;
+    plan.cpus = runCpus(options, sources).value_or(platform::CpuList{});
+    report::StabilityFigures started;
+    started.seconds = plan.seconds;
+    started.workload = plan.workload;
+    keep(started);
+    progress(std::string(present::kStabilityProgress));
+    const auto figures = report::runStabilityOnCpus(plan, sources, progress, keep);
+    if (figures) keep(*figures);
+    return figures;
 }
 
 report::StabilityFigures stabilityTest(int seconds, Interruption& interruption) {
@@ -320,10 +378,19 @@ Expected<report::Report> collect(const report::Options& options, const platform:
     platform::setX87ControlWord(platform::kStartupX87ControlWord);
     sysinfo::backSweepBuffer();
     report::Report result = identify(sources, interruption);
-    if (options.benchCpu) result.bench = cpuBenchmark(options.repeat, interruption);
+    if (options.benchCpu) {
+        auto bench = cpuBenchmark(options, sources, interruption);
+        if (!bench) return Failure{bench.error()};
+        result.bench = std::move(*bench);
+    }
     if (options.benchRam) result.ramBench = ramBenchmark(options.repeat, sources, interruption);
-    if (options.stabilitySeconds)
+    if (options.stabilitySeconds && options.cpus) {
+        auto stability = stabilityOnCpus(options, sources, interruption);
+        if (!stability) return Failure{stability.error()};
+        result.stability = std::move(*stability);
+    } else if (options.stabilitySeconds) {
         result.stability = stabilityTest(*options.stabilitySeconds, interruption);
+    }
     if (options.memtest()) {
         const auto memtest = memoryTest(options, sources, interruption);
         if (!memtest) return Failure{memtest.error()};
@@ -359,6 +426,9 @@ int exitStatus(const report::Report& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A copy started by another corvane-report: before any thread, and nothing else.
+    if (argc == 3 && std::string(argv[1]) == platform::kCopyOfArgument)
+        return report::runCopyMode(argv[2]);
     const auto options = report::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options) return exitEarly(options.error());
     const platform::Sources sources;  // the live machine

@@ -199,11 +199,33 @@ void addBenchScores(Exposition& e, const BenchFigures& b) {
         e.add("corvane_bench_score_spread_ratio", "", {{"group", "CPU"}}, *ratio);
 }
 
+// With copies on several CPUs: the multi-core scores and each row's scaling.
+void addMultiCore(Exposition& e, const BenchFigures& b) {
+    if (!b.multiCore) return;
+    const MultiCoreScores& m = *b.multiCore;
+    e.add("corvane_bench_copies", "Copies of the CPU benchmark that ran at once, one a CPU.", {},
+          m.copies);
+    const std::pair<const char*, std::int64_t> scores[] = {
+        {"ALU", m.alu}, {"FPU", m.fpu}, {"INSTR", m.instr}, {"CPU", m.cpuScore}};
+    for (const auto& [group, score] : scores)
+        e.add("corvane_bench_multi_core_score",
+              "Group score of all copies' work together, or the multi-core score for group CPU.",
+              {{"group", group}}, static_cast<double>(score));
+    for (const auto& row : b.rows)
+        if (row.scaling)
+            e.add("corvane_bench_row_scaling_ratio",
+                  "A row's multi-core result over its single-copy result.",
+                  {{"row", std::to_string(row.row)},
+                   {"group", std::string(bench::groupName(row.group))}},
+                  *row.scaling);
+}
+
 void addBench(Exposition& e, const BenchFigures& b) {
     e.add("corvane_bench_repetitions", "Completed repetitions of the CPU benchmark.", {},
           b.repetitions);
     for (const auto& row : b.rows) addBenchRow(e, row);
     addBenchScores(e, b);
+    addMultiCore(e, b);
 }
 
 void addRamBench(Exposition& e, const RamBenchFigures& r) {
@@ -221,6 +243,13 @@ void addStability(Exposition& e, const StabilityFigures& s) {
           static_cast<double>(s.passes));
     e.add("corvane_stability_errors", "Wrong passes of the CPU stability test.", {},
           static_cast<double>(s.errors));
+    for (const StabilityCpu& cpu : s.cpus)
+        e.add("corvane_stability_cpu_errors",
+              "Wrong passes of the CPU stability test on one CPU, its worker pinned to it.",
+              {{"cpu", std::to_string(cpu.cpu)},
+               {"core", std::to_string(cpu.core)},
+               {"package", std::to_string(cpu.package)}},
+              static_cast<double>(cpu.errors));
 }
 
 // A pattern run's own figures: each pattern's errors and speed, how often each bit failed,

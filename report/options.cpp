@@ -91,7 +91,9 @@ struct CommandLine {
     std::string seed;
     std::string cpus;
     CLI::Option* seedOption = nullptr;
+    std::string workload = "loop";
     CLI::Option* cpusOption = nullptr;
+    CLI::Option* workloadOption = nullptr;
     CLI::Option* benchOption = nullptr;
     CLI::Option* saveOption = nullptr;
     CLI::Option* htmlOption = nullptr;
@@ -150,6 +152,9 @@ void addTestOptions(CommandLine& c) {
                        ->needs(c.memtestOption);
     c.cpusOption =
         c.app.add_option("--cpus", c.cpus, std::string(present::kCpusHelp))->type_name("all|LIST");
+    c.workloadOption =
+        c.app.add_option("--workload", c.workload, std::string(present::kWorkloadHelp))
+            ->check(CLI::IsMember({"loop", "kernels", "vector", "all"}));
 }
 
 // The output options as read; a comparison has no OpenMetrics form.
@@ -183,6 +188,9 @@ platform::Expected<void, EarlyExit> takeJobs(const CommandLine& c, Options& opti
             return usageError(present::cpusRefusedReason(c.cpus, request.error()));
         options.cpus = c.cpus;
     }
+    if (c.workloadOption->count() > 0 && (!options.stabilitySeconds || !options.cpus))
+        return usageError(std::string(present::kWorkloadNeedsCpus));
+    options.workload = c.workload;
     if (c.memtestOption->count() == 0) return {};
     options.memtestSize = c.memtestSize;
     options.memtestPercent = parsePercent(c.memtestSize);
@@ -215,7 +223,8 @@ platform::Expected<void, EarlyExit> takePatterns(const CommandLine& c, Options& 
 // compare, measured now or in the saved result.
 platform::Expected<void, EarlyExit> checkSource(const CommandLine& c, const Options& options) {
     const bool measures = c.benchOption->count() > 0 || c.stabilityOption->count() > 0 ||
-                          c.memtestOption->count() > 0 || c.cpusOption->count() > 0;
+                          c.memtestOption->count() > 0 || c.cpusOption->count() > 0 ||
+                          c.workloadOption->count() > 0;
     if (options.fromFile && measures) return usageError(std::string(present::kFromMeasuresNothing));
     if (options.compareFile && !options.fromFile && c.benchOption->count() == 0)
         return usageError(std::string(present::kCompareNeedsBench));

@@ -48,6 +48,8 @@ struct Options {
     std::optional<std::uint64_t> seed;
     // --cpus as given: "all" or a cpulist; the run resolves it (chooseRunCpus).
     std::optional<std::string> cpus;
+    // What the stability test with --cpus runs: "loop", "kernels", "vector" or "all".
+    std::string workload = "loop";
 
     bool memtest() const { return memtestBytes || memtestPercent; }
     // The window's designed cycle alone, which keeps its own run and output.

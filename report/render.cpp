@@ -2,12 +2,14 @@
 // The report as text, under the window's own captions and in its own words: one function a
 // page of the window, in the order the report prints them.
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "diag/memtest.h"
 #include "present/captions.h"
 #include "present/report_words.h"
 #include "present/words.h"
+#include "report/copies_bench.h"
 #include "report/memtest_json.h"
 #include "report/repeat.h"
 #include "report/report.h"
@@ -101,6 +103,21 @@ void ramInfo(std::ostringstream& out, const MemoryFigures& m) {
     memoryLimit(out, m.allowance);
 }
 
+// The copies whose effective clock lags the copies' median by more than 5 %.
+void copyClockOutliers(std::ostringstream& out, const std::vector<BenchCopy>& copies) {
+    std::vector<std::int64_t> clocks;
+    for (const BenchCopy& copy : copies)
+        if (copy.effectiveMhz) clocks.push_back(std::llround(*copy.effectiveMhz * 10));
+    if (clocks.empty()) return;
+    const double median = static_cast<double>(spreadOf(clocks).median) / 10;
+    for (const int slow : slowClockedCopies(copies)) {
+        const BenchCopy& copy = copies[static_cast<std::size_t>(slow)];
+        out << present::slowCopyLine(copy.copy, copy.cpu,
+                                     100.0 * (median - *copy.effectiveMhz) / median)
+            << "\n";
+    }
+}
+
 // "CPU Benchmark ": every row, the group scores and the CPU score, then the wrong rows.
 void benchmark(std::ostringstream& out, const BenchFigures& b) {
     out << "\n";
@@ -124,6 +141,28 @@ void benchmark(std::ostringstream& out, const BenchFigures& b) {
         if (!row.valid) out << present::wrongResultLine(row.row) << "\n";
 }
 
+// The copies on several CPUs: each row's multi-core result and scaling, the multi-core
+// scores, the copy in which a row went wrong, and each copy's effective clock.
+void copiesBenchmark(std::ostringstream& out, const BenchFigures& b) {
+    if (b.copies.empty()) return;
+    out << "\n" << present::kScalingHeader << "\n";
+    for (const auto& row : b.rows)
+        out << present::scalingLine(row.row, row.result(), row.multi, row.scaling, row.slowestCopy,
+                                    row.fastestCopy)
+            << "\n";
+    if (const auto& m = b.multiCore)
+        out << present::multiCoreLine(m->copies, m->alu, m->fpu, m->instr, m->cpuScore) << "\n";
+    for (const auto& row : b.rows)
+        if (row.wrongCopy)
+            out << present::wrongCopyLine(row.row, *row.wrongCopy, row.wrongCpu.value_or(-1))
+                << "\n";
+    for (const BenchCopy& copy : b.copies)
+        out << present::copyClockLine(copy.copy, copy.cpu, copy.package, copy.core,
+                                      copy.effectiveMhz)
+            << "\n";
+    copyClockOutliers(out, b.copies);
+}
+
 // " RAM Benchmark  ".
 void ramBenchmark(std::ostringstream& out, const RamBenchFigures& r) {
     out << "\n";
@@ -133,12 +172,39 @@ void ramBenchmark(std::ostringstream& out, const RamBenchFigures& r) {
             << spreadAfter(measuredRuns(r.*speed.runs)) << "\n";
 }
 
+// One CPU of the stability test with --cpus, with its first error and retest.
+void stabilityCpu(std::ostringstream& out, const StabilityCpu& c) {
+    out << present::stabilityCpuLine(c.cpu, c.package, c.die, c.core,
+                                     platform::formatCpuList(c.siblings), c.passes, c.errors,
+                                     c.maxCelsius)
+        << "\n";
+    if (const auto& m = c.firstMismatch)
+        out << present::firstMismatchLine(c.firstErrorSeconds.value_or(0), m->pass, m->iteration,
+                                          m->value, m->row, m->expected, m->got)
+            << "\n";
+    if (c.retest) out << present::retestLine(*c.retest) << "\n";
+}
+
+// Every CPU's figures, and the line that names the faulty ones.
+void stabilityCpus(std::ostringstream& out, const StabilityFigures& s) {
+    if (s.cpus.empty()) return;
+    out << present::workloadLine(s.workload.value_or("loop"), s.cpus.size()) << "\n";
+    std::vector<std::string> faulty;
+    for (const StabilityCpu& cpu : s.cpus) {
+        stabilityCpu(out, cpu);
+        if (cpu.errors > 0)
+            faulty.push_back(present::faultyCpuText(cpu.cpu, cpu.package, cpu.die, cpu.core));
+    }
+    out << present::faultyCpusLine(faulty) << "\n";
+}
+
 // "    Diagnostic    ": the CPU TEST box.
 void stability(std::ostringstream& out, const StabilityFigures& s) {
     out << "\n"
         << present::kCpuTestBox << " (" << present::secondsText(s.seconds) << ")  "
         << present::kPass << " " << present::passesText(s.threadPasses, s.passes) << "  "
         << present::kErrors << " " << s.errors << "\n";
+    stabilityCpus(out, s);
 }
 
 // The setting of a pattern run: its set and seed, the lock, the block against the caches, the
@@ -236,6 +302,7 @@ std::string renderText(const Report& r) {
     cpuInfo(out, r.cpu);
     ramInfo(out, r.memory);
     if (r.bench) benchmark(out, *r.bench);
+    if (r.bench) copiesBenchmark(out, *r.bench);
     if (r.ramBench) ramBenchmark(out, *r.ramBench);
     if (r.stability) stability(out, *r.stability);
     if (r.memtest) memtest(out, *r.memtest, r.cpu.hypervisor);

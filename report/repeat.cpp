@@ -38,6 +38,33 @@ void combineSpeed(const std::vector<RamBenchFigures>& repetitions, const RamSpee
     out.*speed.speed = repetitions[median].*speed.speed;
 }
 
+// With copies: the copies, their rows' figures and the multi-core scores all come from the
+// repetition whose multi-core score is the median, so that they describe one run together.
+void combineCopies(const std::vector<BenchFigures>& repetitions, BenchFigures& out) {
+    std::vector<std::int64_t> scores;
+    for (const auto& repetition : repetitions)
+        scores.push_back(repetition.multiCore ? repetition.multiCore->cpuScore : 0);
+    const BenchFigures& median = repetitions[spreadOf(scores).medianRun];
+    if (median.copies.empty()) return;
+    out.copies = median.copies;
+    out.multiCore = median.multiCore;
+    for (std::size_t i = 0; i < out.rows.size() && i < median.rows.size(); ++i) {
+        BenchRow& row = out.rows[i];
+        const BenchRow& from = median.rows[i];
+        row.multi = from.multi;
+        row.slowestCopy = from.slowestCopy;
+        row.fastestCopy = from.fastestCopy;
+        row.scaling.reset();
+        if (row.multi && row.result() > 0)
+            row.scaling = static_cast<double>(*row.multi) / row.result();
+        for (const auto& repetition : repetitions) {
+            if (row.wrongCopy || i >= repetition.rows.size()) continue;
+            row.wrongCopy = repetition.rows[i].wrongCopy;
+            row.wrongCpu = repetition.rows[i].wrongCpu;
+        }
+    }
+}
+
 }  // namespace
 
 Spread spreadOf(const std::vector<std::int64_t>& values) {
@@ -80,6 +107,7 @@ BenchFigures combineBench(const std::vector<BenchFigures>& repetitions) {
     for (const GroupScore& group : kGroupScores)
         out.*group.score = combineScore(repetitions, group.score);
     out.cpuScore = combineScore(repetitions, &BenchFigures::cpuScore);
+    combineCopies(repetitions, out);
     return out;
 }
 

@@ -119,6 +119,13 @@ struct BenchRow {
     bool valid = true;
     // Where the work went wrong, in the first repetition that went wrong.
     std::optional<bench::Mismatch> wrong{};
+    // With copies on several CPUs: the result of all their work together (RowCopies), its
+    // ratio to the single copy's result, and the copies that took longest and shortest.
+    std::optional<std::int64_t> multi{};
+    std::optional<double> scaling{};
+    std::optional<int> slowestCopy{}, fastestCopy{};
+    // The first copy whose work went wrong, when the single copy's did not.
+    std::optional<int> wrongCopy{}, wrongCpu{};
 
     // What the row shows: the row score of an ALU or FPU row, the rate of an INSTR row;
     // 0 for a row that did not complete.
@@ -135,11 +142,32 @@ struct Repeated {
     std::vector<T> runs;
 };
 
+// One copy of the benchmark, pinned to its CPU, as it ran beside the others: its rows
+// (row, raw, valid and wrong; no repetitions) and the effective clock it measured there.
+struct BenchCopy {
+    int copy = 0;
+    int cpu = 0;
+    int core = 0;
+    int package = 0;
+    std::optional<double> effectiveMhz{};
+    std::vector<BenchRow> rows{};
+};
+
+// The scores of the copies' rows together: a multi-core score, not the CPU score.
+struct MultiCoreScores {
+    int copies = 0;
+    std::int32_t alu = 0, fpu = 0, instr = 0;
+    std::int64_t cpuScore = 0;
+};
+
 struct BenchFigures {
     std::vector<BenchRow> rows;
     Repeated<std::int32_t> alu, fpu, instr;
     Repeated<std::int64_t> cpuScore;
     int repetitions = 0;  // completed; 0 while the first one runs: no scores yet
+    // With --cpus: one copy a chosen CPU, after the single copy's run.
+    std::vector<BenchCopy> copies{};
+    std::optional<MultiCoreScores> multiCore{};
 };
 
 // The three group scores, in the order every output gives them, under the key that JSON and
@@ -183,11 +211,41 @@ inline constexpr RamSpeed kRamSpeeds[] = {
      "Bytes of addresses the RAM benchmark's reads span per second, one 4-byte load per 32 "
      "bytes (median repetition)."}};
 
+// The first wrong check of a CPU: of its pass and, where the workload tells, the iteration,
+// the value that differed (or the benchmark row whose work went wrong) and what it held.
+struct CpuMismatch {
+    std::int64_t pass = 0;
+    std::optional<std::int64_t> iteration;
+    std::optional<std::string> value;  // "before_rounding", "iteration_end", "lane_end"
+    std::optional<int> row;            // the kernels workload: the wrong row
+    std::optional<double> expected, got;
+};
+
+// One CPU of a stability test with --cpus: where it sits and what its pinned worker found.
+struct StabilityCpu {
+    int cpu = 0;
+    int core = 0;
+    int package = 0;
+    int die = 0;
+    platform::CpuList siblings;
+    std::int64_t passes = 0;
+    std::int64_t errors = 0;
+    std::optional<CpuMismatch> firstMismatch;
+    std::optional<double> firstErrorSeconds;
+    // "confirmed", "not reproduced in the retest"; null without an error or a retest.
+    std::optional<std::string> retest;
+    std::optional<double> maxCelsius;  // its core's highest sensor reading during the test
+    std::optional<double> effectiveMhz;
+};
+
 struct StabilityFigures {
     int seconds = 0;          // asked for
     std::int64_t passes = 0;  // all threads together
     std::int64_t errors = 0;
     std::vector<std::int64_t> threadPasses;  // each thread's own count; the window shows one
+    // With --cpus: the workload ("loop", "kernels", "vector", "all") and every CPU's figures.
+    std::optional<std::string> workload{};
+    std::vector<StabilityCpu> cpus{};
 };
 
 // One pattern of the memory test: how long its runs took, what they checked and how fast, as
@@ -300,7 +358,10 @@ struct Report {
 // bytes and milliseconds are new.
 // 3: memtest has "patterns_set", "seed", "cycles", "threads", "cpus", "locked", "lock_reason",
 // "smaller_than_4x_llc", "ceiling", "patterns", "mismatches", "mismatches_not_listed",
-// "physical_unknown_reason", "bit_counts" and "edac".
+// "physical_unknown_reason", "bit_counts" and "edac"; the benchmark's copies on several CPUs
+// ("bench.copies", "bench.multi_core", each row's "multi", "scaling", "slowest_copy",
+// "fastest_copy", "wrong_copy", "wrong_cpu") and the stability test's CPUs
+// ("stability.workload", "stability.cpus").
 inline constexpr int kSchema = 3;
 // The oldest layout --compare still reads.
 inline constexpr int kOldestSchema = 1;
