@@ -130,6 +130,7 @@ Expected<std::unique_ptr<CopyGroup>, std::string> CopyGroup::start(const Launch&
 }
 
 CopyGroup::~CopyGroup() {
+    std::lock_guard lock(pidsMutex_);
     if (shared_ != nullptr && !pids_.empty()) {
         shared_->step.store(kEnd);
         shared_->generation.fetch_add(1);
@@ -151,12 +152,14 @@ CopyGroup::~CopyGroup() {
 }
 
 void CopyGroup::kill() {
+    std::lock_guard lock(pidsMutex_);
     for (const pid_t pid : pids_) ::kill(pid, SIGKILL);
     for (const pid_t pid : pids_) waitpid(pid, nullptr, 0);
     pids_.clear();
 }
 
 std::optional<std::string> CopyGroup::deadCopy() {
+    std::lock_guard lock(pidsMutex_);
     for (std::size_t index = 0; index < pids_.size(); ++index) {
         int status = 0;
         if (waitpid(pids_[index], &status, WNOHANG) == pids_[index]) {

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,7 +60,10 @@ class CopyGroup {
     CopyGroup(const CopyGroup&) = delete;
     CopyGroup& operator=(const CopyGroup&) = delete;
 
-    std::size_t size() const { return pids_.size(); }
+    std::size_t size() const {
+        std::lock_guard lock(pidsMutex_);
+        return pids_.size();
+    }
     const CpuList& cpus() const { return cpus_; }
 
     // Releases step `step` in every copy at once and waits until each has finished it; the
@@ -69,7 +73,8 @@ class CopyGroup {
     // What copy `index` wrote of the last step.
     const void* slot(std::size_t index) const;
 
-    // Ends every copy now (Ctrl-C).
+    // Ends every copy now (Ctrl-C); may be called from another thread than the one that runs
+    // the steps.
     void kill();
 
   private:
@@ -82,6 +87,7 @@ class CopyGroup {
     Shared* shared_ = nullptr;
     std::size_t sharedBytes_ = 0;
     CpuList cpus_;
+    mutable std::mutex pidsMutex_;  // kill() comes from the Ctrl-C thread
     std::vector<pid_t> pids_;
     std::chrono::milliseconds patience_{};
 };
