@@ -21,6 +21,21 @@
 
 namespace {
 
+// Closes each error display once it is up, noting what it said.
+struct ErrorDisplays {
+    ErrorDisplays() {
+        QObject::connect(&closer, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->close();
+            }
+        });
+        closer.start(10);
+    }
+    QStringList shown;
+    QTimer closer;
+};
+
 class BenchmarkPage : public WindowTest {
   protected:
     void SetUp() override {
@@ -103,15 +118,8 @@ TEST_F(BenchmarkPage, AFailingSseBlockKeepsItsRowsAtZeroAndTheRunEndsNormally) {
 // error display then names the row, once.
 TEST_F(BenchmarkPage, AWrongResultIsShownOnceAfterTheRun) {
     fake::script.wrong[3] = true;
-    QStringList shown;
-    QTimer closer;  // closes each error display once it is up, noting what it says
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown << box->text();
-            box->close();
-        }
-    });
-    closer.start(10);
+    ErrorDisplays displays;
+    const QStringList& shown = displays.shown;
     run();
     ASSERT_TRUE(processUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown,
@@ -169,15 +177,8 @@ TEST_F(BenchmarkPage, OneEntryOfTheTableReachesTheWindowEveryFormatAndTheCompari
     WindowInputs inputs;
     inputs.benchmarkRows = changed;
     rebuild(std::move(inputs));
-    QStringList shown;
-    QTimer closer;  // the error display the wrong row brings up
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown << box->text();
-            box->close();
-        }
-    });
-    closer.start(10);
+    ErrorDisplays displays;  // the one the wrong row brings up
+    const QStringList& shown = displays.shown;
     run();
     ASSERT_TRUE(processUntil([&] { return !shown.empty(); }));
     EXPECT_EQ(shown,
